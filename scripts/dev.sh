@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Set-up, build, run and test in one place, for a fresh Debian 12 machine.
+#   scripts/dev.sh run    install what is missing, build, run the program's main job
+#   scripts/dev.sh test   install what is missing, build, run every test and the fuzzers
+#   scripts/dev.sh bench  install what is missing, build and run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libqt6svg6-dev libgl-dev
+  xvfb xauth socat hp2xx
+)
+BUILD=${VELKAR_BUILD_DIR:-build}
+FUZZ_BUILD=${VELKAR_FUZZ_BUILD_DIR:-build-fuzz}
+FUZZ_SECONDS=${VELKAR_FUZZ_SECONDS:-30}
+
+install_missing() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_main() {
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKAR_WERROR=ON "$@"
+  cmake --build "$BUILD"
+}
+
+build_fuzz() {
+  # The core and its tests once more with clang, AddressSanitizer and UBSan, plus the fuzz targets.
+  CC=clang CXX=clang++ cmake -S . -B "$FUZZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DVELKAR_WITH_QT=OFF -DVELKAR_FUZZ=ON -DVELKAR_WERROR=ON \
+    -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+  cmake --build "$FUZZ_BUILD"
+}
+
+run_fuzzers() {
+  local dir="$FUZZ_BUILD/fuzz" failed=0
+  for target in "$dir"/fuzz_*; do
+    [ -x "$target" ] || continue
+    local name corpus
+    name=$(basename "$target")
+    corpus=$(mktemp -d)
+    echo "== $name for ${FUZZ_SECONDS}s"
+    if ! "$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
+         "$corpus" fuzz/seeds ../shared/realplt examples 2>"$corpus.log"; then
+      tail -n 40 "$corpus.log"
+      failed=1
+    else
+      grep -E '^(Done|#[0-9]+ *DONE)' "$corpus.log" | tail -n 1 || true
+    fi
+    rm -rf "$corpus" "$corpus.log"
+  done
+  return $failed
+}
+
+case "${1:-}" in
+  run)
+    install_missing
+    build_main
+    "$BUILD/src/velkar" info "$(ls examples/*.PT1 2>/dev/null | head -n 1 || true)" || true
+    ;;
+  test)
+    install_missing
+    build_main
+    ctest --test-dir "$BUILD" --output-on-failure -j2
+    build_fuzz
+    ctest --test-dir "$FUZZ_BUILD" --output-on-failure -j2
+    run_fuzzers
+    ;;
+  bench)
+    install_missing
+    build_main -DVELKAR_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+    for b in "$BUILD"/bench/bench_*; do [ -x "$b" ] && "$b"; done
+    ;;
+  *)
+    echo "usage: scripts/dev.sh run|test|bench" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,65 @@
+#include "cli/cli.h"
+
+#include <cstring>
+#include <exception>
+#include <ostream>
+
+namespace velkar::cli {
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+    };
+    return commands;
+}
+
+namespace {
+
+void PrintHelp(std::ostream& out) {
+    out << "Usage: velkar <command> [arguments]\n\nCommands:\n";
+    for (const Command& c : Commands()) out << "  " << c.name << std::string(10 - std::min<std::size_t>(9, std::strlen(c.name)), ' ') << c.summary << "\n";
+    out << "\n'velkar <command> --help' describes a command.\n";
+}
+
+const Command* Find(const char* name) {
+    for (const Command& c : Commands())
+        if (std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+void ReportError(std::ostream& err, const std::string& message) { err << "velkar: " << message << "\n"; }
+
+bool IsCliInvocation(int argc, char** argv) {
+    if (argc < 2) return false;
+    const char* a = argv[1];
+    return std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0 || std::strcmp(a, "help") == 0 || Find(a) != nullptr;
+}
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        PrintHelp(out);
+        return ExitOk;
+    }
+    const Command* c = Find(argv[1]);
+    if (!c) {
+        ReportError(err, std::string("unknown command '") + argv[1] + "' (see 'velkar --help')");
+        return ExitUsage;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            out << "Usage: " << c->usage << "\n";
+            return ExitOk;
+        }
+    }
+    try {
+        return c->run(args, out, err);
+    } catch (const std::exception& e) {
+        ReportError(err, e.what());
+        return ExitFileError;
+    }
+}
+
+}  // namespace velkar::cli

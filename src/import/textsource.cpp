@@ -1,0 +1,71 @@
+#include "import/textsource.h"
+
+#include <cstring>
+
+namespace velkar {
+
+namespace {
+constexpr std::size_t kChunk = 1 << 16;
+}
+
+bool TextSource::Open(const std::string& path) {
+    m_nPos = m_nLen = 0;
+    m_bHeldCr = m_bEof = m_bLastWasEnd = false;
+    if (!m_file.Open(path, BinaryFile::Mode::Read)) return false;
+    m_buf.resize(kChunk + 1);
+    return true;
+}
+
+bool TextSource::Fill() {
+    if (m_bEof || !m_file.IsOpen()) return false;
+    // Keep the last delivered character so that Unget() works across a refill.
+    char keep = m_nLen > 0 ? m_buf[m_nLen - 1] : '\0';
+    bool haveKeep = m_nLen > 0;
+    std::size_t start = haveKeep ? 1 : 0;
+    if (haveKeep) m_buf[0] = keep;
+
+    std::size_t len = start;
+    if (m_bHeldCr) {
+        m_buf[len++] = '\r';
+        m_bHeldCr = false;
+    }
+    std::size_t got = m_file.Read(&m_buf[len], kChunk - (len - start));
+    len += got;
+    if (got == 0) m_bEof = true;
+    // A CR at the end of the chunk may begin a CR LF pair: decide with the next chunk.
+    if (!m_bEof && len > start && m_buf[len - 1] == '\r') {
+        m_bHeldCr = true;
+        --len;
+    }
+    // Collapse CR LF to LF in place.
+    std::size_t out = start;
+    for (std::size_t in = start; in < len; ++in) {
+        if (m_buf[in] == '\r' && in + 1 < len && m_buf[in + 1] == '\n') continue;
+        m_buf[out++] = m_buf[in];
+    }
+    m_nLen = out;
+    m_nPos = start;
+    if (m_nPos == m_nLen) return m_bEof ? false : Fill();
+    return true;
+}
+
+bool TextSource::GetLine(std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (m_nPos == m_nLen && !Fill()) return any;
+        any = true;
+        const char* begin = m_buf.data() + m_nPos;
+        const void* nl = std::memchr(begin, '\n', m_nLen - m_nPos);
+        if (nl) {
+            std::size_t n = static_cast<const char*>(nl) - begin;
+            line.append(begin, n);
+            m_nPos += n + 1;
+            return true;
+        }
+        line.append(begin, m_nLen - m_nPos);
+        m_nPos = m_nLen;
+    }
+}
+
+}  // namespace velkar

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velkar {
+
+// Raised by a read, write, seek, remove or rename that fails. Opening a file
+// does not raise: Open() reports failure, as the converters' result 10 needs.
+class FileError : public std::runtime_error {
+public:
+    FileError(std::string path, std::string reason);
+    const std::string& Path() const { return m_strPath; }
+    const std::string& Reason() const { return m_strReason; }
+
+private:
+    std::string m_strPath;
+    std::string m_strReason;
+};
+
+// The system's error text for an errno value.
+std::string SystemErrorText(int error);
+
+// A binary file with its own buffer, so that 20-byte records cost no system call each.
+class BinaryFile {
+public:
+    enum class Mode {
+        Read,            // existing file, reading only
+        CreateTruncate,  // create, or empty an existing file
+        CreateKeep,      // create when absent, keep existing content
+    };
+
+    BinaryFile() = default;
+    ~BinaryFile();
+    BinaryFile(const BinaryFile&) = delete;
+    BinaryFile& operator=(const BinaryFile&) = delete;
+
+    // Opens path; false on failure, with OpenError() telling the errno.
+    bool Open(const std::string& path, Mode mode);
+    // Takes over an open descriptor (used for scratch files made with mkstemp).
+    void Adopt(int fd, const std::string& path);
+    bool IsOpen() const { return m_fd >= 0; }
+    int OpenError() const { return m_nOpenError; }
+    const std::string& Path() const { return m_strPath; }
+
+    // Reads up to n bytes; fewer only at the end of the file. Raises FileError on an I/O error.
+    std::size_t Read(void* buffer, std::size_t n);
+    // Writes n bytes (buffered). Raises FileError when the data cannot be written.
+    void Write(const void* buffer, std::size_t n);
+    void SeekBegin(std::uint64_t offset);
+    void SeekEnd();
+    // Flushes and closes; raises FileError if buffered data cannot be written.
+    void Close();
+    // Closes without flushing and without raising (for abandoning a file).
+    void Abandon();
+
+    static void Remove(const std::string& path);
+    static void Rename(const std::string& from, const std::string& to);
+
+private:
+    void FlushWrite();
+    void DropReadAhead();
+    [[noreturn]] void Fail(const char* what, int error) const;
+
+    int m_fd = -1;
+    int m_nOpenError = 0;
+    std::string m_strPath;
+    std::vector<unsigned char> m_buffer;
+    std::size_t m_nBufPos = 0;  // next byte to read from the buffer
+    std::size_t m_nBufLen = 0;  // valid bytes in the buffer (read) or pending bytes (write)
+    bool m_bWriting = false;
+};
+
+}  // namespace velkar

@@ -1,0 +1,24 @@
+#include "job/jobreader.h"
+
+namespace velkar {
+
+bool JobReader::Read(JobRecord& record) {
+    unsigned char image[RecordSize];
+    if (m_file.Read(image, RecordSize) != RecordSize) return false;
+    record = JobRecord::Decode(image);
+    return true;
+}
+
+JobHeader ReadJobHeader(JobReader& reader, JobRecord& work) {
+    JobHeader h;
+    reader.Read(work);
+    h.count = work;
+    reader.Read(work);
+    h.min = work;
+    reader.Read(work);
+    h.max = work;
+    h.valid = h.count.code == RecHeaderCount && h.min.code == RecHeaderMin && h.max.code == RecHeaderMax;
+    return h;
+}
+
+}  // namespace velkar
