@@ -17,7 +17,7 @@ bool Read(const std::vector<JobRecord>& in, CPathList& paths) {
     CJobPath* current = nullptr;
     for (const JobRecord& r : in) {
         if (r.code == RecMove) {
-            current = &CPathList::PathAt(paths.AddTail(std::make_unique<CJobPath>(r)));
+            current = &CPathList::PathAt(paths.AddTail(CJobPath(r)));
         } else if (r.code == RecLine) {
             if (!current) return false;
             current->Append(r);
@@ -70,8 +70,8 @@ void Fold(CPathList& paths) {
                 if (i + m < n) {
                     JobRecord first = p.At(static_cast<std::size_t>(i + m));
                     first.code = RecMove;
-                    auto rest = std::make_unique<CJobPath>(first);
-                    for (long j = i + m + 1; j <= n; ++j) rest->Append(p.At(static_cast<std::size_t>(j)));
+                    CJobPath rest(first);
+                    for (long j = i + m + 1; j <= n; ++j) rest.Append(p.At(static_cast<std::size_t>(j)));
                     paths.AddTail(std::move(rest));
                 }
                 while (static_cast<long>(p.Size()) > i + 1) p.RemoveAt(p.Size() - 1);
@@ -101,12 +101,12 @@ void Chain(CPathList& paths, std::vector<JobRecord>& out) {
             } else if (Same(a, q.First())) {
                 JobRecord move = h.Last();
                 move.code = RecMove;
-                auto joined = std::make_unique<CJobPath>(move);
-                for (std::size_t i = h.Size() - 2; i >= 1; --i) joined->Append(h.At(i));
+                CJobPath joined(move);
+                for (std::size_t i = h.Size() - 2; i >= 1; --i) joined.Append(h.At(i));
                 JobRecord line = h.First();
                 line.code = RecLine;
-                joined->Append(line);
-                for (std::size_t i = 1; i < q.Size(); ++i) joined->Append(q.At(i));
+                joined.Append(line);
+                for (std::size_t i = 1; i < q.Size(); ++i) joined.Append(q.At(i));
                 paths.AddTail(std::move(joined));
                 paths.RemoveAt(hp);
                 paths.RemoveAt(qp);
@@ -137,7 +137,7 @@ bool SwapPass(CPathList& paths, Greater greater, Stop stop) {
         Pos r = CPathList::NextPosition(p);
         if (r == paths.EndPosition() || stop(CPathList::PathAt(r))) break;
         if (greater(CPathList::PathAt(p), CPathList::PathAt(r))) {
-            std::unique_ptr<CJobPath> front = paths.RemoveAt(p);
+            CJobPath front = paths.RemoveAt(p);
             p = paths.InsertAfter(r, std::move(front));  // p keeps moving on with the moved path
             moved = true;
         } else {
@@ -181,7 +181,7 @@ bool LiteralBands(const std::vector<JobRecord>& in, std::vector<JobRecord>& out)
         auto byX = [](const CJobPath& p, const CJobPath& r) { return p.First().x > r.First().x; };
         while (SwapPass(paths, byX, beyond)) {
         }
-        while (!paths.IsEmpty() && !beyond(CPathList::PathAt(paths.HeadPosition()))) Emit(*paths.RemoveHead(), out);
+        while (!paths.IsEmpty() && !beyond(CPathList::PathAt(paths.HeadPosition()))) Emit(paths.RemoveHead(), out);
     }
     return true;
 }

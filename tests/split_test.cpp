@@ -76,14 +76,14 @@ TEST(RecordContainers, KeepOrderAndPositionsThroughRemovals) {
     EXPECT_EQ(path.Size(), 0u);
 
     CPathList list;
-    auto first = list.AddTail(std::make_unique<CJobPath>(M(1, 0)));
-    auto third = list.AddTail(std::make_unique<CJobPath>(M(3, 0)));
-    auto second = list.InsertAfter(first, std::make_unique<CJobPath>(M(2, 0)));
-    EXPECT_EQ(list.RemoveHead()->First(), M(1, 0));
+    auto first = list.AddTail(CJobPath(M(1, 0)));
+    auto third = list.AddTail(CJobPath(M(3, 0)));
+    auto second = list.InsertAfter(first, CJobPath(M(2, 0)));
+    EXPECT_EQ(list.RemoveHead().First(), M(1, 0));
     EXPECT_EQ(CPathList::PathAt(second).First(), M(2, 0));
     EXPECT_EQ(CPathList::PathAt(third).First(), M(3, 0));
     EXPECT_EQ(CPathList::NextPosition(second), third);
-    EXPECT_EQ(list.RemoveAt(third)->First(), M(3, 0));
+    EXPECT_EQ(list.RemoveAt(third).First(), M(3, 0));
     EXPECT_EQ(list.Count(), 1u);
 
     CKnifeBlockList blocks;

@@ -11,7 +11,10 @@ namespace velkar {
 // first record and so never starts empty; the records are owned by value.
 class CJobPath {
 public:
-    explicit CJobPath(const JobRecord& first) : m_records{first} {}
+    explicit CJobPath(const JobRecord& first) {
+        m_records.reserve(4);  // most paths are short; saves regrowing them one record at a time
+        m_records.push_back(first);
+    }
 
     std::size_t Size() const { return m_records.size(); }
     // Record i, 0 <= i < Size(); unchecked like an array index.

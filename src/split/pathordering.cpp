@@ -34,7 +34,7 @@ ConversionResult ReadPaths(const std::string& knifeFile, CPathList& paths) {
         for (std::size_t i = 0; i < whole; ++i) {
             const JobRecord r = JobRecord::Decode(buffer.data() + i * RecordSize);
             if (r.code == RecMove) {
-                current = &CPathList::PathAt(paths.AddTail(std::make_unique<CJobPath>(r)));
+                current = &CPathList::PathAt(paths.AddTail(CJobPath(r)));
             } else if (r.code == RecLine) {
                 if (!current) return ConversionLineBeforeMove;
                 current->Append(r);
@@ -87,8 +87,8 @@ void FoldPaths(CPathList& paths) {
                 if (turn + m < n) {
                     JobRecord start = r[turn + m];
                     start.code = RecMove;
-                    auto rest = std::make_unique<CJobPath>(start);
-                    rest->Records().insert(rest->Records().end(), r.begin() + static_cast<std::ptrdiff_t>(turn + m + 1), r.end());
+                    CJobPath rest(start);
+                    rest.Records().insert(rest.Records().end(), r.begin() + static_cast<std::ptrdiff_t>(turn + m + 1), r.end());
                     paths.AddTail(std::move(rest));
                 }
                 r.resize(turn + 1);
@@ -142,7 +142,7 @@ ConversionResult ChainKnifePaths(std::string knifeFile) {
             }
             pos = next;
         }
-        ChainPaths(paths, [&](const CJobPath& path) { WritePath(out, path, image); });
+        PathChainer(paths).Run([&](const CJobPath& path) { WritePath(out, path, image); });
     });
 }
 
