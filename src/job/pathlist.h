@@ -30,10 +30,20 @@ public:
     }
 
     // Walking in order: HeadPosition() up to EndPosition(), which holds no path.
+    // Destroys the path at pos; pos becomes invalid, every other position stays valid.
+    void Erase(Position pos) { m_nodes.erase(pos); }
+
     Position HeadPosition() { return m_nodes.begin(); }
     Position EndPosition() { return m_nodes.end(); }
     static Position NextPosition(Position pos) { return std::next(pos); }
     static CJobPath& PathAt(Position pos) { return *pos; }
+
+    // Moves the path at pos to the end of `to` without copying it; pos stays
+    // valid and now belongs to `to`.
+    Position MoveToTail(Position pos, CPathList& to) {
+        to.m_nodes.splice(to.m_nodes.end(), m_nodes, pos);
+        return pos;
+    }
 
     std::size_t Count() const { return m_nodes.size(); }
     bool IsEmpty() const { return m_nodes.empty(); }

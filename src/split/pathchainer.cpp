@@ -99,7 +99,7 @@ void PathChainer::Add(CPathList::Position pos, PointId first, PointId last) {
 }
 
 void PathChainer::Remove(Key key) {
-    m_paths.RemoveAt(m_pos[key]);
+    m_paths.Erase(m_pos[key]);
     m_alive[key] = 0;
 }
 
@@ -161,7 +161,7 @@ PathChainer::Key PathChainer::FirstEnd(PointId point) {
     return None;
 }
 
-void PathChainer::Run(const std::function<void(const CJobPath&)>& write) {
+void PathChainer::Run(const std::function<void(CJobPath)>& write) {
     // Paths that stay keep their places and new ones are appended, so ascending
     // keys are list order and the head is the smallest live key.
     for (;;) {
@@ -174,8 +174,8 @@ void PathChainer::Run(const std::function<void(const CJobPath&)>& write) {
         const Key q = std::min({FirstEnd(a), FirstStart(b), FirstStart(a), FirstEnd(b)});
         CJobPath& h = CPathList::PathAt(m_pos[head]);
         if (q == None) {
-            write(h);
-            Remove(head);
+            m_alive[head] = 0;
+            write(m_paths.RemoveAt(m_pos[head]));
             continue;
         }
         CJobPath& other = CPathList::PathAt(m_pos[q]);

@@ -8,8 +8,8 @@
 
 namespace velkar {
 
-// Joins the open paths of a list whose ends meet and hands every finished path
-// to a writer, emptying the list.
+// Joins the open paths of a list whose ends meet and hands every finished path,
+// taken out of the list, to a writer, emptying the list.
 //
 // The result is that of the plain walk: take the first path H (first point A,
 // last point B); find the first other path Q in list order for which one of
@@ -25,7 +25,7 @@ namespace velkar {
 class PathChainer {
 public:
     explicit PathChainer(CPathList& paths);
-    void Run(const std::function<void(const CJobPath&)>& write);
+    void Run(const std::function<void(CJobPath)>& write);
 
 private:
     using Key = std::uint32_t;  // a path's place in list order; later paths get larger keys

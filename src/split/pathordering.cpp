@@ -98,6 +98,62 @@ void FoldPaths(CPathList& paths) {
     }
 }
 
+// Cleans and folds the paths, then takes them out in the order a chaining step
+// writes them: closed paths first, then the chained open paths.
+CPathList ChainedPaths(CPathList& paths) {
+    CleanPaths(paths);
+    FoldPaths(paths);
+    CPathList out;
+    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition();) {
+        const auto next = CPathList::NextPosition(pos);
+        const CJobPath& path = CPathList::PathAt(pos);
+        if (SamePoint(path.First(), path.Last())) paths.MoveToTail(pos, out);
+        pos = next;
+    }
+    PathChainer(paths).Run([&](CJobPath path) { out.AddTail(std::move(path)); });
+    return out;
+}
+
+// Order-preserving sort keys: a 32-bit signed value above a 32-bit index.
+std::uint64_t SortKey(std::int32_t value, std::size_t index) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(value) ^ 0x80000000u) << 32) | index;
+}
+
+// The paths in band order: by start y, then bands from the first remaining
+// path's start y up to 500 above it (inclusive) by start x; ties keep list
+// order. The limit is taken in 64 bits, as near the top of the range it does
+// not fit in 32.
+std::vector<const CJobPath*> BandOrder(CPathList& paths) {
+    std::vector<const CJobPath*> path;
+    std::vector<std::int32_t> xs, ys;
+    path.reserve(paths.Count());
+    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos)) {
+        path.push_back(&CPathList::PathAt(pos));
+        xs.push_back(path.back()->First().x);
+        ys.push_back(path.back()->First().y);
+    }
+    // The index in the low half makes equal values keep their order.
+    std::vector<std::uint64_t> keys(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) keys[i] = SortKey(ys[i], i);
+    std::sort(keys.begin(), keys.end());
+    std::vector<std::uint32_t> byY(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) byY[i] = static_cast<std::uint32_t>(keys[i]);
+
+    std::vector<const CJobPath*> order;
+    order.reserve(path.size());
+    for (std::size_t band = 0; band < byY.size();) {
+        const std::int64_t limit = std::int64_t{ys[byY[band]]} + BandHeight;
+        std::size_t beyond = band;
+        while (beyond < byY.size() && ys[byY[beyond]] <= limit) ++beyond;
+        keys.clear();
+        for (std::size_t j = band; j < beyond; ++j) keys.push_back(SortKey(xs[byY[j]], j));
+        std::sort(keys.begin(), keys.end());
+        for (std::uint64_t key : keys) order.push_back(path[byY[static_cast<std::uint32_t>(key)]]);
+        band = beyond;
+    }
+    return order;
+}
+
 // Writes the scratch file with `fill` and puts it in the knife file's place.
 // The scratch file is removed if anything fails on the way.
 template <typename Fill>
@@ -117,55 +173,46 @@ ConversionResult ReplaceKnifeFile(const std::string& knifeFile, const std::strin
     return ConversionDone;
 }
 
+void WriteAll(BinaryFile& out, CPathList& paths) {
+    std::vector<unsigned char> image;
+    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos))
+        WritePath(out, CPathList::PathAt(pos), image);
+}
+
+void WriteAll(BinaryFile& out, const std::vector<const CJobPath*>& paths) {
+    std::vector<unsigned char> image;
+    for (const CJobPath* path : paths) WritePath(out, *path, image);
+}
+
 }  // namespace
 
+// The three steps are run on the paths in memory: a chaining step writes only
+// move-started paths, so reading its output back would give the very paths it
+// wrote, and a file that stops the first step with a line before any move
+// stops the others too.
 ConversionResult OrderKnifePaths(std::string knifeFile) {
-    if (ChainKnifePaths(knifeFile) == ConversionFileFailed) return ConversionFileFailed;
-    if (ChainKnifePaths(knifeFile) == ConversionFileFailed) return ConversionFileFailed;
-    if (SortPathsInBands(knifeFile) == ConversionFileFailed) return ConversionFileFailed;
-    return ConversionDone;
+    CPathList paths;
+    const ConversionResult read = ReadPaths(knifeFile, paths);
+    if (read == ConversionFileFailed) return ConversionFileFailed;
+    if (read == ConversionLineBeforeMove) return ConversionDone;
+    CPathList once = ChainedPaths(paths);
+    CPathList twice = ChainedPaths(once);
+    const std::vector<const CJobPath*> order = BandOrder(twice);
+    return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(), [&](BinaryFile& out) { WriteAll(out, order); });
 }
 
 ConversionResult ChainKnifePaths(std::string knifeFile) {
     CPathList paths;
     if (const ConversionResult read = ReadPaths(knifeFile, paths); read != ConversionDone) return read;
-    CleanPaths(paths);
-    FoldPaths(paths);
-    return ReplaceKnifeFile(knifeFile, PipelineFiles::ChainScratch(), [&](BinaryFile& out) {
-        std::vector<unsigned char> image;
-        for (auto pos = paths.HeadPosition(); pos != paths.EndPosition();) {
-            const auto next = CPathList::NextPosition(pos);
-            const CJobPath& path = CPathList::PathAt(pos);
-            if (SamePoint(path.First(), path.Last())) {
-                WritePath(out, path, image);
-                paths.RemoveAt(pos);
-            }
-            pos = next;
-        }
-        PathChainer(paths).Run([&](const CJobPath& path) { WritePath(out, path, image); });
-    });
+    CPathList chained = ChainedPaths(paths);
+    return ReplaceKnifeFile(knifeFile, PipelineFiles::ChainScratch(), [&](BinaryFile& out) { WriteAll(out, chained); });
 }
 
 ConversionResult SortPathsInBands(std::string knifeFile) {
     CPathList paths;
     if (const ConversionResult read = ReadPaths(knifeFile, paths); read != ConversionDone) return read;
-    std::vector<const CJobPath*> order;
-    order.reserve(paths.Count());
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos))
-        order.push_back(&CPathList::PathAt(pos));
-    std::stable_sort(order.begin(), order.end(), [](const CJobPath* p, const CJobPath* r) { return p->First().y < r->First().y; });
-    // A band runs from its first path's start y up to 500 above it, inclusive; in
-    // 64 bits, as the limit of a start y near the top of the range does not fit in 32.
-    for (auto band = order.begin(); band != order.end();) {
-        const std::int64_t limit = std::int64_t{(*band)->First().y} + BandHeight;
-        const auto beyond = std::find_if(band, order.end(), [&](const CJobPath* p) { return p->First().y > limit; });
-        std::stable_sort(band, beyond, [](const CJobPath* p, const CJobPath* r) { return p->First().x < r->First().x; });
-        band = beyond;
-    }
-    return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(), [&](BinaryFile& out) {
-        std::vector<unsigned char> image;
-        for (const CJobPath* path : order) WritePath(out, *path, image);
-    });
+    const std::vector<const CJobPath*> order = BandOrder(paths);
+    return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(), [&](BinaryFile& out) { WriteAll(out, order); });
 }
 
 }  // namespace velkar
