@@ -1,6 +1,7 @@
 #include "split/pathchainer.h"
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 namespace velkar {
@@ -51,7 +52,8 @@ PathChainer::PathChainer(CPathList& paths) : m_paths(paths) {
     std::size_t capacity = 16;
     while (capacity < 4 * count) capacity *= 2;
     const std::uint64_t mask = capacity - 1;
-    std::vector<std::uint64_t> tablePoint(capacity);
+    // Only slots with an id are read, so the points need no clearing.
+    std::unique_ptr<std::uint64_t[]> tablePoint(new std::uint64_t[capacity]);
     std::vector<PointId> tableId(capacity, None);
     PointId points = 0;
     auto number = [&](const JobRecord& r) {
@@ -71,7 +73,7 @@ PathChainer::PathChainer(CPathList& paths) : m_paths(paths) {
         const PointId first = number(p.First());
         ends.emplace_back(first, number(p.Last()));
     }
-    tablePoint = {};
+    tablePoint.reset();
     tableId = {};
     m_startHead.assign(points, None);
     m_startTail.assign(points, None);
