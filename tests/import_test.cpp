@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "import/dmplconverter.h"
+#include "import/hconverter.h"
+#include "import/hpglconverter.h"
 #include "import/scanners.h"
 #include "import/textsource.h"
 #include "testsupport.h"
@@ -274,4 +276,146 @@ TEST(DmplConverter, UnopenableInputOrOutputFailsWithoutTouchingTheOutput) {
     count = 99;
     EXPECT_EQ(ConvertDmplFile(dir.File("in.plt"), dir.File("no/such/dir.PT1"), count, 3), ConversionFileFailed);
     EXPECT_EQ(count, 0);
+}
+
+TEST(HConverter, WorkedExampleEndsTheDrawingWithAMoveToTheBoxMinimum) {
+    Converted c = Convert(ConvertHFile, "H;;M100,200Z300,400,5H;");
+    EXPECT_EQ(c.result, ConversionDone);
+    EXPECT_EQ(c.count, 8);
+    // The move and the path end at H carry z = 5 from the line; so do the headers.
+    std::vector<JobRecord> expected = {
+        Rec(RecHeaderCount, 8, 4, 5), Rec(RecHeaderMin, 100, 200, 5), Rec(RecHeaderMax, 300, 400, 5),
+        Rec(RecJobStart),             Rec(RecMove, 100, 200),         Rec(RecLine, 300, 400, 5),
+        Rec(RecMove, 100, 200, 5),    Rec(RecPathEnd, 100, 200, 5),
+    };
+    EXPECT_EQ(c.records, expected);
+
+    // Without the leading H;; the final H only switches the converter on.
+    c = Convert(ConvertHFile, "M100,200Z300,400,5H;");
+    expected = {
+        Rec(RecHeaderCount, 6, 4, 5), Rec(RecHeaderMin, 100, 200, 5), Rec(RecHeaderMax, 300, 400, 5),
+        Rec(RecJobStart),             Rec(RecMove, 100, 200),         Rec(RecLine, 300, 400, 5),
+    };
+    EXPECT_EQ(c.records, expected);
+}
+
+TEST(HConverter, BrokenGroupsWidenTheBoxButWriteNothing) {
+    // A blank after M starts no number; Z without its third number writes nothing but still
+    // counts as the last kind; the next H then moves to the box minimum.
+    Converted c = Convert(ConvertHFile, "H;;M 7,8\nZ100,200H\nM-50,-60H");
+    std::vector<JobRecord> expected = {
+        Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin, -50, -60), Rec(RecHeaderMax, 100, 200),
+        Rec(RecJobStart),          Rec(RecMove, 100, 200),      Rec(RecPathEnd, 100, 200),
+        Rec(RecMove, -50, -60),    Rec(RecPathEnd, -50, -60),
+    };
+    EXPECT_EQ(c.records, expected);
+
+    // Several groups after one command; after an M group z is that of the last Z group.
+    c = Convert(ConvertHFile, "Z1,2,3,4,5,6M7,8,9,10");
+    expected = {
+        Rec(RecHeaderCount, 8, 4, 6), Rec(RecHeaderMin, 1, 2, 6), Rec(RecHeaderMax, 9, 10, 6),
+        Rec(RecJobStart),             Rec(RecLine, 1, 2, 3),     Rec(RecLine, 4, 5, 6),
+        Rec(RecMove, 7, 8, 6),        Rec(RecMove, 9, 10, 6),
+    };
+    EXPECT_EQ(c.records, expected);
+
+    c = Convert(ConvertHFile, "IN;PU100,200;");
+    expected = {Rec(RecHeaderCount, 4, 4), Rec(RecHeaderMin, BoxStartMin, BoxStartMin),
+                Rec(RecHeaderMax, BoxStartMax, BoxStartMax), Rec(RecJobStart)};
+    EXPECT_EQ(c.records, expected);
+}
+
+TEST(HConverter, CrLfLineEndsGiveTheSameJob) {
+    std::string text = "H;;\nM100,\n200\nZ300,\n400,\n5\nH\n;M1,2\nZ3,4,5H\n";
+    Converted lf = Convert(ConvertHFile, text);
+    Converted crlf = Convert(ConvertHFile, WithCrLf(text));
+    EXPECT_EQ(lf.bytes, crlf.bytes);
+    EXPECT_EQ(lf.count, 12);
+}
+
+TEST(HConverter, UnopenableInputFails) {
+    test::ScratchDir dir;
+    std::int32_t count = 5;
+    EXPECT_EQ(ConvertHFile(dir.File("missing.plt"), dir.File("out.PT1"), count, 4), ConversionFileFailed);
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(test::ReadBytes(dir.File("out.PT1")).empty());
+}
+
+namespace {
+const char* const kHpglExample = "IN;\nSP1;\nPU100,200;\nPD300,400;\nSP0;\n";
+}
+
+TEST(HpglConverter, WorkedExampleByFlavour) {
+    Converted c = Convert(ConvertHpglFile, kHpglExample, 1);
+    EXPECT_EQ(c.result, ConversionDone);
+    EXPECT_EQ(c.count, 8);
+    std::vector<JobRecord> expected = {
+        Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin, 100, 200), Rec(RecHeaderMax, 300, 400),
+        Rec(RecJobStart),          Rec(RecKnife, 1),            Rec(RecMove, 100, 200),
+        Rec(RecLine, 300, 400),    Rec(RecPathEnd, 300, 400),
+    };
+    EXPECT_EQ(c.records, expected);
+
+    c = Convert(ConvertHpglFile, kHpglExample, 2);
+    expected[0].y = OrientationMirrorY;
+    EXPECT_EQ(c.records, expected);
+
+    c = Convert(ConvertHpglFile, kHpglExample, 4);
+    expected = {
+        Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, 40, 80), Rec(RecHeaderMax, 120, 160),
+        Rec(RecJobStart),          Rec(RecKnife, 1),          Rec(RecMove, 40, 80),
+        Rec(RecLine, 120, 160),    Rec(RecPathEnd, 120, 160),
+    };
+    EXPECT_EQ(c.records, expected);
+
+    // Scale 0.4 truncates toward zero; the knife number is not scaled.
+    c = Convert(ConvertHpglFile, "SP5;\nPU1001,-1001;\n", 4);
+    expected = {Rec(RecHeaderCount, 5, 1), Rec(RecHeaderMin, 400, -400), Rec(RecHeaderMax, 400, -400),
+                Rec(RecKnife, 5), Rec(RecMove, 400, -400)};
+    EXPECT_EQ(c.records, expected);
+}
+
+TEST(HpglConverter, OneRecordPerLineFromWhatTheLineLeftInTheWorkingRecord) {
+    // No IN: no job start. PU; moves to the held point. PD with x only writes nothing but keeps
+    // code and x. A third number goes to z. Fractions are dropped. Empty lines give nothing.
+    Converted c = Convert(ConvertHpglFile,
+                          "PD300,400;\nPU;\n\nPD-5;\nPU-5,7;\nPD12.9,4.5;\nPU1,2,3,4;\nPU100 PD 200;\nPU1,.5;\n"
+                          "PU7,8;PD9,10;\nPU7,8 PD9,10;\nPA1,2;PR3,4;\nPU100,200",
+                          1);
+    // "PD-5;" writes nothing, but its x reaches the box. "PU100 PD 200;" and "PU7,8 PD9,10;" pass
+    // over the letters between numbers, so the PD is never seen and 9 becomes z. PA and PR give nothing.
+    std::vector<JobRecord> expected = {
+        Rec(RecHeaderCount, 13, 4, 9), Rec(RecHeaderMin, -5, 2, 9), Rec(RecHeaderMax, 300, 400, 9),
+        Rec(RecLine, 300, 400),        Rec(RecMove, 300, 400),      Rec(RecMove, -5, 7),
+        Rec(RecLine, 12, 4),           Rec(RecMove, 1, 2, 3),       Rec(RecMove, 100, 200, 3),
+        Rec(RecMove, 1, 5, 3),         Rec(RecLine, 9, 10, 3),      Rec(RecMove, 7, 8, 9),
+        Rec(RecMove, 100, 200, 9),
+    };
+    EXPECT_EQ(c.records, expected);
+    EXPECT_EQ(c.count, 13);
+}
+
+TEST(HpglConverter, WithoutInstructionsTheJobIsTheThreeHeaders) {
+    Converted c = Convert(ConvertHpglFile, "\n\nLB PUNCH TEXT\x03\nVS10;\n", 1);
+    std::vector<JobRecord> expected = {Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin, BoxStartMin, BoxStartMin),
+                                       Rec(RecHeaderMax, BoxStartMax, BoxStartMax)};
+    // "PUNCH" holds the pair PU: a move to the held point (0, 0) is what a scan of letters gives.
+    expected[0].x = 4;
+    expected.push_back(Rec(RecMove));
+    EXPECT_EQ(c.records, expected);
+
+    c = Convert(ConvertHpglFile, "", 2);
+    EXPECT_EQ(c.count, 3);
+    EXPECT_EQ(c.records.size(), 3u);
+    EXPECT_EQ(c.records[0], Rec(RecHeaderCount, 3, 1));
+}
+
+TEST(HpglConverter, CrLfLineEndsGiveTheSameJob) {
+    std::string text = std::string(kHpglExample) + "\nPU1,2\nPD3,4,5;\nSP2;\nPU;\n";
+    for (int flavour : {1, 2, 4}) {
+        Converted lf = Convert(ConvertHpglFile, text, flavour);
+        Converted crlf = Convert(ConvertHpglFile, WithCrLf(text), flavour);
+        EXPECT_EQ(lf.bytes, crlf.bytes);
+        EXPECT_EQ(lf.count, 12);
+    }
 }
