@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "import/dmplconverter.h"
 #include "import/hconverter.h"
 #include "import/hpglconverter.h"
+#include "import/plottertype.h"
 #include "import/scanners.h"
 #include "import/textsource.h"
 #include "testsupport.h"
@@ -418,4 +421,124 @@ TEST(HpglConverter, CrLfLineEndsGiveTheSameJob) {
         EXPECT_EQ(lf.bytes, crlf.bytes);
         EXPECT_EQ(lf.count, 12);
     }
+}
+
+TEST(PlotterType, RecognisesTheMarkersInTheFirstThirtyNineCharacters) {
+    EXPECT_EQ(RecognizePlotterType("IN;SP1;PU0,0;"), PlotterTypeHpgl);
+    EXPECT_EQ(RecognizePlotterType("IN;SP1;PR10,0;"), PlotterTypeHpglNoConverter);
+    EXPECT_EQ(RecognizePlotterType("IN;MC1;"), PlotterTypeHpglNoConverter);
+    EXPECT_EQ(RecognizePlotterType("PR10,0;MC1;"), PlotterTypeUnknown);  // no IN: not tested further
+    EXPECT_EQ(RecognizePlotterType("IN;H;;"), PlotterTypeH);
+    EXPECT_EQ(RecognizePlotterType("H;;IN;PR"), PlotterTypeH);
+    EXPECT_EQ(RecognizePlotterType("IN;H;; ;:AHOL"), PlotterTypeMultiKnife);
+    EXPECT_EQ(RecognizePlotterType(";:AHOL"), PlotterTypeUnknown);  // the leading blank belongs to it
+    EXPECT_EQ(RecognizePlotterType("in;sp1;"), PlotterTypeUnknown);
+    EXPECT_EQ(RecognizePlotterType(""), PlotterTypeUnknown);
+    EXPECT_EQ(RecognizePlotterType(std::string(37, 'x') + "IN"), PlotterTypeHpgl);
+    EXPECT_EQ(RecognizePlotterType(std::string(38, 'x') + "IN"), PlotterTypeUnknown);
+    EXPECT_EQ(RecognizePlotterType(std::string(33, 'x') + " ;:AHOL"), PlotterTypeUnknown);
+    EXPECT_EQ(RecognizePlotterType(std::string("IN;\0H;;", 7)), PlotterTypeHpgl);
+    EXPECT_EQ(RecognizePlotterType(std::string("\0IN;", 4)), PlotterTypeUnknown);
+}
+
+TEST(PlotterType, ReadsTheRecognitionTextInTextModeUpToAZeroByte) {
+    test::ScratchDir dir;
+    std::string text;
+    int error = 0;
+    // 37 line ends then IN: 39 characters with LF, and the same 39 in text mode with CR LF.
+    std::string lf = std::string(37, '\n') + "IN;PU0,0;\n";
+    for (const std::string& content : {lf, WithCrLf(lf)}) {
+        test::WriteText(dir.File("a.plt"), content);
+        ASSERT_TRUE(ReadRecognitionText(dir.File("a.plt"), text, error));
+        EXPECT_EQ(text, std::string(37, '\n') + "IN");
+        EXPECT_EQ(RecognizePlotterType(text), PlotterTypeHpgl);
+    }
+    test::WriteText(dir.File("b.plt"), std::string("PU\0IN;", 6));
+    ASSERT_TRUE(ReadRecognitionText(dir.File("b.plt"), text, error));
+    EXPECT_EQ(text, "PU");
+    test::WriteText(dir.File("c.plt"), "H;;");
+    ASSERT_TRUE(ReadRecognitionText(dir.File("c.plt"), text, error));
+    EXPECT_EQ(text, "H;;");
+    EXPECT_FALSE(ReadRecognitionText(dir.File("missing.plt"), text, error));
+    EXPECT_EQ(error, ENOENT);
+}
+
+TEST(PlotterType, FlavourAndTypePairs) {
+    const int types[] = {PlotterTypeUnknown, PlotterTypeMultiKnife, PlotterTypeHpgl, PlotterTypeHpglNoConverter,
+                         PlotterTypeH};
+    for (int type : types) {
+        SCOPED_TRACE(type);
+        EXPECT_EQ(CheckFlavourAndType(FlavourZorvex, type), type == PlotterTypeHpgl ? "" : "file type error");
+        EXPECT_EQ(CheckFlavourAndType(FlavourCoredraw, type), type == PlotterTypeHpgl ? "" : "file type error");
+        EXPECT_EQ(CheckFlavourAndType(FlavourAutocad, type), type == PlotterTypeMultiKnife ? "" : "file type isn't CAD");
+        EXPECT_EQ(CheckFlavourAndType(FlavourCasmate, type), "");
+        EXPECT_EQ(CheckFlavourAndType(0, type), "file type error");
+    }
+    EXPECT_EQ(ParseFlavour("1"), 1);
+    EXPECT_EQ(ParseFlavour("4"), 4);
+    EXPECT_EQ(ParseFlavour("coredraw"), 2);
+    EXPECT_EQ(ParseFlavour("AutoCad"), 3);
+    EXPECT_EQ(ParseFlavour("CASMATE"), 4);
+    EXPECT_EQ(ParseFlavour("5"), 0);
+    EXPECT_EQ(ParseFlavour("01"), 0);
+    EXPECT_EQ(ParseFlavour("zorvex plt"), 0);
+    EXPECT_STREQ(FlavourName(1), "zorvex");
+    EXPECT_STREQ(FlavourName(9), "");
+}
+
+TEST(PlotterType, JobPathReplacesOnlyTheFileNameExtension) {
+    EXPECT_EQ(DeriveJobPath("logo.plt"), "logo.PT1");
+    EXPECT_EQ(DeriveJobPath("/home/ann/jobs/logo.plt"), "/home/ann/jobs/logo.PT1");
+    EXPECT_EQ(DeriveJobPath("./jobs/logo.plt"), "./jobs/logo.PT1");
+    EXPECT_EQ(DeriveJobPath("/home/ann/.work/logo.plt"), "/home/ann/.work/logo.PT1");
+    EXPECT_EQ(DeriveJobPath("/home/ann/my.jobs/logo"), "/home/ann/my.jobs/logo.PT1");
+    EXPECT_EQ(DeriveJobPath("logo"), "logo.PT1");
+    EXPECT_EQ(DeriveJobPath("logo.old.plt"), "logo.old.PT1");
+    EXPECT_EQ(DeriveJobPath("logo."), "logo.PT1");
+    EXPECT_EQ(DeriveJobPath("../logo"), "../logo.PT1");
+    EXPECT_EQ(DeriveJobPath("C:\\my.jobs\\logo.plt"), "C:\\my.jobs\\logo.PT1");
+}
+
+namespace {
+
+// A job as the program's readers accept it: count equals length / 20, headers 200, 201, 202.
+::testing::AssertionResult IsValidJob(const std::string& bytes) {
+    if (bytes.size() % RecordSize != 0) return ::testing::AssertionFailure() << "length " << bytes.size();
+    if (bytes.size() < 3 * RecordSize) return ::testing::AssertionFailure() << "no headers";
+    auto rec = [&](std::size_t i) { return JobRecord::Decode(reinterpret_cast<const unsigned char*>(bytes.data() + i * RecordSize)); };
+    if (rec(0).code != RecHeaderCount || rec(1).code != RecHeaderMin || rec(2).code != RecHeaderMax)
+        return ::testing::AssertionFailure() << "header codes";
+    if (static_cast<std::size_t>(rec(0).x) != bytes.size() / RecordSize)
+        return ::testing::AssertionFailure() << "count " << rec(0).x << " for " << bytes.size() / RecordSize;
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST(RealPlotterFiles, EveryConverterGivesAValidJobWithEveryFlavour) {
+    namespace fs = std::filesystem;
+    if (!fs::is_directory(VELKAR_REALPLT_DIR)) GTEST_SKIP() << "no " << VELKAR_REALPLT_DIR;
+    test::ScratchDir dir;
+    const Converter converters[] = {ConvertHFile, ConvertHpglFile, ConvertDmplFile};
+    int files = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(VELKAR_REALPLT_DIR)) {
+        if (!e.is_regular_file()) continue;
+        ++files;
+        std::string text;
+        int error = 0;
+        ASSERT_TRUE(ReadRecognitionText(e.path().string(), text, error)) << e.path();
+        const int type = RecognizePlotterType(text);
+        EXPECT_GE(type, PlotterTypeUnknown);
+        EXPECT_LE(type, PlotterTypeH);
+        for (Converter convert : converters) {
+            for (int flavour = 1; flavour <= 4; ++flavour) {
+                std::int32_t count = -1;
+                ASSERT_EQ(convert(e.path().string(), dir.File("out.PT1"), count, flavour), ConversionDone) << e.path();
+                std::string bytes = test::ReadBytes(dir.File("out.PT1"));
+                EXPECT_TRUE(IsValidJob(bytes)) << e.path() << " flavour " << flavour;
+                EXPECT_EQ(static_cast<std::size_t>(count), bytes.size() / RecordSize) << e.path();
+            }
+        }
+    }
+    EXPECT_GT(files, 0);
 }
