@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "cli/cli.h"
@@ -112,6 +114,10 @@ TEST(ImportCommand, FileProblemsNameTheFileAndTheReason) {
     r = Cli({"import", dir.File("a.plt"), "--flavour", "1", "-o", dir.File("no/such.PT1")});
     EXPECT_EQ(r.code, cli::ExitFileError);
     EXPECT_EQ(r.err, "velkar: " + dir.File("no/such.PT1") + ": No such file or directory\n");
+
+    r = Cli({"import", dir.File("a.plt"), "--flavour", "1", "-o", dir.File("a.plt/x.PT1")});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("a.plt/x.PT1") + ": Not a directory\n");
 
     // A job path that is the plotter file itself is refused before anything is written.
     test::WriteText(dir.File("b.PT1"), "IN;PU1,2;\n");
@@ -222,4 +228,21 @@ TEST(RealPlotterFiles, EveryFileWithEveryFlavourGivesAJobOrAClearRefusal) {
             }
         }
     }
+}
+
+TEST(VelkarProgram, RunsTheCommandLineWithItsExitCodes) {
+    test::ScratchDir dir;
+    const std::string velkar = VELKAR_BINARY_DIR "/src/velkar";
+    if (::access(velkar.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << velkar;
+    auto run = [&](const std::string& args) {
+        int status = std::system((velkar + " " + args + " >" + dir.File("out.txt") + " 2>" + dir.File("err.txt")).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("import " + kExamples + "square-and-star.plt --flavour zorvex -o " + dir.File("s.PT1")), 0);
+    EXPECT_EQ(test::ReadBytes(dir.File("out.txt")), dir.File("s.PT1") + ": 22 records\n");
+    EXPECT_EQ(run("info " + dir.File("s.PT1")), 0);
+    EXPECT_NE(test::ReadBytes(dir.File("out.txt")).find("records: 22\n"), std::string::npos);
+    EXPECT_EQ(run("import " + kExamples + "square-and-star.plt --flavour autocad -o " + dir.File("s.PT1")), 2);
+    EXPECT_EQ(test::ReadBytes(dir.File("err.txt")), "velkar: " + kExamples + "square-and-star.plt: file type isn't CAD\n");
+    EXPECT_EQ(run("info " + dir.File("none.PT1")), 1);
 }

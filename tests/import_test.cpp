@@ -69,6 +69,31 @@ private:
 
 }  // namespace
 
+TEST(TextSource, CollapsesEveryCrLfInLongMixedText) {
+    // Runs of CR, LF and other bytes over several read chunks, against a plain reference.
+    std::string text;
+    std::uint32_t seed = 12345;
+    while (text.size() < 300000) {
+        seed = seed * 1103515245u + 12345u;
+        const char pick[] = {'\r', '\n', '\r', 'x', '\0', '\xB0'};
+        text.append(1 + (seed >> 28) % 3, pick[(seed >> 16) % 6]);
+    }
+    std::string expected;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) expected += text[i];
+
+    StreamOver s(text);
+    std::string got;
+    for (int c; (c = s.in.Get()) != TextSource::End;) {
+        got += static_cast<char>(c);
+        if (got.size() % 4099 == 0) {  // a push back anywhere, chunk edges included, gives the byte again
+            s.in.Unget();
+            EXPECT_EQ(s.in.Get(), c);
+        }
+    }
+    EXPECT_TRUE(got == expected) << "lengths " << got.size() << " and " << expected.size();
+}
+
 TEST(ReadStreamNumber, ReadsOneRunAndLeavesItsTerminator) {
     {
         StreamOver s("123,456");
