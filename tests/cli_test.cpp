@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include "cli/cli.h"
-#include "import/hpglconverter.h"
 #include "testsupport.h"
 
 using namespace velkar;

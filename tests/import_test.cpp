@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "import/bodyrecord.h"
 #include "import/dmplconverter.h"
 #include "import/hconverter.h"
 #include "import/hpglconverter.h"
 #include "import/plottertype.h"
 #include "import/scanners.h"
 #include "import/textsource.h"
+#include "job/jobwriter.h"
 #include "testsupport.h"
 
 namespace velkar {
@@ -566,4 +568,25 @@ TEST(RealPlotterFiles, EveryConverterGivesAValidJobWithEveryFlavour) {
         }
     }
     EXPECT_GT(files, 0);
+}
+
+TEST(BodyRecord, ACounterAtTheLimitRefusesTheRecordAndAbandonsTheJob) {
+    test::ScratchDir dir;
+    const std::string path = dir.File("big.PT1");
+    {
+        JobWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        std::int32_t count = MaxBodyRecords - 1;
+        WriteBodyRecord(writer, Rec(RecLine, 1, 2), count, path);
+        EXPECT_EQ(count, MaxBodyRecords);
+        try {
+            WriteBodyRecord(writer, Rec(RecLine, 1, 2), count, path);
+            ADD_FAILURE() << "no error";
+        } catch (const FileError& e) {
+            EXPECT_STREQ(e.what(), (path + ": more records than a job file can hold").c_str());
+        }
+        EXPECT_EQ(count, MaxBodyRecords);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }

@@ -1,5 +1,6 @@
 #include "import/hconverter.h"
 
+#include "import/bodyrecord.h"
 #include "import/plotterchars.h"
 #include "import/scanners.h"
 #include "import/textsource.h"
@@ -40,10 +41,7 @@ ConversionResult ConvertHFile(const std::string& input, const std::string& outpu
     BoundingBox box;
     bool lastWasDraw = false;  // Z was the last group command (M, or none yet, otherwise)
     bool started = false;
-    auto put = [&] {
-        writer.Write(work);
-        ++count;
-    };
+    auto put = [&] { WriteBodyRecord(writer, work, count, output); };
     // Each reads the next number of a group: false when the group breaks off.
     auto first = [&](std::int32_t& v) { return ReadStreamNumber(in, v) == 0; };
     auto next = [&](std::int32_t& v) { return SkipToNextNumber(in) && ReadStreamNumber(in, v) == 0; };

@@ -1,5 +1,6 @@
 #include "import/hpglconverter.h"
 
+#include "import/bodyrecord.h"
 #include "import/plotterchars.h"
 #include "import/scanners.h"
 #include "import/textsource.h"
@@ -155,10 +156,7 @@ ConversionResult ConvertHpglFile(const std::string& input, const std::string& ou
     while (in.GetLine(line)) {
         if (line.empty()) continue;
         line += '\n';
-        if (ScanLine(line, work, box, casmate) > 0) {
-            writer.Write(work);
-            ++count;
-        }
+        if (ScanLine(line, work, box, casmate) > 0) WriteBodyRecord(writer, work, count, output);
     }
     writer.Finish(work, count, box, orientation);
     return ConversionDone;
