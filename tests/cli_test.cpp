@@ -56,7 +56,19 @@ TEST(ImportCommand, ConvertsTheWorkedExampleAndPrintsTheJobPathAndCount) {
     };
     EXPECT_EQ(test::ReadRecords(dir.File("logo.PT1")), expected);
 
-    // Flavour by name and the job to -o: the "H;;" example with casmate.
+    // The "H;;" worked example, with casmate, the one flavour that takes it.
+    test::WriteText(dir.File("h.plt"), "H;;M100,200Z300,400,5H;");
+    r = Cli({"import", dir.File("h.plt"), "--flavour", "4"});
+    EXPECT_EQ(r.code, cli::ExitOk);
+    EXPECT_EQ(r.out, dir.File("h.PT1") + ": 8 records\n");
+    expected = {
+        Rec(RecHeaderCount, 8, 4, 5), Rec(RecHeaderMin, 100, 200, 5), Rec(RecHeaderMax, 300, 400, 5),
+        Rec(RecJobStart),             Rec(RecMove, 100, 200),         Rec(RecLine, 300, 400, 5),
+        Rec(RecMove, 100, 200, 5),    Rec(RecPathEnd, 100, 200, 5),
+    };
+    EXPECT_EQ(test::ReadRecords(dir.File("h.PT1")), expected);
+
+    // Flavour by name and the job to -o.
     r = Cli({"import", kExamples + "arrow-h.plt", "--flavour", "casmate", "-o", dir.File("arrow.PT1")});
     EXPECT_EQ(r.code, cli::ExitOk);
     EXPECT_EQ(r.out, dir.File("arrow.PT1") + ": 21 records\n");

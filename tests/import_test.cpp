@@ -590,3 +590,43 @@ TEST(BodyRecord, ACounterAtTheLimitRefusesTheRecordAndAbandonsTheJob) {
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
+
+namespace {
+
+std::string RecordLines(const std::vector<JobRecord>& records) {
+    std::string out;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const JobRecord& r = records[i];
+        out += std::to_string(i + 1) + ' ' + std::to_string(r.code) + ' ' + std::to_string(r.x) + ' ' +
+               std::to_string(r.y) + ' ' + std::to_string(r.z) + '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(ExampleFiles, ConvertToTheExpectedJobsWithLfAndCrLf) {
+    struct Case {
+        const char* example;
+        Converter convert;
+        int flavour;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"square-and-star.plt", ConvertHpglFile, 1, "square-and-star.records"},
+        {"square-and-star.plt", ConvertHpglFile, 4, "square-and-star-casmate.records"},
+        {"arrow-h.plt", ConvertHFile, 4, "arrow-h.records"},
+        {"three-knives.plt", ConvertDmplFile, 3, "three-knives.records"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        const std::string text = test::ReadBytes(VELKAR_SOURCE_DIR "/examples/" + std::string(c.example));
+        ASSERT_FALSE(text.empty());
+        const std::string expected = test::ReadBytes(VELKAR_SOURCE_DIR "/tests/data/examples/" + std::string(c.expected));
+        Converted lf = Convert(c.convert, text, c.flavour);
+        EXPECT_EQ(RecordLines(lf.records), expected);
+        EXPECT_EQ(Convert(c.convert, WithCrLf(text), c.flavour).bytes, lf.bytes);
+        EXPECT_EQ(RecognizePlotterType(text.substr(0, RecognitionLength)),
+                  c.convert == ConvertHpglFile ? PlotterTypeHpgl : c.convert == ConvertHFile ? PlotterTypeH : PlotterTypeMultiKnife);
+    }
+}
