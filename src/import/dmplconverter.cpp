@@ -1,5 +1,6 @@
 #include "import/dmplconverter.h"
 
+#include "import/bodyrecord.h"
 #include "import/plotterchars.h"
 #include "import/scanners.h"
 #include "import/textsource.h"
@@ -28,7 +29,7 @@ bool SkipToNextNumber(TextSource& in) {
 }
 
 void ReadPairs(TextSource& in, JobWriter& writer, JobRecord& work, std::uint8_t code, BoundingBox& box,
-               std::int32_t& count) {
+               std::int32_t& count, const std::string& output) {
     for (;;) {
         std::int32_t value = 0;
         if (ReadStreamNumber(in, value) != 0) return;
@@ -39,8 +40,7 @@ void ReadPairs(TextSource& in, JobWriter& writer, JobRecord& work, std::uint8_t 
         if (ReadStreamNumber(in, value) != 0) return;
         work.y = value;
         box.AddY(value);
-        writer.Write(work);
-        ++count;
+        WriteBodyRecord(writer, work, count, output);
         if (!SkipToNextNumber(in)) return;
     }
 }
@@ -57,14 +57,12 @@ ConversionResult ConvertDmplFile(const std::string& input, const std::string& ou
     JobRecord work;
     BoundingBox box;
     work.code = RecJobStart;
-    writer.Write(work);
-    ++count;
+    WriteBodyRecord(writer, work, count, output);
 
     for (int c = in.Get(); c != TextSource::End; c = in.Get()) {
         if (c == '@') {
             work.code = RecPathEnd;
-            writer.Write(work);
-            ++count;
+            WriteBodyRecord(writer, work, count, output);
         } else if (c == 'U') {
             int d = in.Get();
             if (d == 'P') {
@@ -72,15 +70,14 @@ ConversionResult ConvertDmplFile(const std::string& input, const std::string& ou
                 if (ReadStreamNumber(in, knife) == 0) {
                     work.code = RecKnife;
                     work.x = knife;
-                    writer.Write(work);
-                    ++count;
+                    WriteBodyRecord(writer, work, count, output);
                 }
             } else {
                 in.Unget();
-                ReadPairs(in, writer, work, RecMove, box, count);
+                ReadPairs(in, writer, work, RecMove, box, count, output);
             }
         } else if (c == 'D') {
-            ReadPairs(in, writer, work, RecLine, box, count);
+            ReadPairs(in, writer, work, RecLine, box, count, output);
         }
     }
 
