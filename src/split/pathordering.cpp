@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include <unistd.h>
@@ -116,7 +117,7 @@ CPathList ChainedPaths(CPathList& paths) {
 
 // Order-preserving sort keys: a 32-bit signed value above a 32-bit index.
 std::uint64_t SortKey(std::int32_t value, std::size_t index) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(value) ^ 0x80000000u) << 32) | index;
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(value) ^ 0x80000000u) << 32) | static_cast<std::uint64_t>(index);
 }
 
 // The paths in band order: by start y, then bands from the first remaining
@@ -124,6 +125,8 @@ std::uint64_t SortKey(std::int32_t value, std::size_t index) {
 // order. The limit is taken in 64 bits, as near the top of the range it does
 // not fit in 32.
 std::vector<const CJobPath*> BandOrder(CPathList& paths) {
+    // The sort keys hold an index in 32 bits.
+    if (paths.Count() > 0xFFFFFFFFu) throw std::length_error("too many paths to sort");
     std::vector<const CJobPath*> path;
     std::vector<std::int32_t> xs, ys;
     path.reserve(paths.Count());
