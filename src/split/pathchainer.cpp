@@ -163,7 +163,7 @@ PathChainer::Key PathChainer::FirstEnd(PointId point) {
     return None;
 }
 
-void PathChainer::Run(const std::function<void(CJobPath)>& write) {
+void PathChainer::Run(CPathList& finished) {
     // Paths that stay keep their places and new ones are appended, so ascending
     // keys are list order and the head is the smallest live key.
     for (;;) {
@@ -177,7 +177,7 @@ void PathChainer::Run(const std::function<void(CJobPath)>& write) {
         CJobPath& h = CPathList::PathAt(m_pos[head]);
         if (q == None) {
             m_alive[head] = 0;
-            write(m_paths.RemoveAt(m_pos[head]));
+            m_paths.MoveToTail(m_pos[head], finished);
             continue;
         }
         CJobPath& other = CPathList::PathAt(m_pos[q]);

@@ -1,15 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "job/pathlist.h"
 
 namespace velkar {
 
-// Joins the open paths of a list whose ends meet and hands every finished path,
-// taken out of the list, to a writer, emptying the list.
+// Joins the open paths of a list whose ends meet and moves every finished path
+// to the end of another list, emptying the first.
 //
 // The result is that of the plain walk: take the first path H (first point A,
 // last point B); find the first other path Q in list order for which one of
@@ -25,7 +24,8 @@ namespace velkar {
 class PathChainer {
 public:
     explicit PathChainer(CPathList& paths);
-    void Run(const std::function<void(CJobPath)>& write);
+    // Moves the finished paths, in the order they are finished, to the end of `finished`.
+    void Run(CPathList& finished);
 
 private:
     using Key = std::uint32_t;  // a path's place in list order; later paths get larger keys

@@ -111,7 +111,7 @@ CPathList ChainedPaths(CPathList& paths) {
         if (SamePoint(path.First(), path.Last())) paths.MoveToTail(pos, out);
         pos = next;
     }
-    PathChainer(paths).Run([&](CJobPath path) { out.AddTail(std::move(path)); });
+    PathChainer(paths).Run(out);
     return out;
 }
 
