@@ -223,7 +223,7 @@ namespace {
 
 // A knife file made to stress ties: few distinct points (some exactly 500 apart),
 // many paths meeting at one point, duplicates, retracing, closed and one-record paths.
-Records RandomKnifeFile(std::mt19937& rng) {
+Records RandomKnifeFile(std::mt19937& rng, unsigned maxPaths) {
     std::uniform_int_distribution<int> pct(0, 99);
     const int spread = 2 + static_cast<int>(rng() % 6);
     auto coord = [&] {
@@ -234,7 +234,7 @@ Records RandomKnifeFile(std::mt19937& rng) {
     auto z = [&] { return static_cast<std::int32_t>(rng() % 4); };
     Records out;
     if (pct(rng) < 2) out.push_back(L(1, 1));
-    const int paths = static_cast<int>(rng() % 40);
+    const int paths = static_cast<int>(rng() % maxPaths);
     std::vector<Records> made;
     for (int i = 0; i < paths; ++i) {
         Records path;
@@ -273,7 +273,8 @@ TEST(OrderKnifePaths, IndexedOrderingMatchesTheLiteralWalkOnSeededFiles) {
     const std::string knife = PipelineFiles::KnifeFile(1);
     std::mt19937 rng(20261206);
     for (int round = 0; round < 3000; ++round) {
-        const Records in = RandomKnifeFile(rng);
+        // Now and then a large file, so that many paths pile up at each point.
+        const Records in = RandomKnifeFile(rng, round % 100 == 99 ? 1500 : 40);
         test::WriteRecords(knife, in);
         if (round % 3 != 2) {
             Records expected;
