@@ -1,7 +1,6 @@
 #include "split/pathchainer.h"
 
 #include <algorithm>
-#include <memory>
 #include <stdexcept>
 
 namespace velkar {
@@ -52,18 +51,18 @@ PathChainer::PathChainer(CPathList& paths) : m_paths(paths) {
     std::size_t capacity = 16;
     while (capacity < 4 * count) capacity *= 2;
     const std::uint64_t mask = capacity - 1;
-    // Only slots with an id are read, so the points need no clearing.
-    std::unique_ptr<std::uint64_t[]> tablePoint(new std::uint64_t[capacity]);
-    std::vector<PointId> tableId(capacity, None);
-    PointId points = 0;
+    std::vector<PointId> table(capacity, None);
+    std::vector<std::uint64_t> pointOf;  // by number
+    pointOf.reserve(2 * count);
     auto number = [&](const JobRecord& r) {
         const std::uint64_t point = PointOf(r);
         for (std::uint64_t i = Mix(point) & mask;; i = (i + 1) & mask) {
-            if (tableId[i] == None) {
-                tablePoint[i] = point;
-                return tableId[i] = points++;
+            const PointId id = table[i];
+            if (id == None) {
+                pointOf.push_back(point);
+                return table[i] = static_cast<PointId>(pointOf.size() - 1);
             }
-            if (tablePoint[i] == point) return tableId[i];
+            if (pointOf[id] == point) return id;
         }
     };
     std::vector<std::pair<PointId, PointId>> ends;
@@ -73,8 +72,9 @@ PathChainer::PathChainer(CPathList& paths) : m_paths(paths) {
         const PointId first = number(p.First());
         ends.emplace_back(first, number(p.Last()));
     }
-    tablePoint.reset();
-    tableId = {};
+    const std::size_t points = pointOf.size();
+    table = {};
+    pointOf = {};
     m_startHead.assign(points, None);
     m_startTail.assign(points, None);
     m_endRoot.assign(points, None);
