@@ -167,6 +167,9 @@ TEST(ChainKnifePaths, EndsAPathAtItsTurningPoint) {
     // The part after the retrace becomes a new path, a move to P1 and a line to P3.
     EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(1, 0), L(2, 0, 2), L(1, 0, 3), L(3, 9, 4)}),
               (Records{M(0, 0), L(1, 0), L(2, 0, 2), M(1, 0, 3), L(3, 9, 4)}));
+    // A rest appended while an earlier path is handled is visited in turn and folded too.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(1, 0), L(2, 0), L(1, 0), L(3, 3), L(4, 4), L(3, 3), M(100, 100), L(200, 200)}),
+              (Records{M(0, 0), L(1, 0), L(2, 0), M(100, 100), L(200, 200), M(1, 0), L(3, 3), L(4, 4)}));
     // Back and forth: the rest, appended while the last path was handled, is not
     // folded in this run; it is closed and so written first.
     EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(1, 0), L(0, 0), L(1, 0), L(0, 0)}),
