@@ -331,6 +331,15 @@ TEST(MultiKnifeJob, JoinsKnivesInAscendingOrder) {
                            Rec(RecKnife, 3, 210), M(30, 40, 5), L(31, 41, 6), Rec(RecPathEnd, 31, 41, 6)};
     EXPECT_EQ(count, 12);
     EXPECT_EQ(test::ReadRecords(job), expected);
+
+    // A knife whose section starts with a line is joined unordered, as split.
+    EXPECT_EQ(RunMultiKnifePipeline(HandMade({Rec(RecJobStart), Rec(RecKnife, 4), L(9, 9), M(5, 5), L(5, 5), M(1, 1), L(2, 2)}),
+                                    job, count),
+              ConversionDone);
+    const Records unordered{L(9, 9), M(5, 5), L(5, 5), M(1, 1), L(2, 2)};
+    const Records got = test::ReadRecords(job);
+    ASSERT_EQ(got.size(), 11u);
+    EXPECT_EQ(Records(got.begin() + 5, got.end() - 1), unordered);
     EXPECT_EQ(FilesIn(temp.Path()), (std::set<std::string>{"out.PT1", "velkar.lock"}));
 }
 
