@@ -68,6 +68,16 @@ TEST(ImportCommand, ConvertsTheWorkedExampleAndPrintsTheJobPathAndCount) {
     };
     EXPECT_EQ(test::ReadRecords(dir.File("h.PT1")), expected);
 
+    // A file name starting with '-' after "--"; the job lands beside it in the current directory.
+    test::WriteText(dir.File("-dash.plt"), "IN;\nPU1,2;");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    r = Cli({"import", "--flavour", "1", "--", "-dash.plt"});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(r.code, cli::ExitOk);
+    EXPECT_EQ(r.out, "-dash.PT1: 5 records\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.File("-dash.PT1")));
+
     // Flavour by name and the job to -o.
     r = Cli({"import", kExamples + "arrow-h.plt", "--flavour", "casmate", "-o", dir.File("arrow.PT1")});
     EXPECT_EQ(r.code, cli::ExitOk);

@@ -630,3 +630,38 @@ TEST(ExampleFiles, ConvertToTheExpectedJobsWithLfAndCrLf) {
                   c.convert == ConvertHpglFile ? PlotterTypeHpgl : c.convert == ConvertHFile ? PlotterTypeH : PlotterTypeMultiKnife);
     }
 }
+
+namespace {
+
+// A string literal with its embedded zero bytes.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
+
+}  // namespace
+
+TEST(Converters, PassOverNulAndCtrlZLikeAnyOtherCharacter) {
+    const std::string hpgl = Bytes("IN;\nPU1\0,2\x1A;\n\x1A\nPD3,\0" "4;\n");
+    Converted c = Convert(ConvertHpglFile, hpgl, 1);
+    std::vector<JobRecord> expected = {
+        Rec(RecHeaderCount, 6, 4), Rec(RecHeaderMin, 1, 2), Rec(RecHeaderMax, 3, 4),
+        Rec(RecJobStart),          Rec(RecMove, 1, 2),      Rec(RecLine, 3, 4),
+    };
+    EXPECT_EQ(c.records, expected);
+
+    c = Convert(ConvertDmplFile, Bytes("U1\0,2\x1A" "D3,4\0@"));
+    expected = {
+        Rec(RecHeaderCount, 7, 1), Rec(RecHeaderMin, 1, 2), Rec(RecHeaderMax, 3, 4),
+        Rec(RecJobStart),          Rec(RecMove, 1, 2),      Rec(RecLine, 3, 4),
+        Rec(RecPathEnd, 3, 4),
+    };
+    EXPECT_EQ(c.records, expected);
+
+    c = Convert(ConvertHFile, Bytes("H;\x1AM1\0,2\x1AZ3,4,\0" "5"));
+    expected = {
+        Rec(RecHeaderCount, 6, 4, 5), Rec(RecHeaderMin, 1, 2, 5), Rec(RecHeaderMax, 3, 4, 5),
+        Rec(RecJobStart),             Rec(RecMove, 1, 2),         Rec(RecLine, 3, 4, 5),
+    };
+    EXPECT_EQ(c.records, expected);
+}

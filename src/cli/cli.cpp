@@ -14,7 +14,8 @@ const std::vector<Command>& Commands() {
         {"import", "convert a plotter file into a PT1 job",
          "velkar import FILE --flavour N [-o JOB]\n"
          "  N: 1 or zorvex, 2 or coredraw, 3 or autocad, 4 or casmate (the program that wrote FILE).\n"
-         "  The job goes to JOB, or beside FILE with the extension PT1.",
+         "  The job goes to JOB, or beside FILE with the extension PT1.\n"
+         "  A FILE whose name starts with '-' goes last, after --.",
          RunImport},
         {"info", "summarise a PT1 job",
          "velkar info JOB [--records]\n"

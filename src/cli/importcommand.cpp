@@ -28,9 +28,18 @@ struct ImportArgs {
 // Parses the arguments; on a mistake reports it and returns false.
 bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, std::ostream& err) {
     bool haveFlavour = false;
+    bool optionsEnded = false;  // after "--" a name starting with '-' is a file
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--flavour" || a == "-f" || a == "-o" || a == "--output") {
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (optionsEnded) {
+            if (!parsed.source.empty()) {
+                ReportError(err, "import: more than one plotter file given");
+                return false;
+            }
+            parsed.source = a;
+        } else if (a == "--flavour" || a == "-f" || a == "-o" || a == "--output") {
             if (i + 1 == args.size()) {
                 ReportError(err, "import: " + a + " needs a value");
                 return false;

@@ -56,14 +56,17 @@ constexpr std::array<unsigned char, 256> kLineClasses = MakeLineClasses();
 }  // namespace
 
 int ReadStreamNumber(TextSource& in, std::int32_t& value) {
-    RunValue run;
+    // Only digits are collected here, so the value is simply that of the first
+    // 19 of them, accumulated as they come.
+    std::uint32_t acc = 0;
+    std::size_t length = 0;
     bool negative = false;
-    bool noDigit = true;
     for (;;) {
-        int c = in.Get();
-        if (IsDigit(c)) {
-            run.Collect(static_cast<char>(c));
-            noDigit = false;
+        const int c = in.Get();
+        const unsigned digit = static_cast<unsigned>(c - '0');
+        if (digit <= 9) {
+            if (length < ScannerRunLimit) acc = acc * 10u + digit;
+            ++length;
         } else if (c == '-') {
             negative = true;
         } else {
@@ -71,8 +74,8 @@ int ReadStreamNumber(TextSource& in, std::int32_t& value) {
             break;
         }
     }
-    if (noDigit) return -1;
-    value = run.Value(negative);
+    if (length == 0) return -1;
+    value = static_cast<std::int32_t>(negative ? 0u - acc : acc);
     return 0;
 }
 
