@@ -1,13 +1,20 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <ostream>
+
+#include "cli/commands.h"
 
 namespace velkar::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
+        {"stream", "write the exact bytes a cut would send", StreamUsage, RunStream},
+#ifdef VELKAR_WITH_QT
+        {"cut", "send a job to the cutter", CutUsage, RunCut},
+#endif
     };
     return commands;
 }

@@ -188,7 +188,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
     }
     m_reader.Close();
     if (m_status == CutterOutput::Status::Cancelled) {
-        hooks.Tell(" cancle send ");
+        hooks.Tell(CancelText);
         return Result::Cancelled;
     }
     if (m_status == CutterOutput::Status::Failed) {

@@ -63,6 +63,8 @@ public:
 
     static constexpr const char* InitString = ";:H A L0 ECN ";
     static constexpr const char* Terminator = "  @ 0 U0,0  @  ";
+    // Told to the operator when a send is cancelled.
+    static constexpr const char* CancelText = " cancle send ";
 
 private:
     class Commands;
