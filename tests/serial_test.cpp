@@ -3,12 +3,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <thread>
 
 #include <csignal>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <grp.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -20,6 +22,8 @@
 #include <QFile>
 #include <QLockFile>
 
+#include "cli/cli.h"
+#include "cli/commands.h"
 #include "cutter/cuttersend.h"
 #include "serial/commport.h"
 #include "serial/lineparameters.h"
@@ -416,4 +420,65 @@ TEST(CommPort, OpenFailuresNameThePortTheDeviceAndTheReason) {
     }
     EXPECT_EQ(CCommPort::DescribeOpenError(QStringLiteral("/dev/ttyS0"), EBUSY, &st),
               QStringLiteral("/dev/ttyS0: Device or resource busy"));
+}
+
+namespace {
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunVelkar(std::vector<std::string> args) {
+    args.insert(args.begin(), "velkar");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    std::ostringstream out, err;
+    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
+    ProfileOverride profile;
+    test::ScratchDir dir;
+    const std::string square = dir.File("square.PT1");
+    test::WriteRecords(square, {Rec(RecHeaderCount, 10, 4), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 400, 400),
+                                Rec(RecJobStart), Rec(RecMove, 0, 0), Rec(RecLine, 400, 0), Rec(RecLine, 400, 400),
+                                Rec(RecLine, 0, 400), Rec(RecLine, 0, 0), Rec(RecPathEnd)});
+    const std::string expected =
+        ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+    {
+        Pty pty;
+        CliRun run = RunVelkar({"cut", square, "--device", pty.path, "--yes", "--speed", "14400", "--stop", "1.5"});
+        EXPECT_EQ(run.code, cli::ExitOk) << run.err;
+        EXPECT_EQ(run.out, "sent 7 records, 96 bytes to " + pty.path + "\n");
+        EXPECT_EQ(pty.Read(expected.size()), expected);
+    }
+    {
+        // Nobody reads: once the first bytes arrive the operator presses Ctrl-C.
+        Pty pty;
+        const std::string big = BigJob(dir, 400000);
+        std::thread operatorAtKeyboard([&] {
+            pollfd p{pty.master, POLLIN, 0};
+            poll(&p, 1, 10000);
+            kill(getpid(), SIGINT);
+        });
+        CliRun run = RunVelkar({"cut", big, "--device", pty.path, "--yes"});
+        operatorAtKeyboard.join();
+        EXPECT_EQ(run.code, cli::ExitCancelled);
+        EXPECT_EQ(run.out, "");
+        ASSERT_GE(run.err.size(), 14u);
+        EXPECT_EQ(run.err.substr(run.err.size() - 14), " cancle send \n");
+    }
+    profile.Write("[comm]\nport=2\ndevice2=/nonexistent/ttyUSB9\n");
+    CliRun run = RunVelkar({"cut", square, "--yes"});
+    EXPECT_EQ(run.code, cli::ExitFileError);
+    EXPECT_EQ(run.err, "serial can't open\n/nonexistent/ttyUSB9: No such file or directory\n");
+    EXPECT_EQ(RunVelkar({"cut", square, "--port", "5"}).err, "velkar: --port takes a port number from 1 to 4\n");
+    EXPECT_EQ(RunVelkar({"cut", square, "--stop", "3"}).err, "velkar: --stop takes 1, 1.5 or 2\n");
+    EXPECT_EQ(RunVelkar({"cut", square, "--port", "1", "--device", "/dev/null"}).err,
+              "velkar: --port and --device exclude each other\n");
 }

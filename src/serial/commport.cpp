@@ -172,13 +172,18 @@ bool CCommPort::AcquireLock(const QString& device) {
     return FailOpen(reason);
 }
 
-void CCommPort::Release(bool discard) {
+bool CCommPort::Release(bool discard) {
+    bool closed = true;
     if (m_fd >= 0) {
         if (m_bTerminal) {
             if (discard) ::tcflush(m_fd, TCOFLUSH);
             ::ioctl(m_fd, TIOCNXCL);
         }
-        ::close(m_fd);
+        // A file written for a dry run can still fail here (a full disk).
+        if (::close(m_fd) != 0 && errno != EINTR) {
+            SetWriteError(errno);
+            closed = false;
+        }
         m_fd = -1;
     }
     m_bTerminal = false;
@@ -186,6 +191,7 @@ void CCommPort::Release(bool discard) {
         m_lock->unlock();
         m_lock.reset();
     }
+    return closed;
 }
 
 bool CCommPort::AskCancel() { return m_cancelQuery && m_cancelQuery(); }
@@ -201,10 +207,10 @@ CutterOutput::Status CCommPort::Write(const char* data, std::size_t n) {
     bool cancelled = false;
     Clock::time_point lastProgress = Clock::now();
     while (done < n) {
-        int wait = 0;      // ms to wait before the next try; 0: write now
+        int wait = 0;  // ms to wait before the next try; 0: write now
         bool byPoll = false;
+        int queued = 0;
         if (m_bTerminal) {
-            int queued = 0;
             if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
                 SetWriteError(errno);
                 return Status::Failed;
@@ -245,8 +251,8 @@ CutterOutput::Status CCommPort::Write(const char* data, std::size_t n) {
         } else {
             // The queue drains at the line's pace; look again soon.
             ::poll(nullptr, 0, std::min(wait, 5));
-            int queued = 0;
-            if (::ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued <= m_nQueueLimit) lastProgress = Clock::now();
+            int left = 0;
+            if (::ioctl(m_fd, TIOCOUTQ, &left) == 0 && left < queued) lastProgress = Clock::now();
         }
     }
     return Status::Written;
@@ -290,8 +296,7 @@ bool CCommPort::ClosePort() {
         return true;
     }
     const bool delivered = m_strError.isEmpty() && Drain();
-    Release(!delivered);
-    return delivered;
+    return Release(!delivered) && delivered;
 }
 
 }  // namespace velkar

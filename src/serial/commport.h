@@ -90,7 +90,7 @@ private:
     void SetWriteError(int error);
     bool AskCancel();
     bool AcquireLock(const QString& device);
-    void Release(bool discard);
+    bool Release(bool discard);
     bool Drain();
 
     int m_fd = -1;
