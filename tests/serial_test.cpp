@@ -340,6 +340,9 @@ TEST(CommPort, SecondOpenOfTheSameDeviceFailsAndEveryWayOutReleasesIt) {
         << second.OpenError().toStdString();
     EXPECT_TRUE(second.OpenError().endsWith(lock + QLatin1Char(')'))) << second.OpenError().toStdString();
     EXPECT_FALSE(second.IsOpen());
+    // The first send keeps the port.
+    EXPECT_EQ(first.WriteBlock("U0,0 ", 5), 5);
+    EXPECT_EQ(pty.Read(5), "U0,0 ");
     first.ClosePort();
     ASSERT_TRUE(second.OpenPort(Settings(), pty.Path())) << second.OpenError().toStdString();
     second.ClosePort();
