@@ -20,11 +20,12 @@ public:
 
     // Next character as an unsigned byte value, or End.
     int Get() {
+        // The end of input is final: once End has been returned, every later
+        // Get() returns End too, so the flag never needs clearing here.
         if (m_nPos == m_nLen && !Fill()) {
             m_bLastWasEnd = true;
             return End;
         }
-        m_bLastWasEnd = false;
         return static_cast<unsigned char>(m_buf[m_nPos++]);
     }
 
