@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "cli/commands.h"
+
 #include <cstring>
 #include <exception>
 #include <ostream>
@@ -8,6 +10,11 @@ namespace velkar::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
+#ifdef VELKAR_HAVE_RENDER
+        {"render", "draw a job into a picture file",
+         "velkar render JOB -o FILE.png|.svg|.pdf [--scale S] [--sharp MM] [--close MM] [--move-x MM] [--move-y MM]",
+         RunRender},
+#endif
     };
     return commands;
 }

@@ -144,13 +144,13 @@ private:
     bool m_bHaveLast = false;
 };
 
-std::int32_t MaterialPixels(long mm, int divisor) {
+}  // namespace
+
+std::int32_t CJobRenderer::MaterialPixels(long mm, int divisor) {
     // Profile texts are read with atol and may hold anything a long can.
     const std::int64_t units = std::clamp<std::int64_t>(mm, -(std::int64_t{1} << 40), std::int64_t{1} << 40) * 40;
-    return static_cast<std::int32_t>(ClampCoord(units / divisor));
+    return static_cast<std::int32_t>(ClampCoord(units / std::max(1, divisor)));
 }
-
-}  // namespace
 
 int CJobRenderer::ScaleDivisor(double scale) {
     const double product = scale * 40.0;

@@ -44,6 +44,9 @@ class CJobRenderer {
 public:
     // Job units per pixel: scale x 40 truncated, at least 1.
     static int ScaleDivisor(double scale);
+    // Material size in pixels at a divisor: mm x 40 / divisor, truncated,
+    // kept within the range a painter can address.
+    static std::int32_t MaterialPixels(long mm, int divisor);
     // Pen colour of a knife; knives outside 1 to 8 draw black.
     static QColor KnifeColor(std::int32_t knife);
     // The frame pen's colour and width.
