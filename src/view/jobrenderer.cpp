@@ -58,84 +58,61 @@ public:
     QPoint Origin() const { return m_origin; }
 
     // Both end points are drawn; coordinates are logical units within CoordLimit.
+    // The pixels inside the image are the same whatever part of the segment
+    // the image covers, so partial repaints join up with full ones.
     void Line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
         x1 -= m_origin.x();
         x2 -= m_origin.x();
         y1 -= m_origin.y();
         y2 -= m_origin.y();
-        if (!Clip(x1, y1, x2, y2)) return;
-        // Clipped ends lie inside the image, so the loops need no bounds checks.
+        if ((x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= m_width && x2 >= m_width) ||
+            (y1 >= m_height && y2 >= m_height))
+            return;
         const std::int64_t dx = std::abs(x2 - x1);
         const std::int64_t dy = std::abs(y2 - y1);
         const std::int64_t sx = x1 < x2 ? 1 : -1;
-        const std::int64_t sy = y1 < y2 ? m_stride : -m_stride;
-        std::uint32_t* p = m_bits + y1 * m_stride + x1;
-        const std::uint32_t c = m_color;
-        if (dx >= dy) {
-            std::int64_t e = 2 * dy - dx;
-            for (std::int64_t i = 0; i <= dx; ++i) {
-                *p = c;
-                if (e > 0) {
-                    p += sy;
-                    e -= 2 * dx;
-                }
-                e += 2 * dy;
-                p += sx;
-            }
-        } else {
-            std::int64_t e = 2 * dx - dy;
-            for (std::int64_t i = 0; i <= dy; ++i) {
-                *p = c;
-                if (e > 0) {
-                    p += sx;
-                    e -= 2 * dy;
-                }
-                e += 2 * dx;
-                p += sy;
-            }
-        }
+        const std::int64_t sy = y1 < y2 ? 1 : -1;
+        if (dx >= dy)
+            Walk(x1, y1, dx, dy, sx, sy, m_width, m_height, 1, m_stride);
+        else
+            Walk(y1, x1, dy, dx, sy, sx, m_height, m_width, m_stride, 1);
     }
 
 private:
-    // Shortens a segment to the image; the ends are rounded to pixels inside it.
-    bool Clip(std::int64_t& x1, std::int64_t& y1, std::int64_t& x2, std::int64_t& y2) const {
-        const std::int64_t right = m_width;
-        const std::int64_t bottom = m_height;
-        if ((x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= right && x2 >= right) || (y1 >= bottom && y2 >= bottom))
-            return false;
-        if (x1 >= 0 && x2 >= 0 && y1 >= 0 && y2 >= 0 && x1 < right && x2 < right && y1 < bottom && y2 < bottom)
-            return true;
-        // Long segment leaving the image: walk only the part that is inside.
-        const double dx = static_cast<double>(x2 - x1);
-        const double dy = static_cast<double>(y2 - y1);
-        double t0 = 0.0;
-        double t1 = 1.0;
-        const double p[4] = {-dx, dx, -dy, dy};
-        const double q[4] = {static_cast<double>(x1), static_cast<double>(right - 1 - x1), static_cast<double>(y1),
-                             static_cast<double>(bottom - 1 - y1)};
-        for (int i = 0; i < 4; ++i) {
-            if (p[i] == 0.0) {
-                if (q[i] < 0.0) return false;
-                continue;
-            }
-            const double t = q[i] / p[i];
-            if (p[i] < 0.0) {
-                if (t > t1) return false;
-                t0 = std::max(t0, t);
-            } else {
-                if (t < t0) return false;
-                t1 = std::min(t1, t);
-            }
+    static std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+
+    // Bresenham along the major axis a (da >= db), entered directly at the
+    // first step inside the image: after i steps the minor axis has advanced
+    // ceil((2 db i - da) / (2 da)) times.
+    void Walk(std::int64_t a1, std::int64_t b1, std::int64_t da, std::int64_t db, std::int64_t sa, std::int64_t sb,
+              std::int64_t sizeA, std::int64_t sizeB, std::int64_t strideA, std::int64_t strideB) {
+        std::int64_t first = 0;
+        std::int64_t last = 0;
+        if (sa > 0) {
+            first = std::max<std::int64_t>(0, -a1);
+            last = std::min(da, sizeA - 1 - a1);
+        } else {
+            first = std::max<std::int64_t>(0, a1 - (sizeA - 1));
+            last = std::min(da, a1);
         }
-        const std::int64_t nx1 = std::clamp<std::int64_t>(x1 + std::llround(t0 * dx), 0, right - 1);
-        const std::int64_t ny1 = std::clamp<std::int64_t>(y1 + std::llround(t0 * dy), 0, bottom - 1);
-        const std::int64_t nx2 = std::clamp<std::int64_t>(x1 + std::llround(t1 * dx), 0, right - 1);
-        const std::int64_t ny2 = std::clamp<std::int64_t>(y1 + std::llround(t1 * dy), 0, bottom - 1);
-        x1 = nx1;
-        y1 = ny1;
-        x2 = nx2;
-        y2 = ny2;
-        return true;
+        if (first > last) return;
+        const std::int64_t k = da == 0 ? 0 : CeilDiv(2 * db * first - da, 2 * da);
+        std::int64_t e = 2 * db - da + 2 * db * first - 2 * da * k;
+        std::int64_t a = a1 + sa * first;
+        std::int64_t b = b1 + sb * k;
+        const std::uint32_t c = m_color;
+        for (std::int64_t i = first; i <= last; ++i) {
+            if (b >= 0 && b < sizeB)
+                m_bits[a * strideA + b * strideB] = c;
+            else if ((sb > 0) == (b >= sizeB))
+                break;  // past the far edge for good
+            if (e > 0) {
+                b += sb;
+                e -= 2 * da;
+            }
+            e += 2 * db;
+            a += sa;
+        }
     }
 
     QImage m_image;
