@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "cli/cli.h"
+#include "cutter/cuttersend.h"
 #include "cutter/knifepath.h"
+#include "testsupport.h"
 
 using namespace velkar;
+using velkar::test::Rec;
 
 namespace {
 
@@ -225,4 +233,322 @@ TEST(KnifePath, FiftyThousandUnitSegmentsHaveExactLengthsAndAxisDirections) {
     far.Line(INT32_MAX, INT32_MAX);
     far.PathEnd();
     EXPECT_EQ(sink.Take(), "T-2147483648,0 C-2147483648,0 C2147483647,0 C2147483647,20 C2147483647,2147483647");
+}
+
+namespace {
+
+// Collects the bytes; can fail or report a cancel once a byte limit is reached.
+class StringOutput : public CutterOutput {
+public:
+    Status Write(const char* data, std::size_t n) override {
+        ++writes;
+        if (bytes.size() + n > limit) return limitStatus;
+        bytes.append(data, n);
+        return Status::Written;
+    }
+    std::string ErrorText() const override { return "/dev/ttyUSB0: Input/output error"; }
+    std::string bytes;
+    std::size_t limit = SIZE_MAX;
+    Status limitStatus = Status::Failed;
+    int writes = 0;
+};
+
+// Logs every hook call as one short line; answers and cancels as told.
+class LogHooks : public CutterSendHooks {
+public:
+    bool AskReadySend() override { return Log("ask"), answer; }
+    void PromptKnifeChange(std::string_view text) override { Log("prompt " + std::string(text)); }
+    void SetBarRange(std::int32_t low, std::int32_t high, std::int32_t step) override {
+        Log("range " + std::to_string(low) + " " + std::to_string(high) + " " + std::to_string(step));
+    }
+    void Advance() override { ++advances; }
+    void SetMessage(std::string_view text) override { lastMessage = text; if (text == "please wait...") Log(lastMessage); }
+    void PumpPending() override { ++pumps; }
+    bool IsCancelRequested() override { return ++cancelQueries > cancelAfter; }
+    void Tell(std::string_view text) override { Log("tell[" + std::string(text) + "]"); }
+
+    std::string log;
+    std::string lastMessage;
+    bool answer = true;
+    int advances = 0;
+    int pumps = 0;
+    int cancelQueries = 0;
+    int cancelAfter = INT32_MAX;
+
+private:
+    void Log(const std::string& line) { log += line + ";"; }
+};
+
+std::vector<JobRecord> SquareJob(std::int32_t orientation, bool closeByMove) {
+    std::vector<JobRecord> r = {Rec(RecHeaderCount, 10, orientation), Rec(RecHeaderMin, 0, 0),
+                                Rec(RecHeaderMax, 400, 400),          Rec(RecJobStart),
+                                Rec(RecMove, 0, 0),                   Rec(RecLine, 400, 0),
+                                Rec(RecLine, 400, 400),               Rec(RecLine, 0, 400),
+                                Rec(RecLine, 0, 0)};
+    if (closeByMove) r.push_back(Rec(RecMove, 0, 0));
+    r.push_back(Rec(RecPathEnd));
+    r[0].x = static_cast<std::int32_t>(r.size());
+    return r;
+}
+
+struct SendRun {
+    CCutterSend::Result result;
+    std::string bytes;
+    std::string log;
+    std::string error;
+};
+
+SendRun RunSend(const std::vector<JobRecord>& records, const CutterSendOptions& options, LogHooks& hooks,
+                StringOutput& output) {
+    test::ScratchDir dir;
+    const std::string job = dir.File("job.PT1");
+    test::WriteRecords(job, records);
+    CCutterSend send(options);
+    EXPECT_TRUE(send.OpenJob(job));
+    SendRun run{send.Send(hooks, output), output.bytes, hooks.log, send.ErrorText()};
+    return run;
+}
+
+SendRun RunSend(const std::vector<JobRecord>& records, const CutterSendOptions& options = {}) {
+    LogHooks hooks;
+    StringOutput output;
+    return RunSend(records, options, hooks, output);
+}
+
+}  // namespace
+
+TEST(CutterSend, SquareWithoutOffsetsGivesTheExactStream) {
+    LogHooks hooks;
+    StringOutput output;
+    SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, output);
+    EXPECT_EQ(run.result, CCutterSend::Result::Completed);
+    EXPECT_EQ(run.bytes,
+              ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ");
+    EXPECT_EQ(run.log, "range 0 10 1;ask;please wait...;");
+    // One step per body record, N - 3 in all; the counter text ends at N + 1.
+    EXPECT_EQ(hooks.advances, 7);
+    EXPECT_EQ(hooks.pumps, 7);
+    EXPECT_EQ(hooks.lastMessage, "send:11line");
+}
+
+TEST(CutterSend, SquareWithOffsetsAndMovesGivesTheExactStreams) {
+    CutterSendOptions options;
+    options.sharpMm = 0.5f;
+    options.closeMm = 1.0f;
+    EXPECT_EQ(RunSend(SquareJob(OrientationAsStored, true), options).bytes,
+              ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
+              "U400,0   @ 0 U0,0  @  ");
+
+    options.moveXMm = 10.0f;
+    options.moveYMm = 5.0f;
+    EXPECT_EQ(RunSend(SquareJob(OrientationMirrorY, true), options).bytes,
+              ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
+              "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
+
+    // Millimetres become units in single precision: 0.35 mm is 14 units, not 13.
+    CutterSendOptions small;
+    small.moveXMm = 0.35f;
+    small.moveYMm = -0.35f;
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 7), Rec(RecMove, 1, 2),
+                       Rec(RecPathEnd)},
+                      small)
+                  .bytes,
+              "U-12,15 U7,0   @ 0 U0,0  @  ");
+}
+
+TEST(CutterSend, KnifeWordsAndPromptsFollowDefineColorAndPenTip) {
+    std::vector<JobRecord> job = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax)};
+    for (std::int32_t k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, -1}) job.push_back(Rec(RecKnife, k));
+    job[0].x = static_cast<std::int32_t>(job.size());
+
+    SendRun off = RunSend(job);
+    EXPECT_EQ(off.bytes, "");
+    EXPECT_EQ(off.log, "range 0 14 1;ask;please wait...;");
+
+    CutterSendOptions options;
+    options.penTip = true;  // without Define Color: still nothing
+    EXPECT_EQ(RunSend(job, options).log, "range 0 14 1;ask;please wait...;");
+
+    options.defineColor = true;
+    options.penTip = false;
+    SendRun words = RunSend(job, options);
+    EXPECT_EQ(words.bytes, "P3 P4 P1 P2 P5 P6 P7 P8 P1 P1 P1 ");
+    EXPECT_EQ(words.log, "range 0 14 1;ask;please wait...;");
+
+    options.penTip = true;
+    SendRun prompted = RunSend(job, options);
+    EXPECT_EQ(prompted.bytes, words.bytes);
+    EXPECT_EQ(prompted.log,
+              "range 0 14 1;ask;please wait...;prompt select third knife;prompt select fourth knife;"
+              "prompt select first knife;prompt select second knife;prompt select fifth knife;"
+              "prompt select sixth knife;prompt select seventh knife;prompt select eighth knife;"
+              "prompt select first knife;prompt select first knife;prompt select first knife;");
+}
+
+TEST(CutterSend, ShortCountsTwoPathEndsAndShortFilesAreHandled) {
+    // N < 4: the question is asked and the range set, nothing is sent.
+    SendRun empty = RunSend({Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart)});
+    EXPECT_EQ(empty.result, CCutterSend::Result::Completed);
+    EXPECT_EQ(empty.bytes, "");
+    EXPECT_EQ(empty.log, "range 0 3 1;ask;please wait...;");
+
+    // Two path ends send the feed move and the terminator twice; without a job
+    // start there is no init string; codes outside 6..11 send nothing.
+    SendRun twice = RunSend({Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, 0, -50), Rec(RecHeaderMax, 0, 100),
+                             Rec(10, 5, 5), Rec(RecPathEnd), Rec(77), Rec(RecLine, 3, 4), Rec(RecPathEnd)});
+    // The line after the path end starts at (0, 0) and turns 0 - 53.15: a sharp start vertex.
+    EXPECT_EQ(twice.bytes, "U150,0   @ 0 U0,0  @  D100,0 D100,0 D96,3 U150,0   @ 0 U0,0  @  ");
+
+    // The count says 20 but the file ends after 5 records: the send stops there.
+    LogHooks hooks;
+    StringOutput output;
+    SendRun cut = RunSend({Rec(RecHeaderCount, 20, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecMove, 1, 1),
+                           Rec(RecPathEnd)},
+                          {}, hooks, output);
+    EXPECT_EQ(cut.result, CCutterSend::Result::Completed);
+    EXPECT_EQ(cut.bytes, "U1,1 U0,0   @ 0 U0,0  @  ");
+    EXPECT_EQ(hooks.advances, 2);
+
+    // A file shorter than its headers keeps the values read before (all 0): N = 0.
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 9, 4)}).bytes, "");
+}
+
+TEST(CutterSend, CancelAndDeclineLeaveOnlyCompleteCommands) {
+    const std::string full =
+        ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+    for (int k = 1; k <= 7; ++k) {
+        LogHooks hooks;
+        hooks.cancelAfter = k - 1;  // the k-th record's query cancels
+        StringOutput output;
+        SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, output);
+        EXPECT_EQ(run.result, CCutterSend::Result::Cancelled);
+        EXPECT_EQ(hooks.advances, k);
+        EXPECT_EQ(run.log.substr(run.log.size() - 20), "tell[ cancle send ];");
+        // What went out is the start of the full stream and ends with a whole command.
+        EXPECT_EQ(full.compare(0, run.bytes.size(), run.bytes), 0) << run.bytes;
+        EXPECT_EQ(run.bytes.back(), ' ');
+        if (k < 7) {
+            EXPECT_EQ(run.bytes.find('@'), std::string::npos);
+        }
+    }
+
+    LogHooks declining;
+    declining.answer = false;
+    StringOutput output;
+    SendRun declined = RunSend(SquareJob(OrientationAsStored, false), {}, declining, output);
+    EXPECT_EQ(declined.result, CCutterSend::Result::Declined);
+    EXPECT_EQ(declined.bytes, "");
+    EXPECT_EQ(declined.log, "range 0 10 1;ask;");
+
+    // The output itself reports a cancel (the operator cancelled while a write
+    // waited on a stalled line): the send stops and says so.
+    LogHooks hooks;
+    StringOutput stalled;
+    stalled.limit = 20;
+    stalled.limitStatus = CutterOutput::Status::Cancelled;
+    SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, stalled);
+    EXPECT_EQ(run.result, CCutterSend::Result::Cancelled);
+    EXPECT_EQ(run.bytes, ";:H A L0 ECN U0,0 ");
+    EXPECT_EQ(hooks.log, "range 0 10 1;ask;please wait...;tell[ cancle send ];");
+}
+
+TEST(CutterSend, FailingOutputStopsTheSendWithItsReason) {
+    LogHooks hooks;
+    StringOutput output;
+    output.limit = 22;
+    SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, output);
+    EXPECT_EQ(run.result, CCutterSend::Result::OutputFailed);
+    EXPECT_EQ(run.error, "/dev/ttyUSB0: Input/output error");
+    EXPECT_EQ(run.bytes, ";:H A L0 ECN U0,0 ");
+    // The failed write was the last one tried: the rest of the track was dropped.
+    EXPECT_EQ(output.writes, 3);
+    EXPECT_EQ(hooks.log, "range 0 10 1;ask;please wait...;");
+
+    CCutterSend missing({});
+    EXPECT_FALSE(missing.OpenJob("/nonexistent/job.PT1"));
+    EXPECT_EQ(missing.ErrorText(), "/nonexistent/job.PT1: No such file or directory");
+}
+
+TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {
+    CutterSendOptions o;
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "");
+    o.moveXMm = 2.0e6f;
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the x move must be a number from -1000000 to 1000000 mm");
+    o.moveXMm = 0;
+    o.moveYMm = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the y move must be a number from -1000000 to 1000000 mm");
+    o.moveYMm = 0;
+    o.sharpMm = -1;
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the sharp offset must be a number from 0 up");
+    o.sharpMm = 0;
+    o.closeMm = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the close offset must be a number from 0 up");
+
+    // Extreme coordinates with a mirror and a move are sent exactly, without wrapping.
+    CutterSendOptions move;
+    move.moveYMm = 1.0e6f;
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 1), Rec(RecHeaderMin, 0, INT32_MIN), Rec(RecHeaderMax, 0, INT32_MAX),
+                       Rec(RecMove, INT32_MIN, INT32_MIN), Rec(RecPathEnd)},
+                      move)
+                  .bytes,
+              "U4334967295,-2147483648 U4294967295,0   @ 0 U0,0  @  ");
+}
+
+namespace {
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunVelkar(std::vector<std::string> args) {
+    args.insert(args.begin(), "velkar");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    std::ostringstream out, err;
+    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST(StreamCommand, WritesTheExactStreamsAndRefusesBadArguments) {
+    test::ScratchDir dir;
+    const std::string square = dir.File("square.PT1"), mirrored = dir.File("mirrored.PT1");
+    test::WriteRecords(square, SquareJob(OrientationAsStored, true));
+    test::WriteRecords(mirrored, SquareJob(OrientationMirrorY, true));
+
+    CliRun run = RunVelkar({"stream", square, "--sharp", "0.5", "--close", "1"});
+    EXPECT_EQ(run.code, cli::ExitOk);
+    EXPECT_EQ(run.out,
+              ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
+              "U400,0   @ 0 U0,0  @  ");
+    EXPECT_EQ(run.err, "");
+
+    const std::string file = dir.File("stream.txt");
+    run = RunVelkar({"stream", mirrored, "--sharp", "0.5", "--close", "1", "--move-x", "10", "--move-y", "5", "-o",
+                     file, "--define-color"});
+    EXPECT_EQ(run.code, cli::ExitOk);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(test::ReadBytes(file),
+              ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
+              "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
+
+    EXPECT_EQ(RunVelkar({"stream", square, "--sharp", "2.01"}).err,
+              "velkar: --sharp takes a number of millimetres from 0 to 2\n");
+    EXPECT_EQ(RunVelkar({"stream", square, "--close", "5"}).code, cli::ExitOk);
+    EXPECT_EQ(RunVelkar({"stream", square, "--close", "5x"}).err,
+              "velkar: --close takes a number of millimetres from 0 to 5\n");
+    EXPECT_EQ(RunVelkar({"stream", square, "--move-x"}).err,
+              "velkar: --move-x takes a number of millimetres from -1000000 to 1000000\n");
+    run = RunVelkar({"stream", square, "--pen-tip"});
+    EXPECT_EQ(run.code, cli::ExitUsage);
+    EXPECT_EQ(run.err, "velkar: unknown option '--pen-tip' (see 'velkar stream --help')\n");
+    run = RunVelkar({"stream", dir.File("missing.PT1")});
+    EXPECT_EQ(run.code, cli::ExitFileError);
+    EXPECT_EQ(run.err, "velkar: " + dir.File("missing.PT1") + ": No such file or directory\n");
+    EXPECT_EQ(RunVelkar({"stream", square, "-o", dir.File("no/such/dir")}).err,
+              "velkar: " + dir.File("no/such/dir") + ": No such file or directory\n");
+    EXPECT_EQ(RunVelkar({"stream"}).err, "velkar: no job given (see 'velkar stream --help')\n");
 }

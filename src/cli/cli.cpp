@@ -1,15 +1,20 @@
 #include "cli/cli.h"
 
-#include "cli/commands.h"
-
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <ostream>
+
+#include "cli/commands.h"
 
 namespace velkar::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
+        {"stream", "write the exact bytes a cut would send", StreamUsage, RunStream},
+#ifdef VELKAR_WITH_QT
+        {"cut", "send a job to the cutter", CutUsage, RunCut},
+#endif
 #ifdef VELKAR_HAVE_RENDER
         {"render", "draw a job into a picture file",
          "velkar render JOB -o FILE.png|.svg|.pdf [--scale S] [--sharp MM] [--close MM] [--move-x MM] [--move-y MM]",
