@@ -168,6 +168,27 @@ private slots:
         QVERIFY(View()->OnCommand(cmd::Redraw));
     }
 
+    void AcceleratorsReachTheirCommands() {
+        Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
+        QString opened;
+        OnNextModal([&opened](QWidget* w) {
+            opened = QString::fromLatin1(w->metaObject()->className());
+            static_cast<QDialog*>(w)->reject();
+        });
+        QTest::keyClick(Frame(), Qt::Key_S, Qt::ControlModifier);  // Save without a name asks for one
+        QCOMPARE(opened, QStringLiteral("QFileDialog"));
+        Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
+        View()->SetScrollSizes(QSize(700, 800));
+        QTest::keyClick(Frame(), Qt::Key_N, Qt::ControlModifier);  // New runs the view's initial update
+        QCOMPARE(View()->ScrollSize(), QSize(100, 100));
+        // Cut is disabled without a job, so its command does not run from the tool bar either.
+        Frame()->UpdateAllCommandUI();
+        QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
+        QVERIFY(QApplication::quitOnLastWindowClosed());
+    }
+
     void CutIsEnabledOnlyWithAJob() {
         Frame()->UpdateAllCommandUI();
         QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
