@@ -149,6 +149,8 @@ private slots:
         QCOMPARE(DialogOf(cmd::AppAbout), QStringLiteral("velkar::CAboutDlg"));
         QCOMPARE(DialogOf(cmd::FileSaveAs), QStringLiteral("QFileDialog"));
         QCOMPARE(DialogOf(cmd::FileSave), QStringLiteral("QFileDialog"));  // no name yet: asks for one
+        QCOMPARE(DialogOf(cmd::FilePrintPreview), QStringLiteral("QPrintPreviewDialog"));
+        QVERIFY(DialogOf(cmd::FilePrint).contains(QStringLiteral("PrintDialog")));
 
         for (int id : {cmd::ZoomOut, cmd::ZoomIn, cmd::Redraw, cmd::DefineColor, cmd::PenTip, cmd::FileOpen,
                        cmd::Import, cmd::Cut, cmd::FileNew, cmd::ViewToolbar, cmd::ViewStatusBar})
@@ -448,6 +450,10 @@ private slots:
         QCOMPARE(View()->m_nJobRecords, 6);
         QVERIFY(QFileInfo(pdf).size() > 0);
         QCOMPARE(velkar::test::ReadBytes(pdf.toStdString()).substr(0, 5), std::string("%PDF-"));
+        // The preview draws its pages through the same paint entry.
+        View()->m_nJobRecords = 0;
+        QCOMPARE(DialogOf(cmd::FilePrintPreview), QStringLiteral("QPrintPreviewDialog"));
+        QCOMPARE(View()->m_nJobRecords, 6);
     }
 };
 
