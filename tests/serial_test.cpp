@@ -340,6 +340,9 @@ TEST(CommPort, SecondOpenOfTheSameDeviceFailsAndEveryWayOutReleasesIt) {
         << second.OpenError().toStdString();
     EXPECT_TRUE(second.OpenError().endsWith(lock + QLatin1Char(')'))) << second.OpenError().toStdString();
     EXPECT_FALSE(second.IsOpen());
+    // The first send keeps the port.
+    EXPECT_EQ(first.WriteBlock("U0,0 ", 5), 5);
+    EXPECT_EQ(pty.Read(5), "U0,0 ");
     first.ClosePort();
     ASSERT_TRUE(second.OpenPort(Settings(), pty.Path())) << second.OpenError().toStdString();
     second.ClosePort();
@@ -481,4 +484,34 @@ TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
     EXPECT_EQ(RunVelkar({"cut", square, "--stop", "3"}).err, "velkar: --stop takes 1, 1.5 or 2\n");
     EXPECT_EQ(RunVelkar({"cut", square, "--port", "1", "--device", "/dev/null"}).err,
               "velkar: --port and --device exclude each other\n");
+}
+
+TEST(CommPort, OtherDevicesAreWrittenAsTheyAreAndTheirFailuresReported) {
+    // A device that refuses every byte: the write fails with the device and the reason.
+    CCommPort full;
+    ASSERT_TRUE(full.OpenPort(Settings(), QStringLiteral("/dev/full"))) << full.OpenError().toStdString();
+    EXPECT_FALSE(full.IsTerminal());
+    EXPECT_EQ(full.Write("U0,0 ", 5), CutterOutput::Status::Failed);
+    EXPECT_EQ(full.ErrorText(), "/dev/full: No space left on device");
+    EXPECT_EQ(full.WriteBlock("U0,0 ", 5), -1);
+    EXPECT_FALSE(full.ClosePort());
+
+    // A named pipe whose reader goes away ends the send with an error, not the program.
+    test::ScratchDir dir;
+    const std::string fifo = dir.File("cutter.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CCommPort nobody;
+    EXPECT_FALSE(nobody.OpenPort(Settings(), QString::fromStdString(fifo)));
+    EXPECT_EQ(nobody.OpenError(), QString::fromStdString(fifo) + QStringLiteral(": No such device or address"));
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    CCommPort pipe;
+    ASSERT_TRUE(pipe.OpenPort(Settings(), QString::fromStdString(fifo))) << pipe.OpenError().toStdString();
+    EXPECT_EQ(pipe.WriteBlock("D1,2 ", 5), 5);
+    char got[8] = {};
+    EXPECT_EQ(read(reader, got, sizeof got), 5);
+    EXPECT_STREQ(got, "D1,2 ");
+    close(reader);
+    EXPECT_EQ(pipe.Write("D3,4 ", 5), CutterOutput::Status::Failed);
+    EXPECT_EQ(pipe.ErrorText(), fifo + ": Broken pipe");
 }

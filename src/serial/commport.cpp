@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -148,7 +149,9 @@ bool CCommPort::Open(const QString& device, const LineParameters* line, const QS
             return FailOpen(device + QStringLiteral(": the speed ") + QString::number(line->baud) +
                             QStringLiteral(" cannot be set: ") + SystemError(error));
     }
-    m_nQueueLimit = QueueLimitFor(line->baud);
+    // A pseudo-terminal has no line to pace (and reports no queue).
+    const bool pseudo = major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+    m_nQueueLimit = pseudo ? 0 : QueueLimitFor(line->baud);
     return true;
 }
 
@@ -210,7 +213,7 @@ CutterOutput::Status CCommPort::Write(const char* data, std::size_t n) {
         int wait = 0;  // ms to wait before the next try; 0: write now
         bool byPoll = false;
         int queued = 0;
-        if (m_bTerminal) {
+        if (m_nQueueLimit > 0) {
             if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
                 SetWriteError(errno);
                 return Status::Failed;
