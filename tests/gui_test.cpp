@@ -240,7 +240,12 @@ private slots:
         QTest::mouseClick(View()->viewport(), Qt::RightButton);  // nothing armed: nothing changes
         QCOMPARE(View()->m_dScale, 1.0);
         Frame()->Execute(cmd::ZoomOut);
+        const QImage plus = View()->cursor().pixmap().toImage();
         Frame()->Execute(cmd::ZoomIn);
+        const QImage minus = View()->cursor().pixmap().toImage();
+        QVERIFY(!plus.isNull());
+        QVERIFY(plus != minus);  // each mode shows its own magnifier
+        QCOMPARE(View()->horizontalScrollBar()->cursor().shape(), Qt::BitmapCursor);
         UpdateMenu(QStringLiteral("View(&V)"));
         QVERIFY(!View()->m_bZoomOut);
         QVERIFY(View()->m_bZoomIn);
