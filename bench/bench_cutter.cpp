@@ -85,14 +85,7 @@ public:
 
 class NoHooks : public CutterSendHooks {
 public:
-    bool AskReadySend() override { return true; }
-    void PromptKnifeChange(std::string_view) override {}
-    void SetBarRange(std::int32_t, std::int32_t, std::int32_t) override {}
-    void Advance() override {}
     void SetMessage(std::string_view text) override { benchmark::DoNotOptimize(text.data()); }
-    void PumpPending() override {}
-    bool IsCancelRequested() override { return false; }
-    void Tell(std::string_view) override {}
 };
 
 void BM_CommandStream(benchmark::State& state) {

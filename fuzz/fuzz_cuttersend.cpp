@@ -20,18 +20,6 @@ public:
     std::string ErrorText() const override { return {}; }
 };
 
-class Hooks : public CutterSendHooks {
-public:
-    bool AskReadySend() override { return true; }
-    void PromptKnifeChange(std::string_view) override {}
-    void SetBarRange(std::int32_t, std::int32_t, std::int32_t) override {}
-    void Advance() override {}
-    void SetMessage(std::string_view) override {}
-    void PumpPending() override {}
-    bool IsCancelRequested() override { return false; }
-    void Tell(std::string_view) override {}
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CCutterSend send(options);
     if (!send.OpenJob(path)) fuzz::Fail("the written job cannot be opened");
     CheckingOutput output;
-    Hooks hooks;
+    CutterSendHooks hooks;
     send.Send(hooks, output);
     return 0;
 }

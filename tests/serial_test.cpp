@@ -110,13 +110,6 @@ CSerialSettings Settings(const char* speed = "9600", const char* data = "8", con
 
 class QuietHooks : public CutterSendHooks {
 public:
-    bool AskReadySend() override { return true; }
-    void PromptKnifeChange(std::string_view) override {}
-    void SetBarRange(std::int32_t, std::int32_t, std::int32_t) override {}
-    void Advance() override {}
-    void SetMessage(std::string_view) override {}
-    void PumpPending() override {}
-    bool IsCancelRequested() override { return false; }
     void Tell(std::string_view text) override { told += text; }
     std::string told;
 };

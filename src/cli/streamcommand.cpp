@@ -30,19 +30,6 @@ private:
     std::string m_strName;
 };
 
-// No operator: nothing is asked, nothing is cancelled.
-class SilentHooks : public CutterSendHooks {
-public:
-    bool AskReadySend() override { return true; }
-    void PromptKnifeChange(std::string_view) override {}
-    void SetBarRange(std::int32_t, std::int32_t, std::int32_t) override {}
-    void Advance() override {}
-    void SetMessage(std::string_view) override {}
-    void PumpPending() override {}
-    bool IsCancelRequested() override { return false; }
-    void Tell(std::string_view) override {}
-};
-
 }  // namespace
 
 int RunStream(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -74,7 +61,7 @@ int RunStream(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     std::ostream& target = outPath.empty() ? out : file;
     StreamOutput output(target, outPath.empty() ? "standard output" : outPath);
-    SilentHooks hooks;
+    CutterSendHooks hooks;  // no operator: nothing is asked, nothing is cancelled
     const CCutterSend::Result result = send.Send(hooks, output);
     target.flush();
     if (result == CCutterSend::Result::Completed && !target)

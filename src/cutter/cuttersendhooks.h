@@ -7,26 +7,27 @@ namespace velkar {
 
 // What the send asks of the program that drives it (the desktop program's
 // progress window and message boxes, or the command line's terminal). All calls
-// come synchronously from CCutterSend::Send.
+// come synchronously from CCutterSend::Send. The defaults are an operator who
+// agrees to everything and never cancels, as `velkar stream` needs.
 class CutterSendHooks {
 public:
     virtual ~CutterSendHooks() = default;
     // "ready sent" (caption "Sent to cutter"): true for OK, false for Cancel.
-    virtual bool AskReadySend() = 0;
+    virtual bool AskReadySend() { return true; }
     // Pen Tip mode: asks the operator to change the knife ("select third knife", ...)
     // and returns once the operator has confirmed.
-    virtual void PromptKnifeChange(std::string_view text) = 0;
+    virtual void PromptKnifeChange(std::string_view /*text*/) {}
     // Progress: the range 0..high with the given step, set once before the records.
-    virtual void SetBarRange(std::int32_t low, std::int32_t high, std::int32_t step) = 0;
+    virtual void SetBarRange(std::int32_t /*low*/, std::int32_t /*high*/, std::int32_t /*step*/) {}
     // One step per body record.
-    virtual void Advance() = 0;
+    virtual void Advance() {}
     // Status text: "please wait..." at the start, then "send:<record>line".
-    virtual void SetMessage(std::string_view text) = 0;
+    virtual void SetMessage(std::string_view /*text*/) {}
     // Lets pending user input through (Cancel, Esc, Ctrl-C).
-    virtual void PumpPending() = 0;
-    virtual bool IsCancelRequested() = 0;
+    virtual void PumpPending() {}
+    virtual bool IsCancelRequested() { return false; }
     // Tells the operator something that needs no answer (" cancle send ").
-    virtual void Tell(std::string_view text) = 0;
+    virtual void Tell(std::string_view /*text*/) {}
 };
 
 }  // namespace velkar
