@@ -8,6 +8,9 @@
 
 namespace velkar {
 
+// Import flavour 5, "Standard PLT": any program's HP-GL, HP-GL/2 or DM/PL.
+inline constexpr int FlavourStandard = 5;
+
 // Results of ConvertStandardPlotFile besides ConversionDone and ConversionFileFailed.
 inline constexpr ConversionResult ConversionNotPlotterFile = 11;  // refused: neither HP-GL nor DM/PL
 inline constexpr ConversionResult ConversionOutOfRange = 12;      // refused: a coordinate or the job too large
