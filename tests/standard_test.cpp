@@ -216,6 +216,21 @@ TEST(HpglReader, CirclesAndArcsAreChordsWithinOneUnit) {
     EXPECT_EQ(BodyOf(dir, "IN;PU0,0;PD;AT50,0,100,0;"), "S K1 M0,0 L100,0 E");
 }
 
+TEST(HpglReader, ClipsCutsToTheInputWindow) {
+    test::ScratchDir dir;
+    // Outside the window the knife travels only when a cut needs it; IW without parameters ends the window.
+    EXPECT_EQ(BodyOf(dir, "IN;IW0,0,100,100;PU-50,50;PD150,50;PU200,200;PD50,150,50,-50;IW;PD60,-60;"),
+              "S K1 M0,50 L100,50 M50,100 L50,0 M50,-50 L60,-60 E");
+    // A circle cut by the window, and a window in user units.
+    Converted c = Convert(dir, "IN;SC0,10,0,10,2;IW0,0,10,10;PU0,0;CI5;");
+    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    for (std::size_t i = 4; i + 1 < c.records.size(); ++i) {
+        EXPECT_GE(c.records[i].x, 0);
+        EXPECT_GE(c.records[i].y, 0);
+    }
+    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 50, 50));
+}
+
 TEST(HpglReader, DrawsRectanglesAsOutlines) {
     test::ScratchDir dir;
     EXPECT_EQ(BodyOf(dir, "IN;PU10,10;EA30,20;ER-5,5;RA0,0;RR1,1;"),

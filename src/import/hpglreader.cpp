@@ -31,7 +31,7 @@ bool IsHarmlessSetting(unsigned code) {
     static constexpr unsigned settings[] = {
         Code("LT"), Code("PW"), Code("VS"), Code("PT"), Code("SI"), Code("SR"), Code("DI"), Code("DR"), Code("CS"),
         Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("ES"), Code("LO"), Code("TD"), Code("FT"), Code("UL"),
-        Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"), Code("IW"), Code("CT"),
+        Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"), Code("CT"),
         Code("OP"), Code("OI"), Code("OS"), Code("OE"), Code("OF"), Code("OH"), Code("OW"), Code("OC"), Code("OD"),
         Code("OA"), Code("OG"), Code("OL"), Code("PG"), Code("AF"), Code("AH"), Code("NR"), Code("BP"),
         Code("EC"), Code("AC"), Code("RF"), Code("PP"), Code("QL"), Code("AS"), Code("FS"), Code("VA"), Code("VN"),
@@ -90,6 +90,7 @@ void HpglReader::Read(const char* begin, const char* end) {
         case Code("IP"): InputP1P2(); break;
         case Code("IR"): InputRelative(); break;
         case Code("PS"): PlotSize(); break;
+        case Code("IW"): InputWindow(); break;
         case Code("SC"): Scale(); break;
         case Code("RO"): Rotate(); break;
         case Code("CI"): Circle(); break;
@@ -200,9 +201,59 @@ void HpglReader::Plot(double x, double y, bool relative, bool down) {
         ToPlotter(x, y, px, py);
     }
     if (down)
+        CutTo(px, py);
+    else
+        TravelTo(px, py);
+}
+
+void HpglReader::CutTo(double px, double py) {
+    if (!m_bWindow) {
         m_sink.LineTo(px, py);
+        return;
+    }
+    // Liang-Barsky: the part of the segment inside the window is cut, the rest travelled.
+    const double x0 = m_sink.X(), y0 = m_sink.Y(), dx = px - x0, dy = py - y0;
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - m_dWindow[0], m_dWindow[2] - x0, y0 - m_dWindow[1], m_dWindow[3] - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) t0 = 2;  // parallel to this edge and outside it
+            continue;
+        }
+        double t = q[i] / p[i];
+        if (p[i] < 0) t0 = std::fmax(t0, t);
+        else t1 = std::fmin(t1, t);
+    }
+    if (!(t0 <= t1)) {
+        m_sink.SetPoint(px, py);
+        return;
+    }
+    if (t0 > 0) m_sink.SetPoint(x0 + t0 * dx, y0 + t0 * dy);
+    m_sink.LineTo(x0 + t1 * dx, y0 + t1 * dy);
+    if (t1 < 1) m_sink.SetPoint(px, py);
+}
+
+void HpglReader::TravelTo(double px, double py) {
+    // Outside the window the move is made only when a cut needs it.
+    if (m_bWindow && !(px >= m_dWindow[0] && px <= m_dWindow[2] && py >= m_dWindow[1] && py <= m_dWindow[3]))
+        m_sink.SetPoint(px, py);
     else
         m_sink.MoveTo(px, py);
+}
+
+void HpglReader::InputWindow() {
+    double v[4];
+    int n = 0;
+    while (n < 4 && Number(v[n])) ++n;
+    SkipParameters();
+    m_bWindow = n == 4;
+    if (!m_bWindow) return;
+    double x0, y0, x1, y1;
+    ToPlotter(v[0], v[1], x0, y0);
+    ToPlotter(v[2], v[3], x1, y1);
+    m_dWindow[0] = std::fmin(x0, x1), m_dWindow[1] = std::fmin(y0, y1);
+    m_dWindow[2] = std::fmax(x0, x1), m_dWindow[3] = std::fmax(y0, y1);
 }
 
 void HpglReader::ToPlotter(double ux, double uy, double& px, double& py) const {
@@ -218,6 +269,7 @@ void HpglReader::ToUser(double px, double py, double& ux, double& uy) const {
 void HpglReader::Initialize(bool reset) {
     m_bRelative = false;
     m_nScaleType = -1;
+    m_bWindow = false;
     m_cTerminator = '\x03';
     if (reset) {
         m_bPenDown = false;
@@ -348,9 +400,9 @@ void HpglReader::ArcPoints(double cx, double cy, double radius, double start, do
         double px, py;
         ToPlotter(cx + radius * std::cos(a), cy + radius * std::sin(a), px, py);
         if (down)
-            m_sink.LineTo(px, py);
+            CutTo(px, py);
         else if (i == n)
-            m_sink.MoveTo(px, py);
+            TravelTo(px, py);
     }
 }
 
@@ -364,7 +416,7 @@ void HpglReader::Circle() {
     ToUser(cx, cy, ucx, ucy);
     double sx, sy;
     ToPlotter(ucx + radius, ucy, sx, sy);
-    m_sink.MoveTo(sx, sy);
+    TravelTo(sx, sy);
     ArcPoints(ucx, ucy, radius, 0, 2 * Pi, true);
     m_sink.SetPoint(cx, cy);
 }
@@ -421,10 +473,10 @@ void HpglReader::Rectangle(bool relative) {
         x1 = x0 + m_dSX * x, y1 = y0 + m_dSY * y;
     else
         ToPlotter(x, y, x1, y1);
-    m_sink.LineTo(x1, y0);
-    m_sink.LineTo(x1, y1);
-    m_sink.LineTo(x0, y1);
-    m_sink.LineTo(x0, y0);
+    CutTo(x1, y0);
+    CutTo(x1, y1);
+    CutTo(x0, y1);
+    CutTo(x0, y0);
 }
 
 void HpglReader::EdgeWedge() {
@@ -438,9 +490,9 @@ void HpglReader::EdgeWedge() {
     double a0 = std::fmod(start, 360.0) * Pi / 180;
     double px, py;
     ToPlotter(ucx + radius * std::cos(a0), ucy + radius * std::sin(a0), px, py);
-    m_sink.LineTo(px, py);
+    CutTo(px, py);
     ArcPoints(ucx, ucy, radius, a0, sweep * Pi / 180, true);
-    m_sink.LineTo(cx, cy);
+    CutTo(cx, cy);
 }
 
 bool HpglReader::EncodedNumber(bool sevenBit, double& value) {

@@ -8,7 +8,7 @@ namespace velkar {
 // Reads HP-GL and HP-GL/2 instructions from a buffer and draws them into a
 // PlotJobSink. Understands IN, DF, SP, PU, PD, PA, PR (any number of pairs,
 // separated by commas, blanks or signs, terminators optional, decimals), IP, IR,
-// SC (types 0, 1 and 2), PS, RO, CI, AA, AR, AT, RT, EA, ER, RA, RR, EW, PE and
+// SC (types 0, 1 and 2), PS, IW (cuts are clipped to the window), RO, CI, AA, AR, AT, RT, EA, ER, RA, RR, EW, PE and
 // polygon mode (edges are cut as they are given); LB, BL and SM texts and FP and
 // WG fills are skipped and counted in the stats, other instructions skipped with
 // their parameters (settings silently, the rest counted as unknown). Escape
@@ -31,6 +31,9 @@ private:
     void SkipText(bool count);
     void PenPairs();
     void Plot(double x, double y, bool relative, bool down);
+    void CutTo(double px, double py);
+    void TravelTo(double px, double py);
+    void InputWindow();
     void ToPlotter(double ux, double uy, double& px, double& py) const;
     void ToUser(double px, double py, double& ux, double& uy) const;
     void Initialize(bool reset);
@@ -65,6 +68,8 @@ private:
     int m_nScaleType = -1;                      // -1: scaling off
     double m_dScale[4] = {0, 1, 0, 1};          // xmin, xmax, ymin, ymax (or factors for type 2)
     double m_dLeft = 50, m_dBottom = 50;        // isotropic placement, percent
+    bool m_bWindow = false;
+    double m_dWindow[4] = {0, 0, 0, 0};  // clip window in plotter units: left, bottom, right, top
     double m_dSX = 1, m_dSY = 1, m_dOX = 0, m_dOY = 0;  // user to plotter: p = o + s * u
 };
 
