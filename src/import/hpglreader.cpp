@@ -87,11 +87,16 @@ void HpglReader::Read(const char* begin, const char* end) {
         }
         case Code("IN"): Initialize(true), SkipParameters(); break;
         case Code("DF"): Initialize(false), SkipParameters(); break;
-        case Code("IP"): InputP1P2(); break;
-        case Code("IR"): InputRelative(); break;
-        case Code("PS"): PlotSize(); break;
+        case Code("IP"): case Code("IR"): case Code("PS"): case Code("SC"): {
+            double v[7];
+            int n = Numbers(v, 7);
+            if (code == Code("IP")) m_scaling.InputPoints(v, n);
+            else if (code == Code("IR")) m_scaling.InputRelative(v, n);
+            else if (code == Code("PS")) m_scaling.PlotSize(v, n);
+            else m_scaling.Scale(v, n);
+            break;
+        }
         case Code("IW"): InputWindow(); break;
-        case Code("SC"): Scale(); break;
         case Code("RO"): Rotate(); break;
         case Code("CI"): Circle(); break;
         case Code("AA"): Arc(false); break;
@@ -195,10 +200,10 @@ void HpglReader::PenPairs() {
 void HpglReader::Plot(double x, double y, bool relative, bool down) {
     double px, py;
     if (relative) {
-        px = m_sink.X() + m_dSX * x;
-        py = m_sink.Y() + m_dSY * y;
+        px = m_sink.X() + m_scaling.FactorX() * x;
+        py = m_sink.Y() + m_scaling.FactorY() * y;
     } else {
-        ToPlotter(x, y, px, py);
+        m_scaling.ToPlotter(x, y, px, py);
     }
     if (down)
         CutTo(px, py);
@@ -250,127 +255,31 @@ void HpglReader::InputWindow() {
     m_bWindow = n == 4;
     if (!m_bWindow) return;
     double x0, y0, x1, y1;
-    ToPlotter(v[0], v[1], x0, y0);
-    ToPlotter(v[2], v[3], x1, y1);
+    m_scaling.ToPlotter(v[0], v[1], x0, y0);
+    m_scaling.ToPlotter(v[2], v[3], x1, y1);
     m_dWindow[0] = std::fmin(x0, x1), m_dWindow[1] = std::fmin(y0, y1);
     m_dWindow[2] = std::fmax(x0, x1), m_dWindow[3] = std::fmax(y0, y1);
 }
 
-void HpglReader::ToPlotter(double ux, double uy, double& px, double& py) const {
-    px = m_dOX + m_dSX * ux;
-    py = m_dOY + m_dSY * uy;
-}
-
-void HpglReader::ToUser(double px, double py, double& ux, double& uy) const {
-    ux = (px - m_dOX) / m_dSX;
-    uy = (py - m_dOY) / m_dSY;
-}
-
 void HpglReader::Initialize(bool reset) {
     m_bRelative = false;
-    m_nScaleType = -1;
     m_bWindow = false;
     m_cTerminator = '\x03';
     if (reset) {
         m_bPenDown = false;
-        m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
+        m_scaling.Reset();
         m_sink.SetRotation(0);
         m_sink.SetPoint(0, 0);
-    }
-    UpdateScaling();
-}
-
-void HpglReader::InputP1P2() {
-    double v[4];
-    int n = 0;
-    while (n < 4 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n == 0) {
-        m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
-    } else if (n >= 2) {
-        double dx = m_dP2X - m_dP1X, dy = m_dP2Y - m_dP1Y;
-        m_dP1X = v[0], m_dP1Y = v[1];
-        if (n == 4)
-            m_dP2X = v[2], m_dP2Y = v[3];
-        else
-            m_dP2X = v[0] + dx, m_dP2Y = v[1] + dy;
-    }
-    m_nScaleType = -1;
-    UpdateScaling();
-}
-
-void HpglReader::InputRelative() {
-    double v[4];
-    int n = 0;
-    while (n < 4 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n == 0) {
-        m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
-    } else if (n >= 2) {
-        double dx = m_dP2X - m_dP1X, dy = m_dP2Y - m_dP1Y;
-        m_dP1X = m_dSizeX * v[0] / 100, m_dP1Y = m_dSizeY * v[1] / 100;
-        if (n == 4)
-            m_dP2X = m_dSizeX * v[2] / 100, m_dP2Y = m_dSizeY * v[3] / 100;
-        else
-            m_dP2X = m_dP1X + dx, m_dP2Y = m_dP1Y + dy;
-    }
-    m_nScaleType = -1;
-    UpdateScaling();
-}
-
-void HpglReader::PlotSize() {
-    double v[2];
-    int n = 0;
-    while (n < 2 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n >= 1 && v[0] > 0 && v[0] < PlotJobSink::MaxCoordinate) m_dSizeX = v[0];
-    if (n >= 2 && v[1] > 0 && v[1] < PlotJobSink::MaxCoordinate) m_dSizeY = v[1];
-    m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
-    UpdateScaling();
-}
-
-void HpglReader::Scale() {
-    double v[7];
-    int n = 0;
-    while (n < 7 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n < 4) {
-        m_nScaleType = -1;
     } else {
-        for (int i = 0; i < 4; ++i) m_dScale[i] = v[i];
-        m_nScaleType = n >= 5 && (v[4] == 1 || v[4] == 2) ? static_cast<int>(v[4]) : 0;
-        m_dLeft = n >= 6 ? v[5] : 50;
-        m_dBottom = n >= 7 ? v[6] : 50;
+        m_scaling.Off();
     }
-    UpdateScaling();
 }
 
-void HpglReader::UpdateScaling() {
-    double sx = 1, sy = 1, ox = 0, oy = 0;
-    if (m_nScaleType >= 0) {
-        double xmin = m_dScale[0], xmax = m_dScale[1], ymin = m_dScale[2], ymax = m_dScale[3];
-        double width = m_dP2X - m_dP1X, height = m_dP2Y - m_dP1Y;
-        if (m_nScaleType == 2) {
-            sx = xmax, sy = ymax;
-        } else {
-            sx = width / (xmax - xmin);
-            sy = height / (ymax - ymin);
-            if (m_nScaleType == 1) {
-                double s = std::fmin(std::fabs(sx), std::fabs(sy));
-                sx = std::copysign(s, sx), sy = std::copysign(s, sy);
-            }
-        }
-        ox = m_dP1X - xmin * sx;
-        oy = m_dP1Y - ymin * sy;
-        if (m_nScaleType == 1) {
-            ox += (width - sx * (xmax - xmin)) * m_dLeft / 100;
-            oy += (height - sy * (ymax - ymin)) * m_dBottom / 100;
-        }
-        // A degenerate scaling (empty range, zero factor) is ignored rather than drawn to infinity.
-        if (!(std::isfinite(sx) && std::isfinite(sy) && std::isfinite(ox) && std::isfinite(oy) && sx != 0 && sy != 0))
-            sx = 1, sy = 1, ox = 0, oy = 0;
-    }
-    m_dSX = sx, m_dSY = sy, m_dOX = ox, m_dOY = oy;
+int HpglReader::Numbers(double* values, int most) {
+    int n = 0;
+    while (n < most && Number(values[n])) ++n;
+    SkipParameters();
+    return n;
 }
 
 void HpglReader::Rotate() {
@@ -383,7 +292,7 @@ void HpglReader::Rotate() {
 void HpglReader::ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down) {
     // cx, cy, radius in user units; angles in radians. Points are mapped one by one, so a
     // scaling with different x and y factors draws the ellipse the plotter would draw.
-    double plotterRadius = std::fabs(radius) * std::fmax(std::fabs(m_dSX), std::fabs(m_dSY));
+    double plotterRadius = std::fabs(radius) * std::fmax(std::fabs(m_scaling.FactorX()), std::fabs(m_scaling.FactorY()));
     int n = MaxChords;
     if (plotterRadius > ChordTolerance) {
         double step = 2 * std::acos(1 - ChordTolerance / plotterRadius);
@@ -398,7 +307,7 @@ void HpglReader::ArcPoints(double cx, double cy, double radius, double start, do
     for (int i = 1; i <= n; ++i) {
         double a = start + sweep * i / n;
         double px, py;
-        ToPlotter(cx + radius * std::cos(a), cy + radius * std::sin(a), px, py);
+        m_scaling.ToPlotter(cx + radius * std::cos(a), cy + radius * std::sin(a), px, py);
         if (down)
             CutTo(px, py);
         else if (i == n)
@@ -413,9 +322,9 @@ void HpglReader::Circle() {
     if (!has || !std::isfinite(radius)) return;
     double cx = m_sink.X(), cy = m_sink.Y();
     double ucx, ucy;
-    ToUser(cx, cy, ucx, ucy);
+    m_scaling.ToUser(cx, cy, ucx, ucy);
     double sx, sy;
-    ToPlotter(ucx + radius, ucy, sx, sy);
+    m_scaling.ToPlotter(ucx + radius, ucy, sx, sy);
     TravelTo(sx, sy);
     ArcPoints(ucx, ucy, radius, 0, 2 * Pi, true);
     m_sink.SetPoint(cx, cy);
@@ -427,7 +336,7 @@ void HpglReader::Arc(bool relative) {
     SkipParameters();
     if (!ok) return;
     double ux, uy;
-    ToUser(m_sink.X(), m_sink.Y(), ux, uy);
+    m_scaling.ToUser(m_sink.X(), m_sink.Y(), ux, uy);
     if (relative) xc += ux, yc += uy;
     double radius = std::hypot(ux - xc, uy - yc);
     if (!std::isfinite(radius) || radius == 0 || !std::isfinite(sweep)) return;
@@ -441,7 +350,7 @@ void HpglReader::ThreePointArc(bool relative) {
     SkipParameters();
     if (!ok) return;
     double x0, y0;
-    ToUser(m_sink.X(), m_sink.Y(), x0, y0);
+    m_scaling.ToUser(m_sink.X(), m_sink.Y(), x0, y0);
     if (relative) xi += x0, yi += y0, xe += x0, ye += y0;
     double d = 2 * (x0 * (yi - ye) + xi * (ye - y0) + xe * (y0 - yi));
     double s0 = x0 * x0 + y0 * y0, si = xi * xi + yi * yi, se = xe * xe + ye * ye;
@@ -470,9 +379,9 @@ void HpglReader::Rectangle(bool relative) {
     if (!ok) return;
     double x0 = m_sink.X(), y0 = m_sink.Y(), x1, y1;
     if (relative)
-        x1 = x0 + m_dSX * x, y1 = y0 + m_dSY * y;
+        x1 = x0 + m_scaling.FactorX() * x, y1 = y0 + m_scaling.FactorY() * y;
     else
-        ToPlotter(x, y, x1, y1);
+        m_scaling.ToPlotter(x, y, x1, y1);
     CutTo(x1, y0);
     CutTo(x1, y1);
     CutTo(x0, y1);
@@ -485,11 +394,11 @@ void HpglReader::EdgeWedge() {
     SkipParameters();
     if (!ok || !std::isfinite(radius) || !std::isfinite(start) || !std::isfinite(sweep)) return;
     double cx = m_sink.X(), cy = m_sink.Y(), ucx, ucy;
-    ToUser(cx, cy, ucx, ucy);
+    m_scaling.ToUser(cx, cy, ucx, ucy);
     sweep = std::fmax(-360.0, std::fmin(360.0, sweep));
     double a0 = std::fmod(start, 360.0) * Pi / 180;
     double px, py;
-    ToPlotter(ucx + radius * std::cos(a0), ucy + radius * std::sin(a0), px, py);
+    m_scaling.ToPlotter(ucx + radius * std::cos(a0), ucy + radius * std::sin(a0), px, py);
     CutTo(px, py);
     ArcPoints(ucx, ucy, radius, a0, sweep * Pi / 180, true);
     CutTo(cx, cy);

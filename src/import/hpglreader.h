@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/hpglscaling.h"
 #include "import/plotjobsink.h"
 #include "import/standardplotstats.h"
 
@@ -13,9 +14,7 @@ namespace velkar {
 // WG fills are skipped and counted in the stats, other instructions skipped with
 // their parameters (settings silently, the rest counted as unknown). Escape
 // sequences, PCL passages and '#' comment lines are skipped.
-//
-// Without IP, P1 is (0, 0) and P2 (33600, 47520); PS sets P2 to the plot size.
-// IP and IR end a scaling: the user units of a later SC span the new P1 and P2.
+// User units become plotter units through HpglScaling.
 // Arcs and circles become chords within a quarter unit of the curve.
 // Raises PlotRangeError (from the sink) for a coordinate out of range and
 // FileError when the job cannot be written.
@@ -34,14 +33,8 @@ private:
     void CutTo(double px, double py);
     void TravelTo(double px, double py);
     void InputWindow();
-    void ToPlotter(double ux, double uy, double& px, double& py) const;
-    void ToUser(double px, double py, double& ux, double& uy) const;
+    int Numbers(double* values, int most);
     void Initialize(bool reset);
-    void InputP1P2();
-    void InputRelative();
-    void PlotSize();
-    void Scale();
-    void UpdateScaling();
     void Rotate();
     void DefineTerminator();
     void SymbolMode();
@@ -63,14 +56,9 @@ private:
     bool m_bPenDown = false;
     bool m_bRelative = false;
     char m_cTerminator = '\x03';
-    double m_dSizeX = 33600, m_dSizeY = 47520;  // plot size
-    double m_dP1X = 0, m_dP1Y = 0, m_dP2X = 33600, m_dP2Y = 47520;
-    int m_nScaleType = -1;                      // -1: scaling off
-    double m_dScale[4] = {0, 1, 0, 1};          // xmin, xmax, ymin, ymax (or factors for type 2)
-    double m_dLeft = 50, m_dBottom = 50;        // isotropic placement, percent
+    HpglScaling m_scaling;
     bool m_bWindow = false;
     double m_dWindow[4] = {0, 0, 0, 0};  // clip window in plotter units: left, bottom, right, top
-    double m_dSX = 1, m_dSY = 1, m_dOX = 0, m_dOY = 0;  // user to plotter: p = o + s * u
 };
 
 }  // namespace velkar
