@@ -9,15 +9,16 @@ namespace velkar {
 // Reads HP-GL and HP-GL/2 instructions from a buffer and draws them into a
 // PlotJobSink. Understands IN, DF, SP, PU, PD, PA, PR (any number of pairs,
 // separated by commas, blanks or signs, terminators optional, decimals), IP, IR,
-// SC (types 0, 1 and 2), PS, IW (cuts are clipped to the window), RO, CI, AA, AR, AT, RT, EA, ER, RA, RR, EW, PE and
-// polygon mode (edges are cut as they are given); LB, BL and SM texts and FP and
-// WG fills are skipped and counted in the stats, other instructions skipped with
-// their parameters (settings silently, the rest counted as unknown). Escape
-// sequences, PCL passages and '#' comment lines are skipped.
-// User units become plotter units through HpglScaling.
-// Arcs and circles become chords within a quarter unit of the curve.
-// Raises PlotRangeError (from the sink) for a coordinate out of range and
-// FileError when the job cannot be written.
+// SC (types 0, 1 and 2), PS, IW (cuts are clipped to the window), RO, CI, AA,
+// AR, AT, RT, EA, ER, RA, RR, EW, PE and polygon mode (edges are cut as they
+// are given). LB, BL and SM texts and FP and WG fills are skipped and counted in
+// the stats; other instructions are skipped with their parameters (settings
+// silently, the rest counted as unknown). Escape sequences, PCL passages and
+// '#' comment lines are skipped. User units become plotter units through
+// HpglScaling. Arcs and circles become chords whose sagitta is a quarter unit,
+// so that with the rounding they stay within one unit of the curve (at most
+// 4096 chords per arc). Raises PlotRangeError (from the sink) for a coordinate
+// out of range and FileError when the job cannot be written.
 class HpglReader {
 public:
     HpglReader(PlotJobSink& sink, StandardPlotStats& stats);
