@@ -231,6 +231,28 @@ TEST(HpglReader, ClipsCutsToTheInputWindow) {
     EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 50, 50));
 }
 
+TEST(HpglReader, CutsDashedLineTypesAsTheirDashes) {
+    test::ScratchDir dir;
+    // LT2 in millimetres: 5 mm patterns of half dash, half gap, running on over vertices and PD
+    // instructions, starting again after a pen-up move; LT alone is solid again.
+    EXPECT_EQ(BodyOf(dir, "IN;LT2,5,1;PU0,0;PD150,0;PD300,0;PU0,10;PD250,10;LT;PD400,10;"),
+              "S K1 M0,0 L100,0 M200,0 L300,0 M0,10 L100,10 M200,10 L250,10 L400,10 E");
+    // The default length is 4% of the diagonal from P1 to P2 (58199 units); LT keeps the length.
+    EXPECT_EQ(BodyOf(dir, "IN;LT3;PU0,0;PD4000,0;"), "S K1 M0,0 L1630,0 M2328,0 L3958,0 E");
+    EXPECT_EQ(BodyOf(dir, "IN;LT2,10;LT2;PU0,0;PD3000,0;"), "S K1 M0,0 L2910,0 E");
+    // A zero part is a dot: the shortest cut, along the line. Type 0 dots each segment's end.
+    EXPECT_EQ(BodyOf(dir, "IN;LT1,5,1;PU0,0;PD450,0;"), "S K1 M0,0 L1,0 M200,0 L201,0 M400,0 L401,0 E");
+    EXPECT_EQ(BodyOf(dir, "IN;LT0;PU0,0;PD0,100,50,100;"), "S K1 M0,0 M0,100 L0,101 M50,100 L51,100 E");
+    // Adaptive: a whole number of patterns (here 2.5 rounded to 3) fits each segment, half dashes at its ends.
+    EXPECT_EQ(BodyOf(dir, "IN;LT-2,5,1;PU0,0;PD500,0;"),
+              "S K1 M0,0 L42,0 M125,0 L167,0 L208,0 M292,0 L333,0 L375,0 M458,0 L500,0 E");
+    // UL defines a pattern in percent; a type beyond 8 is solid.
+    EXPECT_EQ(BodyOf(dir, "IN;UL2,20,30,40,10;LT2,5,1;PU0,0;PD200,0;LT9;PD300,0;"),
+              "S K1 M0,0 L40,0 M100,0 L180,0 M200,0 L300,0 E");
+    // Far more patterns than a knife could tell apart: the segment is cut solid.
+    EXPECT_EQ(BodyOf(dir, "IN;LT2,0.001,1;PU0,0;PD1000000,0;"), "S K1 M0,0 L1000000,0 E");
+}
+
 TEST(HpglReader, DrawsRectanglesAsOutlines) {
     test::ScratchDir dir;
     EXPECT_EQ(BodyOf(dir, "IN;PU10,10;EA30,20;ER-5,5;RA0,0;RR1,1;"),

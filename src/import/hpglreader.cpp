@@ -29,8 +29,8 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // Settings that change nothing a knife cuts; skipped without being counted.
 bool IsHarmlessSetting(unsigned code) {
     static constexpr unsigned settings[] = {
-        Code("LT"), Code("PW"), Code("VS"), Code("PT"), Code("SI"), Code("SR"), Code("DI"), Code("DR"), Code("CS"),
-        Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("ES"), Code("LO"), Code("TD"), Code("FT"), Code("UL"),
+        Code("PW"), Code("VS"), Code("PT"), Code("SI"), Code("SR"), Code("DI"), Code("DR"), Code("CS"),
+        Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("ES"), Code("LO"), Code("TD"), Code("FT"),
         Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"), Code("CT"),
         Code("OP"), Code("OI"), Code("OS"), Code("OE"), Code("OF"), Code("OH"), Code("OW"), Code("OC"), Code("OD"),
         Code("OA"), Code("OG"), Code("OL"), Code("PG"), Code("AF"), Code("AH"), Code("NR"), Code("BP"),
@@ -97,6 +97,18 @@ void HpglReader::Read(const char* begin, const char* end) {
             break;
         }
         case Code("IW"): InputWindow(); break;
+        case Code("LT"): {
+            double v[3];
+            int n = Numbers(v, 3);
+            m_lineType.Select(v, n, m_scaling.Diagonal());
+            break;
+        }
+        case Code("UL"): {
+            double v[21];
+            int n = Numbers(v, 21);
+            m_lineType.Define(v, n);
+            break;
+        }
         case Code("RO"): Rotate(); break;
         case Code("CI"): Circle(); break;
         case Code("AA"): Arc(false); break;
@@ -212,6 +224,32 @@ void HpglReader::Plot(double x, double y, bool relative, bool down) {
 }
 
 void HpglReader::CutTo(double px, double py) {
+    if (m_lineType.Solid()) {
+        ClipCut(px, py);
+        return;
+    }
+    const double x0 = m_sink.X(), y0 = m_sink.Y(), dx = px - x0, dy = py - y0, length = std::hypot(dx, dy);
+    if (!std::isfinite(length)) {
+        ClipCut(px, py);
+        return;
+    }
+    const double ux = length > 0 ? dx / length : 1, uy = length > 0 ? dy / length : 0;
+    double at = 0;  // how far along the segment the knife is
+    m_lineType.Walk(length, [&](double from, double to) {
+        if (from != at) m_sink.SetPoint(x0 + ux * from, y0 + uy * from);
+        if (to > from) {
+            ClipCut(x0 + ux * to, y0 + uy * to);
+            at = to;
+        } else {
+            // A dot becomes the shortest cut, one unit along the line.
+            ClipCut(x0 + ux * (from + 1), y0 + uy * (from + 1));
+            at = -1;
+        }
+    });
+    if (at != length) m_sink.SetPoint(px, py);
+}
+
+void HpglReader::ClipCut(double px, double py) {
     if (!m_bWindow) {
         m_sink.LineTo(px, py);
         return;
@@ -240,6 +278,7 @@ void HpglReader::CutTo(double px, double py) {
 }
 
 void HpglReader::TravelTo(double px, double py) {
+    m_lineType.Restart();
     // Outside the window the move is made only when a cut needs it.
     if (m_bWindow && !(px >= m_dWindow[0] && px <= m_dWindow[2] && py >= m_dWindow[1] && py <= m_dWindow[3]))
         m_sink.SetPoint(px, py);
@@ -265,7 +304,9 @@ void HpglReader::Initialize(bool reset) {
     m_bRelative = false;
     m_bWindow = false;
     m_cTerminator = '\x03';
+    m_lineType.Select(nullptr, 0, 0);
     if (reset) {
+        m_lineType.Reset();
         m_bPenDown = false;
         m_scaling.Reset();
         m_sink.SetRotation(0);

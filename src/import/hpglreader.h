@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/hpgllinetype.h"
 #include "import/hpglscaling.h"
 #include "import/plotjobsink.h"
 #include "import/standardplotstats.h"
@@ -11,7 +12,7 @@ namespace velkar {
 // separated by commas, blanks or signs, terminators optional, decimals), IP, IR,
 // SC (types 0, 1 and 2), PS, IW (cuts are clipped to the window), RO, CI, AA,
 // AR, AT, RT, EA, ER, RA, RR, EW, PE and polygon mode (edges are cut as they
-// are given). LB, BL and SM texts and FP and WG fills are skipped and counted in
+// are given). Line types (LT, UL) cut a dashed line as its dashes. LB, BL and SM texts and FP and WG fills are skipped and counted in
 // the stats; other instructions are skipped with their parameters (settings
 // silently, the rest counted as unknown). Escape sequences, PCL passages and
 // '#' comment lines are skipped. User units become plotter units through
@@ -32,6 +33,7 @@ private:
     void PenPairs();
     void Plot(double x, double y, bool relative, bool down);
     void CutTo(double px, double py);
+    void ClipCut(double px, double py);
     void TravelTo(double px, double py);
     void InputWindow();
     int Numbers(double* values, int most);
@@ -58,6 +60,7 @@ private:
     bool m_bRelative = false;
     char m_cTerminator = '\x03';
     HpglScaling m_scaling;
+    HpglLineType m_lineType;
     bool m_bWindow = false;
     double m_dWindow[4] = {0, 0, 0, 0};  // clip window in plotter units: left, bottom, right, top
 };

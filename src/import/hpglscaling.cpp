@@ -58,6 +58,8 @@ void HpglScaling::Scale(const double* v, int n) {
     Update();
 }
 
+double HpglScaling::Diagonal() const { return std::hypot(m_dP2X - m_dP1X, m_dP2Y - m_dP1Y); }
+
 void HpglScaling::Update() {
     double sx = 1, sy = 1, ox = 0, oy = 0;
     if (m_nType >= 0) {
