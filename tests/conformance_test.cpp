@@ -67,8 +67,6 @@ const std::map<std::string, std::string>& KnownDifferences() {
         {"Hpgl.Rendering__test.plt", "text labels (LB) drawn by the reference"},
         {"hp2xx__286x192.5_lh.hpg", "the drawing reaches past its plot size, and the reference clips the rotated "
                                     "figure there"},
-        {"hp2xx__arcs.hp", "circles with coarse chord angles (CI50,30): the reference draws the polygon, the knife "
-                           "follows the circle"},
         {"hp2xx__charsets.hp", "nothing but text labels"},
         {"hp2xx__dt.plt", "nothing but text labels"},
         {"hp2xx__spectrum.plt", "text labels (LB) drawn by the reference"},

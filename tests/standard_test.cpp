@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -212,6 +213,18 @@ TEST(HpglReader, CirclesAndArcsAreChordsWithinOneUnit) {
     ASSERT_EQ(c.result, ConversionDone);
     EXPECT_EQ(c.records[c.records.size() - 2], test::Rec(RecLine, 200, 0));
     for (std::size_t i = 6; i + 1 < c.records.size(); ++i) EXPECT_GE(c.records[i].y, 0);
+    // The file's chord angle is followed: 12 chords of 30 degrees; 100 degrees in chords of 30, 30, 30 and 10;
+    // with CT1 the parameter is the chord's distance from the curve (50 on radius 500: 7 chords).
+    auto cuts = [](const Converted& conv) {
+        return std::count_if(conv.records.begin(), conv.records.end(), [](const JobRecord& rec) { return rec.code == RecLine; });
+    };
+    c = Convert(dir, "IN;PU1000,1000;CI500,30;");
+    EXPECT_EQ(cuts(c), 12);
+    EXPECT_EQ(c.records[7], test::Rec(RecLine, 1433, 1250));
+    c = Convert(dir, "IN;PU500,0;PD;AA0,0,100,30;");
+    EXPECT_EQ(Body(c.records, 6), "L433,250 L250,433 L0,500 L-87,492 E");
+    EXPECT_EQ(cuts(Convert(dir, "IN;CT1;PU1000,1000;CI500,50;")), 7);
+    EXPECT_EQ(cuts(Convert(dir, "IN;CT1;CT0;PU1000,1000;CI500,0.01;")), 720);
     // Collinear points draw a line.
     EXPECT_EQ(BodyOf(dir, "IN;PU0,0;PD;AT50,0,100,0;"), "S K1 M0,0 L100,0 E");
 }

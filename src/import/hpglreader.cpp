@@ -31,7 +31,7 @@ bool IsHarmlessSetting(unsigned code) {
     static constexpr unsigned settings[] = {
         Code("PW"), Code("VS"), Code("PT"), Code("SI"), Code("SR"), Code("DI"), Code("DR"), Code("CS"),
         Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("ES"), Code("LO"), Code("TD"), Code("FT"),
-        Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"), Code("CT"),
+        Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"),
         Code("OP"), Code("OI"), Code("OS"), Code("OE"), Code("OF"), Code("OH"), Code("OW"), Code("OC"), Code("OD"),
         Code("OA"), Code("OG"), Code("OL"), Code("PG"), Code("AF"), Code("AH"), Code("NR"), Code("BP"),
         Code("EC"), Code("AC"), Code("RF"), Code("PP"), Code("QL"), Code("AS"), Code("FS"), Code("VA"), Code("VN"),
@@ -101,6 +101,12 @@ void HpglReader::Read(const char* begin, const char* end) {
             double v[3];
             int n = Numbers(v, 3);
             m_lineType.Select(v, n, m_scaling.Diagonal());
+            break;
+        }
+        case Code("CT"): {
+            double mode = 0;
+            m_bChordDistance = Number(mode) && mode == 1;
+            SkipParameters();
             break;
         }
         case Code("UL"): {
@@ -305,6 +311,7 @@ void HpglReader::Initialize(bool reset) {
     m_bWindow = false;
     m_cTerminator = '\x03';
     m_lineType.Select(nullptr, 0, 0);
+    m_bChordDistance = false;
     if (reset) {
         m_lineType.Reset();
         m_bPenDown = false;
@@ -330,23 +337,46 @@ void HpglReader::Rotate() {
     m_sink.SetRotation(angle == 90 || angle == 180 || angle == 270 ? static_cast<int>(angle) : 0);
 }
 
-void HpglReader::ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down) {
+double HpglReader::ChordStep(double value, double radius) const {
+    // A chord angle in degrees (CT0), limited to 0.5 to 180 as a plotter limits it, or
+    // with CT1 the largest distance of a chord from the curve, in user units.
+    if (!std::isfinite(value)) return 0;
+    double degrees;
+    if (m_bChordDistance) {
+        double r = std::fabs(radius), d = std::fabs(value);
+        degrees = d >= r || r == 0 ? 180 : 2 * std::acos(1 - d / r) * 180 / Pi;
+    } else {
+        degrees = std::fabs(value);
+    }
+    return std::fmax(0.5, std::fmin(180.0, degrees)) * Pi / 180;
+}
+
+void HpglReader::ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down, double chordStep) {
     // cx, cy, radius in user units; angles in radians. Points are mapped one by one, so a
     // scaling with different x and y factors draws the ellipse the plotter would draw.
-    double plotterRadius = std::fabs(radius) * std::fmax(std::fabs(m_scaling.FactorX()), std::fabs(m_scaling.FactorY()));
     int n = MaxChords;
-    if (plotterRadius > ChordTolerance) {
-        double step = 2 * std::acos(1 - ChordTolerance / plotterRadius);
-        double needed = std::ceil(std::fabs(sweep) / step);
+    if (chordStep > 0) {
+        // The file's own chord angle: equal chords and a shorter last one, as the plotter draws them.
+        double needed = std::ceil(std::fabs(sweep) / chordStep - 1e-9);
         if (needed < MaxChords) n = static_cast<int>(needed);
     } else {
-        n = 1;
+        double plotterRadius =
+            std::fabs(radius) * std::fmax(std::fabs(m_scaling.FactorX()), std::fabs(m_scaling.FactorY()));
+        if (plotterRadius > ChordTolerance) {
+            double step = 2 * std::acos(1 - ChordTolerance / plotterRadius);
+            double needed = std::ceil(std::fabs(sweep) / step);
+            if (needed < MaxChords) n = static_cast<int>(needed);
+        } else {
+            n = 1;
+        }
+        int quarters = static_cast<int>(std::ceil(std::fabs(sweep) / (Pi / 2)));
+        if (n < quarters) n = quarters;
+        chordStep = std::fabs(sweep) / (n < 1 ? 1 : n);
     }
-    int quarters = static_cast<int>(std::ceil(std::fabs(sweep) / (Pi / 2)));
-    if (n < quarters) n = quarters;
     if (n < 1) n = 1;
+    const double direction = sweep < 0 ? -1 : 1;
     for (int i = 1; i <= n; ++i) {
-        double a = start + sweep * i / n;
+        double a = i == n ? start + sweep : start + direction * chordStep * i;
         double px, py;
         m_scaling.ToPlotter(cx + radius * std::cos(a), cy + radius * std::sin(a), px, py);
         if (down)
@@ -357,8 +387,9 @@ void HpglReader::ArcPoints(double cx, double cy, double radius, double start, do
 }
 
 void HpglReader::Circle() {
-    double radius = 0;
+    double radius = 0, chord = 0;
     bool has = Number(radius);
+    bool hasChord = has && Number(chord);
     SkipParameters();
     if (!has || !std::isfinite(radius)) return;
     double cx = m_sink.X(), cy = m_sink.Y();
@@ -367,13 +398,14 @@ void HpglReader::Circle() {
     double sx, sy;
     m_scaling.ToPlotter(ucx + radius, ucy, sx, sy);
     TravelTo(sx, sy);
-    ArcPoints(ucx, ucy, radius, 0, 2 * Pi, true);
+    ArcPoints(ucx, ucy, radius, 0, 2 * Pi, true, hasChord ? ChordStep(chord, radius) : 0);
     m_sink.SetPoint(cx, cy);
 }
 
 void HpglReader::Arc(bool relative) {
-    double xc = 0, yc = 0, sweep = 0;
+    double xc = 0, yc = 0, sweep = 0, chord = 0;
     bool ok = Number(xc) && Number(yc) && Number(sweep);
+    bool hasChord = ok && Number(chord);
     SkipParameters();
     if (!ok) return;
     double ux, uy;
@@ -382,12 +414,14 @@ void HpglReader::Arc(bool relative) {
     double radius = std::hypot(ux - xc, uy - yc);
     if (!std::isfinite(radius) || radius == 0 || !std::isfinite(sweep)) return;
     sweep = std::fmax(-360.0, std::fmin(360.0, sweep));
-    ArcPoints(xc, yc, radius, std::atan2(uy - yc, ux - xc), sweep * Pi / 180, m_bPenDown);
+    ArcPoints(xc, yc, radius, std::atan2(uy - yc, ux - xc), sweep * Pi / 180, m_bPenDown,
+              hasChord ? ChordStep(chord, radius) : 0);
 }
 
 void HpglReader::ThreePointArc(bool relative) {
-    double xi = 0, yi = 0, xe = 0, ye = 0;
+    double xi = 0, yi = 0, xe = 0, ye = 0, chord = 0;
     bool ok = Number(xi) && Number(yi) && Number(xe) && Number(ye);
+    bool hasChord = ok && Number(chord);
     SkipParameters();
     if (!ok) return;
     double x0, y0;
@@ -410,7 +444,7 @@ void HpglReader::ThreePointArc(bool relative) {
     double toEnd = ccw(std::atan2(ye - cy, xe - cx));
     double toMid = ccw(std::atan2(yi - cy, xi - cx));
     double sweep = toEnd == 0 ? 2 * Pi : (toMid < toEnd ? toEnd : toEnd - 2 * Pi);
-    ArcPoints(cx, cy, radius, a0, sweep, m_bPenDown);
+    ArcPoints(cx, cy, radius, a0, sweep, m_bPenDown, hasChord ? ChordStep(chord, radius) : 0);
 }
 
 void HpglReader::Rectangle(bool relative) {
@@ -430,8 +464,9 @@ void HpglReader::Rectangle(bool relative) {
 }
 
 void HpglReader::EdgeWedge() {
-    double radius = 0, start = 0, sweep = 0;
+    double radius = 0, start = 0, sweep = 0, chord = 0;
     bool ok = Number(radius) && Number(start) && Number(sweep);
+    bool hasChord = ok && Number(chord);
     SkipParameters();
     if (!ok || !std::isfinite(radius) || !std::isfinite(start) || !std::isfinite(sweep)) return;
     double cx = m_sink.X(), cy = m_sink.Y(), ucx, ucy;
@@ -441,7 +476,7 @@ void HpglReader::EdgeWedge() {
     double px, py;
     m_scaling.ToPlotter(ucx + radius * std::cos(a0), ucy + radius * std::sin(a0), px, py);
     CutTo(px, py);
-    ArcPoints(ucx, ucy, radius, a0, sweep * Pi / 180, true);
+    ArcPoints(ucx, ucy, radius, a0, sweep * Pi / 180, true, hasChord ? ChordStep(chord, radius) : 0);
     CutTo(cx, cy);
 }
 

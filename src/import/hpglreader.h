@@ -18,7 +18,9 @@ namespace velkar {
 // '#' comment lines are skipped. User units become plotter units through
 // HpglScaling. Arcs and circles become chords whose sagitta is a quarter unit,
 // so that with the rounding they stay within one unit of the curve (at most
-// 4096 chords per arc). Raises PlotRangeError (from the sink) for a coordinate
+// 4096 chords per arc), unless the file gives its own chord angle (or with CT1
+// chord distance), which is then followed as a plotter follows it: equal chords
+// and a shorter last one. Raises PlotRangeError (from the sink) for a coordinate
 // out of range and FileError when the job cannot be written.
 class HpglReader {
 public:
@@ -49,7 +51,9 @@ private:
     void EdgeWedge();
     void Encoded();
     bool EncodedNumber(bool sevenBit, double& value);
-    void ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down);
+    double ChordStep(double value, double radius) const;
+    // chordStep: the file's chord angle in radians, or 0 for chords within one unit of the curve.
+    void ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down, double chordStep);
 
     PlotJobSink& m_sink;
     StandardPlotStats& m_stats;
@@ -61,6 +65,7 @@ private:
     char m_cTerminator = '\x03';
     HpglScaling m_scaling;
     HpglLineType m_lineType;
+    bool m_bChordDistance = false;  // CT1: chord parameters are distances, not angles
     bool m_bWindow = false;
     double m_dWindow[4] = {0, 0, 0, 0};  // clip window in plotter units: left, bottom, right, top
 };
