@@ -40,19 +40,21 @@ bool DrawWithUs(const std::string& input, const std::string& job, std::vector<te
     return true;
 }
 
-// The file with every LB instruction and its text removed (labels end with ETX in these files).
-std::string WithoutLabels(const std::string& text) {
-    std::string out;
+// The file with the characters of every LB text turned into blanks (labels end
+// with ETX in these files): the reference then moves its pen as for the text but
+// draws none of it, which is what our job must match.
+std::string WithBlankLabels(std::string text) {
     std::size_t pos = 0;
     for (;;) {
         std::size_t lb = text.find("LB", pos);
         if (lb == std::string::npos) break;
         std::size_t etx = text.find('\x03', lb);
         if (etx == std::string::npos) break;
-        out.append(text, pos, lb - pos);
+        for (std::size_t i = lb + 2; i < etx; ++i)
+            if (static_cast<unsigned char>(text[i]) >= 0x20 && text[i] != 0x7f) text[i] = ' ';
         pos = etx + 1;
     }
-    return out + text.substr(pos);
+    return text;
 }
 
 // Files on which the reference draws what a knife must not cut, with the reason.
@@ -111,17 +113,17 @@ TEST(StandardPlotConformance, RealFilesDrawTheReferenceFigure) {
         EXPECT_FALSE(ok) << name << " meets the reference now; take it off the list (" << known->second << ")";
         if (known->second.rfind("text labels", 0) != 0) continue;
         // Labels are not cut; everything else in the file must still be the reference's figure.
-        const std::string stripped = scratch.File("stripped.plt");
-        test::WriteText(stripped, WithoutLabels(test::ReadBytes(file.string())));
+        const std::string stripped = scratch.File("blanked.plt");
+        test::WriteText(stripped, WithBlankLabels(test::ReadBytes(file.string())));
         ASSERT_TRUE(DrawWithReference(stripped, scratch.File("reference.hpgl"), text)) << name;
         ASSERT_TRUE(DrawWithUs(stripped, scratch.File("job.PT1"), ours)) << name;
         match = test::CompareDrawings(ours, test::ReferenceStrokes(text));
-        std::printf("     %-55s without labels: %s\n", name.c_str(), match.Describe().c_str());
-        EXPECT_TRUE(match.Meets()) << name << " without its labels: " << match.Describe();
+        std::printf("     %-55s with blank labels: %s\n", name.c_str(), match.Describe().c_str());
+        EXPECT_TRUE(match.Meets()) << name << " with blank labels: " << match.Describe();
         meetWithoutLabels += match.Meets();
     }
-    std::printf("%d of %d files that hp2xx reads draw the reference figure (%.1f%%); %d more once their text "
-                "labels are taken out (%.1f%%)\n",
+    std::printf("%d of %d files that hp2xx reads draw the reference figure (%.1f%%); %d more with their text "
+                "labels blanked (%.1f%%)\n",
                 meet, read, read ? 100.0 * meet / read : 0.0, meetWithoutLabels,
                 read ? 100.0 * (meet + meetWithoutLabels) / read : 0.0);
     RecordProperty("files_read", read);

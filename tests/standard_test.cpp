@@ -266,6 +266,37 @@ TEST(HpglReader, CutsDashedLineTypesAsTheirDashes) {
     EXPECT_EQ(BodyOf(dir, "IN;LT2,0.001,1;PU0,0;PD1000000,0;"), "S K1 M0,0 L1000000,0 E");
 }
 
+TEST(HpglReader, MovesThePenAsLabelsAndCpWouldMoveIt) {
+    test::ScratchDir dir;
+    auto endOf = [&dir](const std::string& text) {
+        // Where a relative cut after the text starts.
+        Converted c = Convert(dir, "IN;PU1000,1000;" + text + ";PR;PD0,3000;");
+        EXPECT_EQ(c.result, ConversionDone) << c.error;
+        return c.records.size() > 5 ? Body(c.records, c.records.size() - 3) : std::string();
+    };
+    // A character is 1.5 widths; the width starts at 0.5% of P2 - P1 (33600): 252 units.
+    EXPECT_EQ(endOf("LBABCD\x03"), "M2008,1000 L2008,4000 E");
+    EXPECT_EQ(endOf("LBA\bB\x03"), "M1252,1000 L1252,4000 E");
+    // CR returns to where the last pen instruction left the pen; LF goes down two heights
+    // (0.75% of 47520 each).
+    EXPECT_EQ(endOf("LBAB\r\nC\x03"), "M1252,287 L1252,3287 E");
+    EXPECT_EQ(endOf("LBA\x03LBB\x03;CP"), "M1000,287 L1000,3287 E");
+    EXPECT_EQ(endOf("LBA\x03PR100,0;LBB\x03;CP"), "M1352,287 L1352,3287 E");
+    // SI in centimetres, SR in percent, ES extra space, DI and DR turn the text.
+    EXPECT_EQ(endOf("SI1,1;LBA\x03"), "M1600,1000 L1600,4000 E");
+    EXPECT_EQ(endOf("SR1,1;LBA\x03"), "M1504,1000 L1504,4000 E");
+    EXPECT_EQ(endOf("ES1,1;LBAB\x03"), "M2008,1000 L2008,4000 E");
+    EXPECT_EQ(endOf("DI1,1;LBA\x03"), "M1178,1178 L1178,4178 E");
+    EXPECT_EQ(endOf("DR0,1;LBA\r\n\x03"), "M1713,1000 L1713,4000 E");
+    // Centred and right-aligned labels start back by half or all of their length.
+    EXPECT_EQ(endOf("LO5;LBAB\x03"), "M1252,1000 L1252,4000 E");
+    EXPECT_EQ(endOf("LO17;LBAB\x03"), "M1000,1000 L1000,4000 E");
+    // CP counts characters forwards and lines upwards.
+    EXPECT_EQ(endOf("SI1,1;CP1,1"), "M1600,1800 L1600,4800 E");
+    // IN starts over: default size and direction.
+    EXPECT_EQ(endOf("SI1,1;DI0,1;IN;PU1000,1000;LBA\x03"), "M1252,1000 L1252,4000 E");
+}
+
 TEST(HpglReader, DrawsRectanglesAsOutlines) {
     test::ScratchDir dir;
     EXPECT_EQ(BodyOf(dir, "IN;PU10,10;EA30,20;ER-5,5;RA0,0;RR1,1;"),
@@ -288,10 +319,11 @@ TEST(HpglReader, DecodesEncodedPolylines) {
 TEST(HpglReader, SkipsAndCountsLabelsFillsAndUnknownInstructions) {
     test::ScratchDir dir;
     Converted c = Convert(dir,
-                          "IN;SP1;LT2,4;VS10;CO\"PD5,5\";CO no quotes PD;PU0,0;LBPD100,100;\x03PD10,0;"
+                          "IN;SP1;PW2,4;VS10;CO\"PD5,5\";CO no quotes PD;PU0,0;LBPD100,100;\x03PD10,0;"
                           "DT#,1;LBtext;PD#PD10,10;FP;WG5,0,90;XX1,2;ZZ;SMA;PD20,10;SM;PM0;PD30,10;PM2;EP;");
     ASSERT_EQ(c.result, ConversionDone) << c.error;
-    EXPECT_EQ(Body(c.records), "S K1 M0,0 L10,0 L10,10 L20,10 L30,10 E");
+    // The labels move the pen by their 10 and 7 characters (252 units each).
+    EXPECT_EQ(Body(c.records), "S K1 M0,0 M2520,0 L10,0 M1774,0 L10,10 L20,10 L30,10 E");
     EXPECT_EQ(c.stats.labels, 3);
     EXPECT_EQ(c.stats.fills, 2);
     EXPECT_EQ(c.stats.unknown, 2);

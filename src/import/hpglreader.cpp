@@ -29,8 +29,8 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // Settings that change nothing a knife cuts; skipped without being counted.
 bool IsHarmlessSetting(unsigned code) {
     static constexpr unsigned settings[] = {
-        Code("PW"), Code("VS"), Code("PT"), Code("SI"), Code("SR"), Code("DI"), Code("DR"), Code("CS"),
-        Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("ES"), Code("LO"), Code("TD"), Code("FT"),
+        Code("PW"), Code("VS"), Code("PT"), Code("CS"),
+        Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("TD"), Code("FT"),
         Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"),
         Code("OP"), Code("OI"), Code("OS"), Code("OE"), Code("OF"), Code("OH"), Code("OW"), Code("OC"), Code("OD"),
         Code("OA"), Code("OG"), Code("OL"), Code("PG"), Code("AF"), Code("AH"), Code("NR"), Code("BP"),
@@ -125,7 +125,21 @@ void HpglReader::Read(const char* begin, const char* end) {
         case Code("ER"): case Code("RR"): Rectangle(true); break;
         case Code("EW"): EdgeWedge(); break;
         case Code("PE"): Encoded(); break;
-        case Code("LB"): case Code("BL"): SkipText(true); break;
+        case Code("LB"): Label(); break;
+        case Code("BL"): SkipText(true); break;
+        case Code("SI"): case Code("SR"): case Code("DI"): case Code("DR"): case Code("LO"): case Code("ES"):
+        case Code("CP"): {
+            double v[2];
+            int n = Numbers(v, 2);
+            if (code == Code("SI")) m_labelPen.AbsoluteSize(v, n);
+            else if (code == Code("SR")) m_labelPen.RelativeSize(v, n);
+            else if (code == Code("DI")) m_labelPen.AbsoluteDirection(v, n);
+            else if (code == Code("DR")) m_labelPen.RelativeDirection(v, n);
+            else if (code == Code("LO")) m_labelPen.Origin(v, n);
+            else if (code == Code("ES")) m_labelPen.ExtraSpace(v, n);
+            else MoveLabelPen(v, n);
+            break;
+        }
         case Code("WD"): SkipText(false); break;
         case Code("DT"): DefineTerminator(); break;
         case Code("SM"): SymbolMode(); break;
@@ -175,6 +189,23 @@ void HpglReader::SkipText(bool count) {
     SkipTerminator();
 }
 
+void HpglReader::Label() {
+    ++m_stats.labels;
+    const void* t = std::memchr(m_p, m_cTerminator, static_cast<std::size_t>(m_end - m_p));
+    const char* textEnd = t ? static_cast<const char*>(t) : m_end;
+    double x = m_sink.X(), y = m_sink.Y();
+    m_labelPen.Label(m_p, static_cast<std::size_t>(textEnd - m_p), m_scaling.SpanX(), m_scaling.SpanY(), x, y);
+    if (x != m_sink.X() || y != m_sink.Y()) m_sink.SetPoint(x, y);
+    m_p = t ? textEnd + 1 : m_end;
+    SkipTerminator();
+}
+
+void HpglReader::MoveLabelPen(const double* v, int n) {
+    double x = m_sink.X(), y = m_sink.Y();
+    m_labelPen.CharacterPlot(v, n, m_scaling.SpanX(), m_scaling.SpanY(), x, y);
+    if (x != m_sink.X() || y != m_sink.Y()) m_sink.SetPoint(x, y);
+}
+
 void HpglReader::DefineTerminator() {
     // DT t[,mode]: the character right after DT; a bare DT restores ETX.
     if (m_p < m_end && *m_p != ';') {
@@ -213,6 +244,7 @@ void HpglReader::PenPairs() {
         Plot(x, y, m_bRelative, m_bPenDown);
     }
     SkipTerminator();
+    m_labelPen.SetReturnPoint(m_sink.X(), m_sink.Y());
 }
 
 void HpglReader::Plot(double x, double y, bool relative, bool down) {
@@ -312,12 +344,14 @@ void HpglReader::Initialize(bool reset) {
     m_cTerminator = '\x03';
     m_lineType.Select(nullptr, 0, 0);
     m_bChordDistance = false;
+    m_labelPen.Reset();
     if (reset) {
         m_lineType.Reset();
         m_bPenDown = false;
         m_scaling.Reset();
         m_sink.SetRotation(0);
         m_sink.SetPoint(0, 0);
+        m_labelPen.SetReturnPoint(0, 0);
     } else {
         m_scaling.Off();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/hpgllabelpen.h"
 #include "import/hpgllinetype.h"
 #include "import/hpglscaling.h"
 #include "import/plotjobsink.h"
@@ -12,7 +13,8 @@ namespace velkar {
 // separated by commas, blanks or signs, terminators optional, decimals), IP, IR,
 // SC (types 0, 1 and 2), PS, IW (cuts are clipped to the window), RO, CI, AA,
 // AR, AT, RT, EA, ER, RA, RR, EW, PE and polygon mode (edges are cut as they
-// are given). Line types (LT, UL) cut a dashed line as its dashes. LB, BL and SM texts and FP and WG fills are skipped and counted in
+// are given). Line types (LT, UL) cut a dashed line as its dashes. Labels move
+// the pen as the plotter would draw them (HpglLabelPen), and so does CP. LB, BL and SM texts and FP and WG fills are skipped and counted in
 // the stats; other instructions are skipped with their parameters (settings
 // silently, the rest counted as unknown). Escape sequences, PCL passages and
 // '#' comment lines are skipped. User units become plotter units through
@@ -32,6 +34,8 @@ private:
     void SkipParameters();
     void SkipTerminator();
     void SkipText(bool count);
+    void Label();
+    void MoveLabelPen(const double* v, int n);
     void PenPairs();
     void Plot(double x, double y, bool relative, bool down);
     void CutTo(double px, double py);
@@ -65,6 +69,7 @@ private:
     char m_cTerminator = '\x03';
     HpglScaling m_scaling;
     HpglLineType m_lineType;
+    HpglLabelPen m_labelPen;
     bool m_bChordDistance = false;  // CT1: chord parameters are distances, not angles
     bool m_bWindow = false;
     double m_dWindow[4] = {0, 0, 0, 0};  // clip window in plotter units: left, bottom, right, top

@@ -25,6 +25,8 @@ public:
         ux = (px - m_dOX) / m_dSX;
         uy = (py - m_dOY) / m_dSY;
     }
+    double SpanX() const { return m_dP2X - m_dP1X; }
+    double SpanY() const { return m_dP2Y - m_dP1Y; }
     double Diagonal() const;                  // from P1 to P2, plotter units
     double FactorX() const { return m_dSX; }  // plotter units per user unit
     double FactorY() const { return m_dSY; }
