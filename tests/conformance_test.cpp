@@ -65,16 +65,18 @@ const std::map<std::string, std::string>& KnownDifferences() {
         {"HPGL2__test-Model.PLT", "encoded polyline (PE) with bytes 128 to 190 between its digits; the reference "
                                   "reads them otherwise and draws a figure 50 m wide on a 28 cm plot"},
         {"Hpgl.Rendering__feature-exercise.plt", "fills that the reference hatches (RA, WG, FP), symbols (SM), "
-                                                 "dashed line types and text labels"},
+                                                 "and text labels"},
         {"Hpgl.Rendering__test.plt", "text labels (LB) drawn by the reference"},
-        {"hp2xx__286x192.5_lh.hpg", "the drawing reaches past its plot size, and the reference clips the rotated "
-                                    "figure there"},
+        {"hp2xx__286x192.5_lh.hpg", "the drawing reaches past its plot size, and the reference clips it there only "
+                                    "because the plot is rotated (RO90); unrotated (hp2xx__thick.hp) it draws past "
+                                    "the plot size as the knife does"},
         {"hp2xx__charsets.hp", "nothing but text labels"},
         {"hp2xx__dt.plt", "nothing but text labels"},
         {"hp2xx__spectrum.plt", "text labels (LB) drawn by the reference"},
-        {"hp2xx__ul.hp", "user-defined dash patterns (UL) and text labels"},
+        {"hp2xx__ul.hp", "text labels (LB) drawn by the reference"},
         {"hp2xx__win_1.hp", "text labels (LB) drawn by the reference"},
-        {"hpgl__test.hpgl", "labels without their terminator swallow the rest of the file in the reference"},
+        {"hpgl__test.hpgl", "PS4 sets a plot size of 4 units, after which the reference turns the figure and moves "
+                            "it out of place; and text labels"},
         {"textilecadinterpreter__lectra_astm_test.hpgl", "text labels (1135 LB) drawn by the reference"},
     };
     return known;
