@@ -154,9 +154,16 @@ void HpglReader::Read(const char* begin, const char* end) {
 }
 
 bool HpglReader::Number(double& value) {
-    while (m_p < m_end && (*m_p == ',' || *m_p == ' ' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n')) ++m_p;
-    if (m_p >= m_end || !StartsPlotNumber(*m_p)) return false;
-    value = ParsePlotNumber(m_p, m_end);
+    // A local cursor: stores through the member would be redone for every character.
+    const char* p = m_p;
+    const char* const end = m_end;
+    while (p < end && (*p == ',' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+    if (p >= end || !StartsPlotNumber(*p)) {
+        m_p = p;
+        return false;
+    }
+    value = ParsePlotNumber(p, end);
+    m_p = p;
     return true;
 }
 
