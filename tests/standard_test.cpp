@@ -262,6 +262,8 @@ TEST(HpglReader, CutsDashedLineTypesAsTheirDashes) {
     // UL defines a pattern in percent; a type beyond 8 is solid.
     EXPECT_EQ(BodyOf(dir, "IN;UL2,20,30,40,10;LT2,5,1;PU0,0;PD200,0;LT9;PD300,0;"),
               "S K1 M0,0 L40,0 M100,0 L180,0 M200,0 L300,0 E");
+    // Dashes are clipped to the input window like any cut.
+    EXPECT_EQ(BodyOf(dir, "IN;IW0,0,250,250;LT2,5,1;PU0,0;PD450,0;"), "S K1 M0,0 L100,0 M200,0 L250,0 E");
     // Far more patterns than a knife could tell apart: the segment is cut solid.
     EXPECT_EQ(BodyOf(dir, "IN;LT2,0.001,1;PU0,0;PD1000000,0;"), "S K1 M0,0 L1000000,0 E");
 }
