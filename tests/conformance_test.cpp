@@ -62,8 +62,9 @@ const std::map<std::string, std::string>& KnownDifferences() {
     static const std::map<std::string, std::string> known = {
         {"HPGL-Plotter__HP8595E-FM.hpgl", "text labels (47 LB), which the reference draws as strokes"},
         {"HPGL-Plotter__R+S-analyzer.hpgl", "text labels (LB) drawn by the reference"},
-        {"HPGL2__test-Model.PLT", "encoded polyline (PE) with bytes 128 to 190 between its digits; the reference "
-                                  "reads them otherwise and draws a figure 50 m wide on a 28 cm plot"},
+        {"HPGL2__test-Model.PLT", "its encoded polyline (PE) went through a conversion to UTF-8, which made each byte "
+                                  "from 128 up two bytes; the reference reads them otherwise and draws a figure 50 m "
+                                  "wide on a 28 cm plot"},
         {"Hpgl.Rendering__feature-exercise.plt", "fills that the reference hatches (RA, WG, FP), symbols (SM), "
                                                  "and text labels"},
         {"Hpgl.Rendering__test.plt", "text labels (LB) drawn by the reference"},
