@@ -295,6 +295,10 @@ TEST(HpglReader, MovesThePenAsLabelsAndCpWouldMoveIt) {
     EXPECT_EQ(endOf("LO17;LBAB\x03"), "M1000,1000 L1000,4000 E");
     // CP counts characters forwards and lines upwards.
     EXPECT_EQ(endOf("SI1,1;CP1,1"), "M1600,1800 L1600,4800 E");
+    // DT t,0 prints the terminator with the label (a line feed acts as one); DT t,1 does not.
+    EXPECT_EQ(endOf("DT#,0;LBAB#"), "M1756,1000 L1756,4000 E");
+    EXPECT_EQ(endOf("DT#,1;LBAB#"), "M1504,1000 L1504,4000 E");
+    EXPECT_EQ(endOf("DT\n,0;LBAB\n"), "M1504,287 L1504,3287 E");
     // IN starts over: default size and direction.
     EXPECT_EQ(endOf("SI1,1;DI0,1;IN;PU1000,1000;LBA\x03"), "M1252,1000 L1252,4000 E");
 }

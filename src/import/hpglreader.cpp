@@ -201,7 +201,8 @@ void HpglReader::Label() {
     const void* t = std::memchr(m_p, m_cTerminator, static_cast<std::size_t>(m_end - m_p));
     const char* textEnd = t ? static_cast<const char*>(t) : m_end;
     double x = m_sink.X(), y = m_sink.Y();
-    m_labelPen.Label(m_p, static_cast<std::size_t>(textEnd - m_p), m_scaling.SpanX(), m_scaling.SpanY(), x, y);
+    const std::size_t printed = static_cast<std::size_t>(textEnd - m_p) + (t && m_bPrintTerminator ? 1 : 0);
+    m_labelPen.Label(m_p, printed, m_scaling.SpanX(), m_scaling.SpanY(), x, y);
     if (x != m_sink.X() || y != m_sink.Y()) m_sink.SetPoint(x, y);
     m_p = t ? textEnd + 1 : m_end;
     SkipTerminator();
@@ -214,9 +215,13 @@ void HpglReader::MoveLabelPen(const double* v, int n) {
 }
 
 void HpglReader::DefineTerminator() {
-    // DT t[,mode]: the character right after DT; a bare DT restores ETX.
+    // DT t[,mode]: the character right after DT; a bare DT restores ETX. Mode 0 prints
+    // the terminator as part of the label, so it moves the pen too.
+    m_bPrintTerminator = false;
     if (m_p < m_end && *m_p != ';') {
         m_cTerminator = *m_p++;
+        double mode = 1;
+        if (m_p < m_end && *m_p == ',' && Number(mode)) m_bPrintTerminator = mode == 0;
         SkipParameters();
     } else {
         m_cTerminator = '\x03';
@@ -349,6 +354,7 @@ void HpglReader::Initialize(bool reset) {
     m_bRelative = false;
     m_bWindow = false;
     m_cTerminator = '\x03';
+    m_bPrintTerminator = false;
     m_lineType.Select(nullptr, 0, 0);
     m_bChordDistance = false;
     m_labelPen.Reset();

@@ -67,6 +67,7 @@ private:
     bool m_bPenDown = false;
     bool m_bRelative = false;
     char m_cTerminator = '\x03';
+    bool m_bPrintTerminator = false;  // DT t,0: the terminator is drawn with the label
     HpglScaling m_scaling;
     HpglLineType m_lineType;
     HpglLabelPen m_labelPen;
