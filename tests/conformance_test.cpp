@@ -68,9 +68,7 @@ const std::map<std::string, std::string>& KnownDifferences() {
         {"Hpgl.Rendering__feature-exercise.plt", "fills that the reference hatches (RA, WG, FP), symbols (SM), "
                                                  "and text labels"},
         {"Hpgl.Rendering__test.plt", "text labels (LB) drawn by the reference"},
-        {"hp2xx__286x192.5_lh.hpg", "the drawing reaches past its plot size, and the reference clips it there only "
-                                    "because the plot is rotated (RO90); unrotated (hp2xx__thick.hp) it draws past "
-                                    "the plot size as the knife does"},
+        {"hp2xx__286x192.5_lh.hpg", "text labels (LB) drawn by the reference"},
         {"hp2xx__charsets.hp", "nothing but text labels"},
         {"hp2xx__dt.plt", "nothing but text labels"},
         {"hp2xx__spectrum.plt", "text labels (LB) drawn by the reference"},

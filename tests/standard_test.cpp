@@ -234,6 +234,10 @@ TEST(HpglReader, ClipsCutsToTheInputWindow) {
     // Outside the window the knife travels only when a cut needs it; IW without parameters ends the window.
     EXPECT_EQ(BodyOf(dir, "IN;IW0,0,100,100;PU-50,50;PD150,50;PU200,200;PD50,150,50,-50;IW;PD60,-60;"),
               "S K1 M0,50 L100,50 M50,100 L50,0 M50,-50 L60,-60 E");
+    // IW alone opens the window to the plot size that PS gave (turned by RO 90); without PS nothing is clipped.
+    EXPECT_EQ(BodyOf(dir, "IN;PS1000,500;IW;PU-100,100;PD1200,100;"), "S K1 M0,100 L1000,100 E");
+    EXPECT_EQ(BodyOf(dir, "IN;PS1000,500;RO90;IW;PU100,-100;PD100,1200;"), "S K1 M0,100 L-1000,100 E");
+    EXPECT_EQ(BodyOf(dir, "IN;IW;PU-100,100;PD1200,100;"), "S K1 M-100,100 L1200,100 E");
     // A circle cut by the window, and a window in user units.
     Converted c = Convert(dir, "IN;SC0,10,0,10,2;IW0,0,10,10;PU0,0;CI5;");
     ASSERT_EQ(c.result, ConversionDone) << c.error;

@@ -341,6 +341,17 @@ void HpglReader::InputWindow() {
     int n = 0;
     while (n < 4 && Number(v[n])) ++n;
     SkipParameters();
+    if (n == 0 && m_scaling.PlotSizeGiven()) {
+        // IW alone opens the window to the whole plot; its size is known only from PS
+        // (otherwise it is the cutter's material, and nothing is clipped). RO 90 and 270
+        // turn the plot, so its length runs along y.
+        const bool turned = m_nRotation == 90 || m_nRotation == 270;
+        m_bWindow = true;
+        m_dWindow[0] = 0, m_dWindow[1] = 0;
+        m_dWindow[2] = turned ? m_scaling.PlotWidth() : m_scaling.PlotLength();
+        m_dWindow[3] = turned ? m_scaling.PlotLength() : m_scaling.PlotWidth();
+        return;
+    }
     m_bWindow = n == 4;
     if (!m_bWindow) return;
     double x0, y0, x1, y1;
@@ -362,6 +373,7 @@ void HpglReader::Initialize(bool reset) {
         m_lineType.Reset();
         m_bPenDown = false;
         m_scaling.Reset();
+        m_nRotation = 0;
         m_sink.SetRotation(0);
         m_sink.SetPoint(0, 0);
         m_labelPen.SetReturnPoint(0, 0);
@@ -381,7 +393,8 @@ void HpglReader::Rotate() {
     double angle = 0;
     Number(angle);
     SkipParameters();
-    m_sink.SetRotation(angle == 90 || angle == 180 || angle == 270 ? static_cast<int>(angle) : 0);
+    m_nRotation = angle == 90 || angle == 180 || angle == 270 ? static_cast<int>(angle) : 0;
+    m_sink.SetRotation(m_nRotation);
 }
 
 double HpglReader::ChordStep(double value, double radius) const {

@@ -41,8 +41,8 @@ void HpglScaling::InputRelative(const double* v, int n) {
 }
 
 void HpglScaling::PlotSize(const double* v, int n) {
-    if (n >= 1 && v[0] > 0 && v[0] < PlotJobSink::MaxCoordinate) m_dSizeX = v[0];
-    if (n >= 2 && v[1] > 0 && v[1] < PlotJobSink::MaxCoordinate) m_dSizeY = v[1];
+    if (n >= 1 && v[0] > 0 && v[0] < PlotJobSink::MaxCoordinate) m_dSizeX = v[0], m_bSizeGiven = true;
+    if (n >= 2 && v[1] > 0 && v[1] < PlotJobSink::MaxCoordinate) m_dSizeY = v[1], m_bSizeGiven = true;
     Reset();
 }
 

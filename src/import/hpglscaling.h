@@ -25,6 +25,9 @@ public:
         ux = (px - m_dOX) / m_dSX;
         uy = (py - m_dOY) / m_dSY;
     }
+    bool PlotSizeGiven() const { return m_bSizeGiven; }  // a PS set the plot size
+    double PlotLength() const { return m_dSizeX; }
+    double PlotWidth() const { return m_dSizeY; }
     double SpanX() const { return m_dP2X - m_dP1X; }
     double SpanY() const { return m_dP2Y - m_dP1Y; }
     double Diagonal() const;                  // from P1 to P2, plotter units
@@ -35,6 +38,7 @@ private:
     void Update();
 
     double m_dSizeX = 33600, m_dSizeY = 47520;
+    bool m_bSizeGiven = false;
     double m_dP1X = 0, m_dP1Y = 0, m_dP2X = 33600, m_dP2Y = 47520;
     int m_nType = -1;                    // -1: scaling off
     double m_dRange[4] = {0, 1, 0, 1};   // xmin, xmax, ymin, ymax (xmin, xfactor, ymin, yfactor for type 2)
