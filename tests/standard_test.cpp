@@ -238,6 +238,8 @@ TEST(HpglReader, ClipsCutsToTheInputWindow) {
     EXPECT_EQ(BodyOf(dir, "IN;PS1000,500;IW;PU-100,100;PD1200,100;"), "S K1 M0,100 L1000,100 E");
     EXPECT_EQ(BodyOf(dir, "IN;PS1000,500;RO90;IW;PU100,-100;PD100,1200;"), "S K1 M0,100 L-1000,100 E");
     EXPECT_EQ(BodyOf(dir, "IN;IW;PU-100,100;PD1200,100;"), "S K1 M-100,100 L1200,100 E");
+    // A PS after the drawing has begun gives no size to clip to.
+    EXPECT_EQ(BodyOf(dir, "IN;PU0,0;PD10,0;PS4;IW;PU-100,100;PD1200,100;"), "S K1 M0,0 L10,0 M-100,100 L1200,100 E");
     // A circle cut by the window, and a window in user units.
     Converted c = Convert(dir, "IN;SC0,10,0,10,2;IW0,0,10,10;PU0,0;CI5;");
     ASSERT_EQ(c.result, ConversionDone) << c.error;

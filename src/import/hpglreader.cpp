@@ -92,7 +92,12 @@ void HpglReader::Read(const char* begin, const char* end) {
             int n = Numbers(v, 7);
             if (code == Code("IP")) m_scaling.InputPoints(v, n);
             else if (code == Code("IR")) m_scaling.InputRelative(v, n);
-            else if (code == Code("PS")) m_scaling.PlotSize(v, n);
+            else if (code == Code("PS")) {
+                m_scaling.PlotSize(v, n);
+                // A plot size sets up a page before its drawing; one that comes later is not a
+                // size to clip the drawing to.
+                m_bPlotSizeWindow = !m_bDrawn && m_scaling.PlotSizeGiven();
+            }
             else m_scaling.Scale(v, n);
             break;
         }
@@ -300,6 +305,7 @@ void HpglReader::CutTo(double px, double py) {
 }
 
 void HpglReader::ClipCut(double px, double py) {
+    m_bDrawn = true;
     if (!m_bWindow) {
         m_sink.LineTo(px, py);
         return;
@@ -341,9 +347,9 @@ void HpglReader::InputWindow() {
     int n = 0;
     while (n < 4 && Number(v[n])) ++n;
     SkipParameters();
-    if (n == 0 && m_scaling.PlotSizeGiven()) {
-        // IW alone opens the window to the whole plot; its size is known only from PS
-        // (otherwise it is the cutter's material, and nothing is clipped). RO 90 and 270
+    if (n == 0 && m_bPlotSizeWindow) {
+        // IW alone opens the window to the whole plot; its size is known only from a PS
+        // before the drawing (otherwise it is the cutter's material, and nothing is clipped). RO 90 and 270
         // turn the plot, so its length runs along y.
         const bool turned = m_nRotation == 90 || m_nRotation == 270;
         m_bWindow = true;

@@ -12,13 +12,13 @@ namespace velkar {
 // PlotJobSink. Understands IN, DF, SP, PU, PD, PA, PR (any number of pairs,
 // separated by commas, blanks or signs, terminators optional, decimals), IP,
 // IR, SC (types 0, 1 and 2), PS, IW (cuts are clipped to the window; IW alone
-// opens it to the plot size when PS gave one), RO, CI, AA, AR, AT, RT, EA, ER,
-// RA, RR, EW, PE and polygon mode (edges are cut as they are given). Line
-// types (LT, UL) cut a dashed line as its dashes. LB, BL and SM texts and FP
-// and WG fills are skipped and counted in the stats, but labels and CP move the
-// pen as the plotter would move it drawing the text (HpglLabelPen); other
-// instructions are skipped with their parameters (settings silently, the rest
-// counted as unknown). Escape sequences, PCL passages and '#' comment lines are
+// opens it to the plot size when a PS before the drawing gave one), RO, CI,
+// AA, AR, AT, RT, EA, ER, RA, RR, EW, PE and polygon mode (edges are cut as
+// they are given). Line types (LT, UL) cut a dashed line as its dashes. LB,
+// BL and SM texts and FP and WG fills are skipped and counted in the stats,
+// but labels and CP move the pen as the plotter would move it drawing the text
+// (HpglLabelPen); other instructions are skipped with their parameters
+// (settings silently, the rest counted as unknown). Escape sequences, PCL passages and '#' comment lines are
 // skipped. User units become plotter units through HpglScaling. Arcs and
 // circles become chords whose sagitta is a quarter unit, so that with the
 // rounding they stay within one unit of the curve (at most 4096 chords per
@@ -75,6 +75,8 @@ private:
     HpglLabelPen m_labelPen;
     bool m_bChordDistance = false;  // CT1: chord parameters are distances, not angles
     int m_nRotation = 0;  // RO: 0, 90, 180 or 270
+    bool m_bDrawn = false;            // something was cut
+    bool m_bPlotSizeWindow = false;   // a PS before the first cut gave the plot size
     bool m_bWindow = false;
     double m_dWindow[4] = {0, 0, 0, 0};  // clip window in plotter units: left, bottom, right, top
 };
