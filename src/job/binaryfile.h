@@ -51,13 +51,13 @@ public:
     std::size_t Read(void* buffer, std::size_t n);
     // Writes n bytes (buffered). Raises FileError when the data cannot be written.
     void Write(const void* buffer, std::size_t n) {
-        // A record into a buffer with room left is the common case; it stays inline.
+        // Records are written one by one: the common case stays inline.
         if (m_bWriting && n < m_buffer.size() - m_nBufLen) {
             std::memcpy(m_buffer.data() + m_nBufLen, buffer, n);
             m_nBufLen += n;
             return;
         }
-        WriteBuffered(buffer, n);
+        WriteThroughBuffer(buffer, n);
     }
     void SeekBegin(std::uint64_t offset);
     void SeekEnd();
@@ -70,7 +70,7 @@ public:
     static void Rename(const std::string& from, const std::string& to);
 
 private:
-    void WriteBuffered(const void* buffer, std::size_t n);
+    void WriteThroughBuffer(const void* buffer, std::size_t n);
     void FlushWrite();
     void DropReadAhead();
     [[noreturn]] void Fail(const char* what, int error) const;
