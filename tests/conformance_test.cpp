@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "drawingcompare.h"
+#include "import/standardplotreader.h"
+#include "testsupport.h"
+
+using namespace velkar;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+bool HaveReference() { return std::system("hp2xx -V >/dev/null 2>&1 </dev/null || command -v hp2xx >/dev/null") == 0; }
+
+// hp2xx in true-size mode, fills left out (a knife cuts no hatching), writing the
+// vectors it draws as plain HP-GL. False when hp2xx does not read the file.
+bool DrawWithReference(const std::string& input, const std::string& output, std::string& text) {
+    std::string cmd = "hp2xx -q -t -n -m hpgl -f " + ShellQuote(output) + " " + ShellQuote(input) +
+                      " >/dev/null 2>&1 </dev/null";
+    if (std::system(cmd.c_str()) != 0) return false;
+    text = test::ReadBytes(output);
+    return true;
+}
+
+bool DrawWithUs(const std::string& input, const std::string& job, std::vector<test::Stroke>& strokes) {
+    std::int32_t count = 0;
+    StandardPlotStats stats;
+    std::string error;
+    if (ConvertStandardPlotFile(input, job, count, stats, error) != ConversionDone) return false;
+    strokes = test::JobStrokes(test::ReadRecords(job));
+    return true;
+}
+
+// The file with the characters of every LB text turned into blanks (labels end
+// with ETX in these files): the reference then moves its pen as for the text but
+// draws none of it, which is what our job must match.
+std::string WithBlankLabels(std::string text) {
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t lb = text.find("LB", pos);
+        if (lb == std::string::npos) break;
+        std::size_t etx = text.find('\x03', lb);
+        if (etx == std::string::npos) break;
+        for (std::size_t i = lb + 2; i < etx; ++i)
+            if (static_cast<unsigned char>(text[i]) >= 0x20 && text[i] != 0x7f) text[i] = ' ';
+        pos = etx + 1;
+    }
+    return text;
+}
+
+// Files on which the reference draws what a knife must not cut, with the reason.
+const std::map<std::string, std::string>& KnownDifferences() {
+    static const std::map<std::string, std::string> known = {
+        {"HPGL-Plotter__HP8595E-FM.hpgl", "text labels (47 LB), which the reference draws as strokes"},
+        {"HPGL-Plotter__R+S-analyzer.hpgl", "text labels (LB) drawn by the reference"},
+        {"HPGL2__test-Model.PLT", "its encoded polyline (PE) went through a conversion to UTF-8, which made each byte "
+                                  "from 128 up two bytes; the reference reads them otherwise and draws a figure 50 m "
+                                  "wide on a 28 cm plot"},
+        {"Hpgl.Rendering__feature-exercise.plt", "fills that the reference hatches (RA, WG, FP), symbols (SM), "
+                                                 "and text labels"},
+        {"Hpgl.Rendering__test.plt", "text labels (LB) drawn by the reference"},
+        {"hp2xx__286x192.5_lh.hpg", "text labels (LB) drawn by the reference"},
+        {"hp2xx__charsets.hp", "nothing but text labels"},
+        {"hp2xx__dt.plt", "nothing but text labels"},
+        {"hp2xx__spectrum.plt", "text labels (LB) drawn by the reference"},
+        {"hp2xx__ul.hp", "text labels (LB) drawn by the reference"},
+        {"hp2xx__win_1.hp", "text labels (LB) drawn by the reference"},
+        {"hpgl__test.hpgl", "PS4 sets a plot size of 4 units, after which the reference turns the figure and moves "
+                            "it out of place; and text labels"},
+        {"textilecadinterpreter__lectra_astm_test.hpgl", "text labels (1135 LB) drawn by the reference"},
+    };
+    return known;
+}
+
+}  // namespace
+
+TEST(StandardPlotConformance, RealFilesDrawTheReferenceFigure) {
+    const fs::path dir = VELKAR_REALPLT_DIR;
+    if (!fs::is_directory(dir)) GTEST_SKIP() << "no real plotter files at " << dir;
+    if (!HaveReference()) GTEST_SKIP() << "hp2xx is not installed";
+    test::ScratchDir scratch;
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file() && e.path().filename() != "SOURCES.tsv") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+
+    int read = 0, meet = 0, meetWithoutLabels = 0, textOnly = 0;
+    for (const fs::path& file : files) {
+        const std::string name = file.filename().string();
+        std::string text;
+        if (!DrawWithReference(file.string(), scratch.File("reference.hpgl"), text)) continue;
+        std::vector<test::Stroke> reference = test::ReferenceStrokes(text), ours;
+        if (reference.empty()) continue;  // the reference draws nothing to compare with
+        ++read;
+        bool converted = DrawWithUs(file.string(), scratch.File("job.PT1"), ours);
+        test::DrawingMatch match = test::CompareDrawings(ours, reference);
+        bool ok = converted && match.Meets();
+        meet += ok;
+        auto known = KnownDifferences().find(name);
+        std::printf("%-4s %-55s %s\n", ok ? "ok" : "DIFF", name.c_str(), converted ? match.Describe().c_str() : "refused");
+        if (known == KnownDifferences().end()) {
+            EXPECT_TRUE(ok) << name << ": " << (converted ? match.Describe() : "refused");
+            continue;
+        }
+        EXPECT_FALSE(ok) << name << " meets the reference now; take it off the list (" << known->second << ")";
+        if (known->second.rfind("nothing but text labels", 0) == 0) {
+            // No figure but text: the knife must cut nothing at all.
+            EXPECT_TRUE(converted && ours.empty()) << name << " holds nothing but text, yet the job cuts";
+            ++textOnly;
+            continue;
+        }
+        if (known->second.rfind("text labels", 0) != 0) continue;
+        // Labels are not cut; everything else in the file must still be the reference's figure.
+        const std::string stripped = scratch.File("blanked.plt");
+        test::WriteText(stripped, WithBlankLabels(test::ReadBytes(file.string())));
+        ASSERT_TRUE(DrawWithReference(stripped, scratch.File("reference.hpgl"), text)) << name;
+        ASSERT_TRUE(DrawWithUs(stripped, scratch.File("job.PT1"), ours)) << name;
+        match = test::CompareDrawings(ours, test::ReferenceStrokes(text));
+        std::printf("     %-55s with blank labels: %s\n", name.c_str(), match.Describe().c_str());
+        EXPECT_TRUE(match.Meets()) << name << " with blank labels: " << match.Describe();
+        meetWithoutLabels += match.Meets();
+    }
+    std::printf("%d of %d files that hp2xx reads draw the reference figure (%.1f%%); %d more with their text "
+                "labels blanked (%d of %d, %.1f%%); %d hold nothing but text, leaving %d of %d files with a figure "
+                "besides text (%.1f%%)\n",
+                meet, read, read ? 100.0 * meet / read : 0.0, meetWithoutLabels, meet + meetWithoutLabels, read,
+                read ? 100.0 * (meet + meetWithoutLabels) / read : 0.0, textOnly, meet + meetWithoutLabels,
+                read - textOnly, read > textOnly ? 100.0 * (meet + meetWithoutLabels) / (read - textOnly) : 0.0);
+    RecordProperty("files_read", read);
+    RecordProperty("files_meeting", meet);
+}
+
+namespace {
+
+// DM/PL text for the strokes, in the unit named by the EC command (job units per file unit).
+std::string DmplTwin(const std::vector<test::Stroke>& strokes, const char* unitCommand, double unit) {
+    std::string text = ";: ";
+    text += unitCommand;
+    text += " A L0\n";
+    double x = 1e300, y = 1e300;
+    for (const test::Stroke& s : strokes) {
+        char buf[96];
+        if (s.x0 != x || s.y0 != y) {
+            std::snprintf(buf, sizeof buf, "U %.0f,%.0f\nD", s.x0 / unit, s.y0 / unit);
+            text += buf;
+        }
+        std::snprintf(buf, sizeof buf, " %.0f %.0f", s.x1 / unit, s.y1 / unit);
+        text += buf;
+        x = s.x1, y = s.y1;
+    }
+    return text + "\n@\n";
+}
+
+}  // namespace
+
+// DM/PL twins of drawings that hp2xx draws from HP-GL: the same figure written in
+// each unit of the EC family must draw what the reference draws from the HP-GL.
+TEST(StandardPlotConformance, DmplTwinsDrawTheSameFigureAsTheirHpgl) {
+    const fs::path dir = VELKAR_REALPLT_DIR;
+    if (!fs::is_directory(dir)) GTEST_SKIP() << "no real plotter files at " << dir;
+    if (!HaveReference()) GTEST_SKIP() << "hp2xx is not installed";
+    test::ScratchDir scratch;
+    const char* figures[] = {"inkcut__inkcut_old_plot.hpgl", "monoplots__einhorn.hpgl", "gcodeplot__star.plt",
+                             "HpglViewer__GL-C-O.plt"};
+    struct Unit {
+        const char* command;
+        double size;
+    } units[] = {{"ECN", 1}, {"EC1", 1.016}, {"EC5", 5.08}, {"ECM", 4}};
+    for (const char* figure : figures) {
+        std::string text;
+        ASSERT_TRUE(DrawWithReference((dir / figure).string(), scratch.File("reference.hpgl"), text)) << figure;
+        std::vector<test::Stroke> reference = test::ReferenceStrokes(text);
+        ASSERT_FALSE(reference.empty()) << figure;
+        for (const Unit& u : units) {
+            std::string twin = scratch.File("twin.plt");
+            test::WriteText(twin, DmplTwin(reference, u.command, u.size));
+            std::vector<test::Stroke> ours;
+            ASSERT_TRUE(DrawWithUs(twin, scratch.File("twin.PT1"), ours)) << figure << " " << u.command;
+            test::DrawingMatch match = test::CompareDrawings(ours, reference);
+            EXPECT_TRUE(match.Meets()) << figure << " in " << u.command << ": " << match.Describe();
+        }
+    }
+}
