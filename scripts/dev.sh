@@ -66,7 +66,11 @@ case "${1:-}" in
   run)
     install_missing
     build_main
-    "$BUILD/src/velkar" info "$(ls examples/*.PT1 2>/dev/null | head -n 1 || true)" || true
+    # Until the desktop program exists, the main job is an import of a bundled example.
+    job_dir=$(mktemp -d)
+    trap 'rm -rf "$job_dir"' EXIT
+    "$BUILD/src/velkar" import examples/square-and-star.plt --flavour zorvex -o "$job_dir/square-and-star.PT1"
+    "$BUILD/src/velkar" info "$job_dir/square-and-star.PT1"
     ;;
   test)
     install_missing

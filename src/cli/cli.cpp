@@ -1,13 +1,26 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <ostream>
+
+#include "cli/commands.h"
 
 namespace velkar::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
+        {"import", "convert a plotter file into a PT1 job",
+         "velkar import FILE --flavour N [-o JOB]\n"
+         "  N: 1 or zorvex, 2 or coredraw, 3 or autocad, 4 or casmate (the program that wrote FILE).\n"
+         "  The job goes to JOB, or beside FILE with the extension PT1.",
+         RunImport},
+        {"info", "summarise a PT1 job",
+         "velkar info JOB [--records]\n"
+         "  Prints the headers, the count of each record kind and the knives present;\n"
+         "  --records adds one line per record: index, code, x, y, z.",
+         RunInfo},
     };
     return commands;
 }

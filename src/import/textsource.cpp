@@ -37,11 +37,22 @@ bool TextSource::Fill() {
         m_bHeldCr = true;
         --len;
     }
-    // Collapse CR LF to LF in place.
+    // Collapse CR LF to LF in place, moving whole runs between CRs.
+    char* buf = m_buf.data();
     std::size_t out = start;
-    for (std::size_t in = start; in < len; ++in) {
-        if (m_buf[in] == '\r' && in + 1 < len && m_buf[in + 1] == '\n') continue;
-        m_buf[out++] = m_buf[in];
+    std::size_t in = start;
+    while (in < len) {
+        const void* cr = std::memchr(buf + in, '\r', len - in);
+        std::size_t runEnd = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - buf) : len;
+        if (out != in) std::memmove(buf + out, buf + in, runEnd - in);
+        out += runEnd - in;
+        in = runEnd;
+        if (in == len) break;
+        if (in + 1 < len && buf[in + 1] == '\n') {
+            ++in;  // drop the CR; the LF follows in the next run
+            continue;
+        }
+        buf[out++] = buf[in++];
     }
     m_nLen = out;
     m_nPos = start;

@@ -1,0 +1,152 @@
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "import/hconverter.h"
+#include "import/hpglconverter.h"
+#include "import/plottertype.h"
+#include "import/textsource.h"
+#include "job/binaryfile.h"
+#include "job/jobwriter.h"
+
+namespace velkar::cli {
+
+namespace {
+
+struct ImportArgs {
+    std::string source;
+    std::string job;  // empty: derived from the source
+    int flavour = 0;
+};
+
+// Parses the arguments; on a mistake reports it and returns false.
+bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, std::ostream& err) {
+    bool haveFlavour = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--flavour" || a == "-f" || a == "-o" || a == "--output") {
+            if (i + 1 == args.size()) {
+                ReportError(err, "import: " + a + " needs a value");
+                return false;
+            }
+            const std::string& value = args[++i];
+            if (a == "-o" || a == "--output") {
+                parsed.job = value;
+                continue;
+            }
+            parsed.flavour = ParseFlavour(value);
+            haveFlavour = true;
+            if (parsed.flavour == 0) {
+                ReportError(err, "import: unknown flavour '" + value +
+                                     "' (use 1 to 4 or zorvex, coredraw, autocad, casmate)");
+                return false;
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            ReportError(err, "import: unknown option '" + a + "'");
+            return false;
+        } else if (parsed.source.empty()) {
+            parsed.source = a;
+        } else {
+            ReportError(err, "import: more than one plotter file given");
+            return false;
+        }
+    }
+    if (parsed.source.empty()) {
+        ReportError(err, "import: no plotter file given (velkar import FILE --flavour N [-o JOB])");
+        return false;
+    }
+    if (!haveFlavour) {
+        ReportError(err, "import: no flavour given (--flavour 1 to 4 or zorvex, coredraw, autocad, casmate)");
+        return false;
+    }
+    if (parsed.job.empty()) parsed.job = DeriveJobPath(parsed.source);
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// Runs the converter of a plotter type. False when the type has no converter
+// in this program.
+bool RunConverter(int type, const ImportArgs& a, std::int32_t& count, ConversionResult& result) {
+    switch (type) {
+        case PlotterTypeHpgl:
+            result = ConvertHpglFile(a.source, a.job, count, a.flavour);
+            return true;
+        case PlotterTypeH:
+            result = ConvertHFile(a.source, a.job, count, a.flavour);
+            return true;
+        case PlotterTypeMultiKnife:
+            // TODO(multi-knife): the one place to switch on once split/multiknifejob.h is in the core:
+            //   result = ConvertMultiKnifeJob(a.source, a.job, count, a.flavour);
+            //   return true;
+            return false;
+        default:
+            return false;
+    }
+}
+
+// A converter reports only that a file failed; find out which one and why.
+std::string DiagnoseFailure(const ImportArgs& a) {
+    TextSource in;
+    if (!in.Open(a.source)) return a.source + ": " + SystemErrorText(in.OpenError());
+    JobWriter probe;  // abandoned unfinished, so its scratch file goes again
+    if (!probe.Open(a.job)) return a.job + ": " + SystemErrorText(probe.OpenError());
+    return a.job + ": the job could not be written";
+}
+
+}  // namespace
+
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ImportArgs a;
+    if (!ParseImportArgs(args, a, err)) return ExitUsage;
+
+    std::string first;
+    int error = 0;
+    if (!ReadRecognitionText(a.source, first, error)) {
+        ReportError(err, a.source + ": " + SystemErrorText(error));
+        return ExitFileError;
+    }
+    const int type = RecognizePlotterType(first);
+    std::string refusal = CheckFlavourAndType(a.flavour, type);
+    if (!refusal.empty()) {
+        ReportError(err, a.source + ": " + refusal);
+        return ExitUsage;
+    }
+    if (type == PlotterTypeUnknown || type == PlotterTypeHpglNoConverter) {
+        ReportError(err, a.source + ": nothing to convert (" +
+                             (type == PlotterTypeUnknown ? std::string("plotter type not recognised")
+                                                         : std::string("an HP-GL type that is not converted")) +
+                             ")");
+        return ExitNothingToDo;
+    }
+    // The job is written beside and then renamed over its target, so a target
+    // that is the plotter file itself would replace the input.
+    if (SameFile(a.source, a.job)) {
+        ReportError(err, a.job + ": is the plotter file itself; choose another job file with -o");
+        return ExitFileError;
+    }
+
+    std::int32_t count = 0;
+    ConversionResult result = ConversionDone;
+    if (!RunConverter(type, a, count, result)) {
+        ReportError(err, a.source + ": multi-knife import is not available yet");
+        return ExitNothingToDo;
+    }
+    if (result != ConversionDone) {
+        ReportError(err, DiagnoseFailure(a));
+        return ExitFileError;
+    }
+    out << a.job << ": " << count << " records\n";
+    return ExitOk;
+}
+
+}  // namespace velkar::cli

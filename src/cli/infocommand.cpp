@@ -1,0 +1,103 @@
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "job/binaryfile.h"
+#include "job/jobreader.h"
+
+namespace velkar::cli {
+
+namespace {
+
+const char* OrientationText(std::int32_t flag) { return flag == OrientationMirrorY ? "mirror y" : "y as stored"; }
+
+void PrintRecord(std::ostream& out, std::uint64_t index, const JobRecord& r) {
+    out << index << ' ' << int(r.code) << ' ' << r.x << ' ' << r.y << ' ' << r.z << '\n';
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string path;
+    bool listRecords = false;
+    for (const std::string& a : args) {
+        if (a == "--records") {
+            listRecords = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            ReportError(err, "info: unknown option '" + a + "'");
+            return ExitUsage;
+        } else if (path.empty()) {
+            path = a;
+        } else {
+            ReportError(err, "info: more than one job file given");
+            return ExitUsage;
+        }
+    }
+    if (path.empty()) {
+        ReportError(err, "info: no job file given (velkar info JOB [--records])");
+        return ExitUsage;
+    }
+
+    JobReader reader;
+    if (!reader.Open(path)) {
+        ReportError(err, path + ": " + SystemErrorText(reader.OpenError()));
+        return ExitFileError;
+    }
+    struct stat st {};
+    const std::uint64_t inFile = ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) / RecordSize : 0;
+    JobRecord work;
+    JobHeader header = ReadJobHeader(reader, work);
+    if (inFile < 3 || !header.valid) {
+        ReportError(err, path + ": file type error");
+        return ExitFileError;
+    }
+
+    // The body as the program's readers take it: records 4 to the count, or up to the end of the file.
+    std::map<int, std::uint64_t> kinds;
+    std::set<std::int32_t> knives;
+    std::uint64_t read = 3;
+    const std::int64_t count = header.count.x;
+    while (static_cast<std::int64_t>(read) < count && reader.Read(work)) {
+        ++read;
+        ++kinds[work.code];
+        if (work.code == RecKnife) knives.insert(work.x);
+    }
+
+    out << "job: " << path << '\n';
+    out << "records: " << count;
+    if (inFile != static_cast<std::uint64_t>(count < 0 ? 0 : count)) out << " (the file holds " << inFile << ")";
+    out << '\n';
+    out << "orientation: " << header.count.y << " (" << OrientationText(header.count.y) << ")\n";
+    out << "box: " << header.min.x << ", " << header.min.y << " to " << header.max.x << ", " << header.max.y << '\n';
+    const std::pair<int, const char*> names[] = {{RecJobStart, "job start"}, {RecKnife, "knife"}, {RecMove, "move"},
+                                                 {RecLine, "line"},          {RecPathEnd, "path end"}};
+    std::uint64_t known = 0;
+    for (const auto& [code, name] : names) {
+        out << name << ": " << kinds[code] << '\n';
+        known += kinds[code];
+    }
+    out << "other: " << (read - 3 - known) << '\n';
+    out << "knives:";
+    if (knives.empty()) out << " none";
+    for (std::int32_t k : knives) out << ' ' << k;
+    out << '\n';
+
+    if (listRecords) {
+        PrintRecord(out, 1, header.count);
+        PrintRecord(out, 2, header.min);
+        PrintRecord(out, 3, header.max);
+        // A second pass, so that a long job is never held in memory.
+        reader.SeekRecord(3);
+        for (std::uint64_t i = 4; i <= read && reader.Read(work); ++i) PrintRecord(out, i, work);
+    }
+    return ExitOk;
+}
+
+}  // namespace velkar::cli

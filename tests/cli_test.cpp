@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/cli.h"
+#include "import/hpglconverter.h"
+#include "testsupport.h"
+
+using namespace velkar;
+using velkar::test::Rec;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "velkar");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::ostringstream out, err;
+    CliRun r;
+    r.code = cli::RunCli(static_cast<int>(args.size()), argv.data(), out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+const std::string kExamples = VELKAR_SOURCE_DIR "/examples/";
+
+}  // namespace
+
+TEST(ImportCommand, ConvertsTheWorkedExampleAndPrintsTheJobPathAndCount) {
+    test::ScratchDir dir;
+    test::WriteText(dir.File("logo.plt"), "IN;\nSP1;\nPU100,200;\nPD300,400;\nSP0;\n");
+    CliRun r = Cli({"import", dir.File("logo.plt"), "--flavour", "1"});
+    EXPECT_EQ(r.code, cli::ExitOk);
+    EXPECT_EQ(r.out, dir.File("logo.PT1") + ": 8 records\n");
+    EXPECT_EQ(r.err, "");
+    std::vector<JobRecord> expected = {
+        Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin, 100, 200), Rec(RecHeaderMax, 300, 400),
+        Rec(RecJobStart),          Rec(RecKnife, 1),            Rec(RecMove, 100, 200),
+        Rec(RecLine, 300, 400),    Rec(RecPathEnd, 300, 400),
+    };
+    EXPECT_EQ(test::ReadRecords(dir.File("logo.PT1")), expected);
+
+    // Flavour by name and the job to -o: the "H;;" example with casmate.
+    r = Cli({"import", kExamples + "arrow-h.plt", "--flavour", "casmate", "-o", dir.File("arrow.PT1")});
+    EXPECT_EQ(r.code, cli::ExitOk);
+    EXPECT_EQ(r.out, dir.File("arrow.PT1") + ": 21 records\n");
+
+    // A directory with a dot keeps its name; a file name without a dot gets .PT1.
+    std::filesystem::create_directory(dir.File("my.jobs"));
+    test::WriteText(dir.File("my.jobs/logo"), "IN;\nPU1,2;\n");
+    r = Cli({"import", dir.File("my.jobs/logo"), "--flavour", "coredraw"});
+    EXPECT_EQ(r.out, dir.File("my.jobs/logo.PT1") + ": 5 records\n");
+    EXPECT_EQ(test::ReadRecords(dir.File("my.jobs/logo.PT1"))[0], Rec(RecHeaderCount, 5, 1));
+}
+
+TEST(ImportCommand, RefusedPairsPrintTheProgramsMessageAndLeaveTheJobAlone) {
+    test::ScratchDir dir;
+    test::WriteText(dir.File("h.plt"), "IN;H;;M1,2");
+    test::WriteText(dir.File("h.PT1"), "old job");
+    CliRun r = Cli({"import", dir.File("h.plt"), "--flavour", "zorvex"});
+    EXPECT_EQ(r.code, cli::ExitUsage);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("h.plt") + ": file type error\n");
+    EXPECT_EQ(r.out, "");
+    r = Cli({"import", dir.File("h.plt"), "--flavour", "3"});
+    EXPECT_EQ(r.code, cli::ExitUsage);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("h.plt") + ": file type isn't CAD\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("h.PT1")), "old job");
+
+    // Types without a converter, taken only by casmate.
+    test::WriteText(dir.File("pr.plt"), "IN;PR10,10;");
+    r = Cli({"import", dir.File("pr.plt"), "--flavour", "4"});
+    EXPECT_EQ(r.code, cli::ExitNothingToDo);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("pr.plt") + ": nothing to convert (an HP-GL type that is not converted)\n");
+    test::WriteText(dir.File("none.plt"), std::string(39, ' ') + "IN;PU1,1;");
+    r = Cli({"import", dir.File("none.plt"), "--flavour", "4"});
+    EXPECT_EQ(r.code, cli::ExitNothingToDo);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("none.plt") + ": nothing to convert (plotter type not recognised)\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none.PT1")));
+
+    r = Cli({"import", kExamples + "three-knives.plt", "--flavour", "autocad", "-o", dir.File("k.PT1")});
+    EXPECT_EQ(r.code, cli::ExitNothingToDo);
+    EXPECT_EQ(r.err, "velkar: " + kExamples + "three-knives.plt: multi-knife import is not available yet\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("k.PT1")));
+}
+
+TEST(ImportCommand, FileProblemsNameTheFileAndTheReason) {
+    test::ScratchDir dir;
+    CliRun r = Cli({"import", dir.File("missing.plt"), "--flavour", "1"});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("missing.plt") + ": No such file or directory\n");
+
+    r = Cli({"import", dir.Path(), "--flavour", "1"});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: " + dir.Path() + ": Is a directory\n");
+
+    test::WriteText(dir.File("a.plt"), "IN;PU1,2;\n");
+    r = Cli({"import", dir.File("a.plt"), "--flavour", "1", "-o", dir.File("no/such.PT1")});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("no/such.PT1") + ": No such file or directory\n");
+
+    // A job path that is the plotter file itself is refused before anything is written.
+    test::WriteText(dir.File("b.PT1"), "IN;PU1,2;\n");
+    r = Cli({"import", dir.File("b.PT1"), "--flavour", "1"});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("b.PT1") + ": is the plotter file itself; choose another job file with -o\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("b.PT1")), "IN;PU1,2;\n");
+
+    if (::geteuid() != 0) {
+        // A directory that cannot be written: neither a scratch file nor the job can be made there.
+        std::filesystem::create_directory(dir.File("ro"));
+        test::WriteText(dir.File("ro/old.PT1"), "old");
+        ::chmod(dir.File("ro/old.PT1").c_str(), 0444);
+        ::chmod(dir.File("ro").c_str(), 0555);
+        r = Cli({"import", dir.File("a.plt"), "--flavour", "1", "-o", dir.File("ro/old.PT1")});
+        EXPECT_EQ(r.code, cli::ExitFileError);
+        EXPECT_EQ(r.err, "velkar: " + dir.File("ro/old.PT1") + ": Permission denied\n");
+        EXPECT_EQ(test::ReadBytes(dir.File("ro/old.PT1")), "old");
+        ::chmod(dir.File("ro").c_str(), 0755);
+    }
+}
+
+TEST(ImportCommand, BadArgumentsAreUsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"import"}, "velkar: import: no plotter file given (velkar import FILE --flavour N [-o JOB])\n"},
+        {{"import", "a.plt"}, "velkar: import: no flavour given (--flavour 1 to 4 or zorvex, coredraw, autocad, casmate)\n"},
+        {{"import", "a.plt", "--flavour", "5"},
+         "velkar: import: unknown flavour '5' (use 1 to 4 or zorvex, coredraw, autocad, casmate)\n"},
+        {{"import", "a.plt", "--flavour"}, "velkar: import: --flavour needs a value\n"},
+        {{"import", "a.plt", "b.plt", "--flavour", "1"}, "velkar: import: more than one plotter file given\n"},
+        {{"import", "a.plt", "-x"}, "velkar: import: unknown option '-x'\n"},
+        {{"frobnicate"}, "velkar: unknown command 'frobnicate' (see 'velkar --help')\n"},
+        {{"info"}, "velkar: info: no job file given (velkar info JOB [--records])\n"},
+        {{"info", "a", "b"}, "velkar: info: more than one job file given\n"},
+    };
+    for (const Case& c : cases) {
+        CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, cli::ExitUsage) << c.err;
+        EXPECT_EQ(r.err, c.err);
+    }
+    CliRun r = Cli({"--help"});
+    EXPECT_EQ(r.code, cli::ExitOk);
+    EXPECT_NE(r.out.find("  import    convert a plotter file into a PT1 job\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  info      summarise a PT1 job\n"), std::string::npos);
+}
+
+TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
+    test::ScratchDir dir;
+    test::WriteRecords(dir.File("j.PT1"), {Rec(RecHeaderCount, 9, 1), Rec(RecHeaderMin, -5, 2), Rec(RecHeaderMax, 30, 40),
+                                           Rec(RecJobStart), Rec(RecKnife, 3), Rec(RecMove, -5, 2), Rec(RecKnife, 1),
+                                           Rec(RecLine, 30, 40, 7), Rec(10, 1, 1)});
+    CliRun r = Cli({"info", dir.File("j.PT1"), "--records"});
+    EXPECT_EQ(r.code, cli::ExitOk);
+    EXPECT_EQ(r.out, "job: " + dir.File("j.PT1") +
+                         "\nrecords: 9\norientation: 1 (mirror y)\nbox: -5, 2 to 30, 40\n"
+                         "job start: 1\nknife: 2\nmove: 1\nline: 1\npath end: 0\nother: 1\nknives: 1 3\n"
+                         "1 200 9 1 0\n2 201 -5 2 0\n3 202 30 40 0\n4 9 0 0 0\n5 11 3 0 0\n6 6 -5 2 0\n"
+                         "7 11 1 0 0\n8 7 30 40 7\n9 10 1 1 0\n");
+
+    // A count beyond the end of the file: readers stop at the end.
+    test::WriteRecords(dir.File("short.PT1"), {Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin), Rec(RecHeaderMax),
+                                               Rec(RecJobStart), Rec(RecPathEnd)});
+    r = Cli({"info", dir.File("short.PT1")});
+    EXPECT_EQ(r.code, cli::ExitOk);
+    EXPECT_EQ(r.out, "job: " + dir.File("short.PT1") +
+                         "\nrecords: 8 (the file holds 5)\norientation: 4 (y as stored)\nbox: 0, 0 to 0, 0\n"
+                         "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n");
+}
+
+TEST(InfoCommand, RefusesWhatIsNotAJob) {
+    test::ScratchDir dir;
+    test::WriteText(dir.File("text.PT1"), "IN;PU1,2;PD3,4;SP0;IN;PU1,2;PD3,4;SP0;IN;PU1,2;PD3,4;SP0;");
+    CliRun r = Cli({"info", dir.File("text.PT1")});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("text.PT1") + ": file type error\n");
+    test::WriteRecords(dir.File("two.PT1"), {Rec(RecHeaderCount, 2, 4), Rec(RecHeaderMin)});
+    r = Cli({"info", dir.File("two.PT1")});
+    EXPECT_EQ(r.err, "velkar: " + dir.File("two.PT1") + ": file type error\n");
+    r = Cli({"info", dir.File("none.PT1")});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: " + dir.File("none.PT1") + ": No such file or directory\n");
+}
+
+TEST(RealPlotterFiles, EveryFileWithEveryFlavourGivesAJobOrAClearRefusal) {
+    namespace fs = std::filesystem;
+    if (!fs::is_directory(VELKAR_REALPLT_DIR)) GTEST_SKIP() << "no " << VELKAR_REALPLT_DIR;
+    test::ScratchDir dir;
+    for (const fs::directory_entry& e : fs::directory_iterator(VELKAR_REALPLT_DIR)) {
+        if (!e.is_regular_file()) continue;
+        const std::string src = e.path().string();
+        for (const char* flavour : {"1", "2", "3", "4"}) {
+            fs::remove(dir.File("out.PT1"));
+            CliRun r = Cli({"import", src, "--flavour", flavour, "-o", dir.File("out.PT1")});
+            SCOPED_TRACE(src + " flavour " + flavour);
+            if (r.code == cli::ExitOk) {
+                CliRun info = Cli({"info", dir.File("out.PT1")});
+                EXPECT_EQ(info.code, cli::ExitOk);
+                EXPECT_EQ(info.out.find("(the file holds"), std::string::npos);
+            } else {
+                EXPECT_TRUE(r.code == cli::ExitUsage || r.code == cli::ExitNothingToDo) << r.code;
+                EXPECT_EQ(r.err.find("velkar: " + src + ": "), 0u) << r.err;
+                EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+                EXPECT_FALSE(fs::exists(dir.File("out.PT1")));
+            }
+        }
+    }
+}
