@@ -1,0 +1,209 @@
+#include "split/pathchainer.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace velkar {
+
+namespace {
+
+std::uint64_t PointOf(const JobRecord& r) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.x)) << 32) | static_cast<std::uint32_t>(r.y);
+}
+
+// Spreads packed points over the table; plotter coordinates cluster on grids.
+std::uint64_t Mix(std::uint64_t v) {
+    v ^= v >> 30;
+    v *= 0xBF58476D1CE4E5B9ull;
+    v ^= v >> 27;
+    v *= 0x94D049BB133111EBull;
+    return v ^ (v >> 31);
+}
+
+// from's records from the second on.
+void AppendTail(std::vector<JobRecord>& to, const std::vector<JobRecord>& from) {
+    to.insert(to.end(), from.begin() + 1, from.end());
+}
+
+// from's records from the second-last down to the second with their own codes,
+// then from's first point as a line.
+void AppendReversed(std::vector<JobRecord>& to, const std::vector<JobRecord>& from) {
+    for (std::size_t i = from.size() - 1; i-- > 1;) to.push_back(from[i]);
+    JobRecord first = from.front();
+    first.code = RecLine;
+    to.push_back(first);
+}
+
+}  // namespace
+
+PathChainer::PathChainer(CPathList& paths) : m_paths(paths) {
+    const std::size_t count = paths.Count();
+    if (count >= None / 4) throw std::length_error("too many paths to chain");
+    m_pos.reserve(count);
+    m_first.reserve(count);
+    m_last.reserve(count);
+    m_alive.reserve(count);
+    m_nextStart.reserve(count);
+    m_nodes.reserve(count);
+
+    // Number the distinct points once; merges never bring a new point, so from
+    // here on points are compared and looked up by number alone.
+    std::size_t capacity = 16;
+    while (capacity < 4 * count) capacity *= 2;
+    const std::uint64_t mask = capacity - 1;
+    std::vector<std::uint64_t> tablePoint(capacity);
+    std::vector<PointId> tableId(capacity, None);
+    PointId points = 0;
+    auto number = [&](const JobRecord& r) {
+        const std::uint64_t point = PointOf(r);
+        for (std::uint64_t i = Mix(point) & mask;; i = (i + 1) & mask) {
+            if (tableId[i] == None) {
+                tablePoint[i] = point;
+                return tableId[i] = points++;
+            }
+            if (tablePoint[i] == point) return tableId[i];
+        }
+    };
+    std::vector<std::pair<PointId, PointId>> ends;
+    ends.reserve(count);
+    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos)) {
+        const CJobPath& p = CPathList::PathAt(pos);
+        const PointId first = number(p.First());
+        ends.emplace_back(first, number(p.Last()));
+    }
+    tablePoint = {};
+    tableId = {};
+    m_startHead.assign(points, None);
+    m_startTail.assign(points, None);
+    m_endRoot.assign(points, None);
+    std::size_t i = 0;
+    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos), ++i)
+        Add(pos, ends[i].first, ends[i].second);
+}
+
+void PathChainer::Add(CPathList::Position pos, PointId first, PointId last) {
+    if (m_pos.size() >= None / 2) throw std::length_error("too many paths to chain");
+    const Key key = static_cast<Key>(m_pos.size());
+    m_pos.push_back(pos);
+    m_first.push_back(first);
+    m_last.push_back(last);
+    m_alive.push_back(1);
+    m_nextStart.push_back(None);
+    // Keys only grow, so appending keeps each start queue in list order.
+    if (m_startHead[first] == None)
+        m_startHead[first] = key;
+    else
+        m_nextStart[m_startTail[first]] = key;
+    m_startTail[first] = key;
+    PushEnd(last, key);
+}
+
+void PathChainer::Remove(Key key) {
+    m_paths.RemoveAt(m_pos[key]);
+    m_alive[key] = 0;
+}
+
+void PathChainer::PushEnd(PointId point, Key key) {
+    const auto node = static_cast<std::uint32_t>(m_nodes.size());
+    m_nodes.push_back(HeapNode{key, None, None});
+    m_endRoot[point] = Meld(m_endRoot[point], node);
+}
+
+std::uint32_t PathChainer::Meld(std::uint32_t a, std::uint32_t b) {
+    if (a == None) return b;
+    if (b == None) return a;
+    if (m_nodes[b].key < m_nodes[a].key) std::swap(a, b);
+    m_nodes[b].sibling = m_nodes[a].child;
+    m_nodes[a].child = b;
+    return a;
+}
+
+std::uint32_t PathChainer::PopRoot(std::uint32_t root) {
+    m_pairs.clear();
+    for (std::uint32_t c = m_nodes[root].child; c != None;) {
+        const std::uint32_t second = m_nodes[c].sibling;
+        m_nodes[c].sibling = None;
+        if (second == None) {
+            m_pairs.push_back(c);
+            break;
+        }
+        const std::uint32_t rest = m_nodes[second].sibling;
+        m_nodes[second].sibling = None;
+        m_pairs.push_back(Meld(c, second));
+        c = rest;
+    }
+    std::uint32_t merged = None;
+    for (auto it = m_pairs.rbegin(); it != m_pairs.rend(); ++it) merged = Meld(*it, merged);
+    return merged;
+}
+
+// Entries of removed paths and of the head are dropped when they come first:
+// the head never becomes an ordinary path again, and a path's first point never
+// changes while it is not the head.
+PathChainer::Key PathChainer::FirstStart(PointId point) {
+    while (m_startHead[point] != None) {
+        const Key key = m_startHead[point];
+        if (key != m_head && m_alive[key]) return key;
+        m_startHead[point] = m_nextStart[key];
+        if (m_startHead[point] == None) m_startTail[point] = None;
+    }
+    return None;
+}
+
+// As FirstStart; an entry also lapses when its path's end has moved elsewhere
+// (a path coming back gets a new entry).
+PathChainer::Key PathChainer::FirstEnd(PointId point) {
+    while (m_endRoot[point] != None) {
+        const Key key = m_nodes[m_endRoot[point]].key;
+        if (key != m_head && m_alive[key] && m_last[key] == point) return key;
+        m_endRoot[point] = PopRoot(m_endRoot[point]);
+    }
+    return None;
+}
+
+void PathChainer::Run(const std::function<void(const CJobPath&)>& write) {
+    // Paths that stay keep their places and new ones are appended, so ascending
+    // keys are list order and the head is the smallest live key.
+    for (;;) {
+        while (m_head < m_pos.size() && !m_alive[m_head]) ++m_head;
+        if (m_head == m_pos.size()) break;
+        const Key head = m_head;
+        const PointId a = m_first[head], b = m_last[head];
+        // The walk stops at the first path that passes any test, so the earliest
+        // candidate of all four tests is the one it finds.
+        const Key q = std::min({FirstEnd(a), FirstStart(b), FirstStart(a), FirstEnd(b)});
+        CJobPath& h = CPathList::PathAt(m_pos[head]);
+        if (q == None) {
+            write(h);
+            Remove(head);
+            continue;
+        }
+        CJobPath& other = CPathList::PathAt(m_pos[q]);
+        if (a == m_last[q]) {
+            AppendTail(other.Records(), h.Records());
+            m_last[q] = b;
+            PushEnd(b, q);
+            Remove(head);
+        } else if (b == m_first[q]) {
+            AppendTail(h.Records(), other.Records());
+            m_last[head] = m_last[q];
+            Remove(q);
+        } else if (a == m_first[q]) {
+            JobRecord start = h.Last();
+            start.code = RecMove;
+            CJobPath joined(start);
+            joined.Records().reserve(h.Size() + other.Size() - 1);
+            AppendReversed(joined.Records(), h.Records());
+            AppendTail(joined.Records(), other.Records());
+            Remove(head);
+            Remove(q);
+            Add(m_paths.AddTail(std::move(joined)), b, m_last[q]);
+        } else {
+            AppendReversed(h.Records(), other.Records());
+            m_last[head] = m_first[q];
+            Remove(q);
+        }
+    }
+}
+
+}  // namespace velkar

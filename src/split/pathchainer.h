@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "job/pathlist.h"
+
+namespace velkar {
+
+// Joins the open paths of a list whose ends meet and hands every finished path
+// to a writer, emptying the list.
+//
+// The result is that of the plain walk: take the first path H (first point A,
+// last point B); find the first other path Q in list order for which one of
+// A == Q.last, B == Q.first, A == Q.first, B == Q.last holds; apply the first of
+// these tests that holds for that Q (append H to Q; append Q to H; append the
+// reversed H followed by Q as a new last path; append the reversed Q to H) and
+// start again; when no path meets H, write H and remove it. Points compare by x
+// and y only.
+//
+// Instead of walking the list after every merge, it finds Q through an index of
+// the points where paths start and end, so a knife of a million paths takes
+// about a second rather than hours.
+class PathChainer {
+public:
+    explicit PathChainer(CPathList& paths);
+    void Run(const std::function<void(const CJobPath&)>& write);
+
+private:
+    using Key = std::uint32_t;  // a path's place in list order; later paths get larger keys
+    static constexpr Key None = 0xFFFFFFFFu;
+
+    using PointId = std::uint32_t;  // dense number of a distinct point
+
+    struct HeapNode {
+        Key key;
+        std::uint32_t child, sibling;
+    };
+
+    void Add(CPathList::Position pos, PointId first, PointId last);
+    void Remove(Key key);
+    void PushEnd(PointId point, Key key);
+    std::uint32_t Meld(std::uint32_t a, std::uint32_t b);
+    std::uint32_t PopRoot(std::uint32_t root);
+    Key FirstStart(PointId point);
+    Key FirstEnd(PointId point);
+
+    CPathList& m_paths;
+    std::vector<CPathList::Position> m_pos;
+    std::vector<PointId> m_first, m_last;  // current first and last point of each path
+    std::vector<char> m_alive;
+    std::vector<Key> m_nextStart;
+    // Per point: the paths starting there in key order (a queue linked through
+    // m_nextStart) and a pairing heap of the paths ending there.
+    std::vector<Key> m_startHead, m_startTail;
+    std::vector<std::uint32_t> m_endRoot;
+    std::vector<HeapNode> m_nodes;
+    std::vector<std::uint32_t> m_pairs;
+    Key m_head = 0;
+};
+
+}  // namespace velkar

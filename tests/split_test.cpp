@@ -1,0 +1,413 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "job/binaryfile.h"
+#include "job/knifeblocklist.h"
+#include "job/pathlist.h"
+#include "job/tempdir.h"
+#include "split/knifesplit.h"
+#include "split/multiknifejob.h"
+#include "split/pathordering.h"
+#include "split/pipelinefiles.h"
+#include "split_oracle.h"
+#include "testsupport.h"
+
+namespace velkar {
+void PrintTo(const JobRecord& r, std::ostream* os) {
+    *os << "{" << int(r.code) << ", " << r.x << ", " << r.y << ", " << r.z << "}";
+}
+}  // namespace velkar
+
+using namespace velkar;
+using velkar::test::Rec;
+using Records = std::vector<JobRecord>;
+
+namespace {
+
+JobRecord M(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecMove, x, y, z); }
+JobRecord L(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecLine, x, y, z); }
+
+// A converted job: the three headers (count = records, as the converter writes it) and body.
+Records Job(Records body, std::int32_t count = -1) {
+    Records all{Rec(RecHeaderCount, 0, 1), Rec(RecHeaderMin), Rec(RecHeaderMax)};
+    all.insert(all.end(), body.begin(), body.end());
+    all[0].x = count >= 0 ? count : static_cast<std::int32_t>(all.size());
+    return all;
+}
+
+std::set<std::string> FilesIn(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// Runs one ordering step on a knife file holding `in`; returns the file afterwards.
+Records RunStep(ConversionResult (*step)(std::string), const Records& in, ConversionResult expected = ConversionDone) {
+    const std::string knife = PipelineFiles::KnifeFile(1);
+    test::WriteRecords(knife, in);
+    EXPECT_EQ(step(knife), expected);
+    return test::ReadRecords(knife);
+}
+
+}  // namespace
+
+TEST(RecordContainers, KeepOrderAndPositionsThroughRemovals) {
+    CJobPath path(M(1, 2, 3));
+    path.Append(L(4, 5));
+    path.Append(L(6, 7));
+    path.RemoveAt(2);
+    ASSERT_EQ(path.Size(), 2u);
+    EXPECT_EQ(path.At(0), M(1, 2, 3));
+    EXPECT_EQ(path.At(1), L(4, 5));
+    path.RemoveAll();
+    EXPECT_EQ(path.Size(), 0u);
+
+    CPathList list;
+    auto first = list.AddTail(CJobPath(M(1, 0)));
+    auto third = list.AddTail(CJobPath(M(3, 0)));
+    auto second = list.InsertAfter(first, CJobPath(M(2, 0)));
+    EXPECT_EQ(list.RemoveHead().First(), M(1, 0));
+    EXPECT_EQ(CPathList::PathAt(second).First(), M(2, 0));
+    EXPECT_EQ(CPathList::PathAt(third).First(), M(3, 0));
+    EXPECT_EQ(CPathList::NextPosition(second), third);
+    EXPECT_EQ(list.RemoveAt(third).First(), M(3, 0));
+    EXPECT_EQ(list.Count(), 1u);
+
+    CKnifeBlockList blocks;
+    auto b2 = blocks.AddTail({20, 2});
+    blocks.AddHead({10, 1});
+    blocks.InsertBefore(b2, {15, 3});
+    std::vector<CKnifeBlock> seen;
+    for (auto p = blocks.HeadPosition(); p != blocks.EndPosition(); p = CKnifeBlockList::NextPosition(p))
+        seen.push_back(CKnifeBlockList::ValueAt(p));
+    EXPECT_EQ(seen, (std::vector<CKnifeBlock>{{10, 1}, {15, 3}, {20, 2}}));
+    blocks.RemoveAll();
+    EXPECT_TRUE(blocks.IsEmpty());
+}
+
+TEST(SplitByKnife, SendsBlocksToKnifeFilesInKnifeThenFileOrder) {
+    test::TempDirOverride temp;
+    const std::string job = temp.Path() + "/job.pt1";
+    // Knives 1, 3, 2, 2, 9 (-> 1), 0 and -2 (dropped); lines before the first knife and
+    // after a path end go nowhere.
+    test::WriteRecords(job, Job({Rec(RecJobStart), M(-1, -1), Rec(RecKnife, 1), M(1, 1), L(1, 2), Rec(RecKnife, 3), M(3, 3),
+                                 Rec(RecPathEnd), M(99, 99), Rec(RecKnife, 2), M(21, 21), Rec(RecKnife, 2), L(22, 22),
+                                 Rec(RecKnife, 9), M(9, 9), Rec(RecKnife, 0), M(0, 0), Rec(RecKnife, -2), M(-2, -2),
+                                 Rec(RecKnife, 5), Rec(RecKnife, 6), Rec(RecPathEnd), Rec(RecKnife, 7)}));
+    test::WriteRecords(PipelineFiles::KnifeFile(4), {M(4, 4)});  // left by an earlier run
+    std::uint8_t mask = 0;
+    EXPECT_EQ(SplitByKnife(job, mask), ConversionDone);
+    EXPECT_EQ(mask, 0b01110111);
+    EXPECT_EQ(test::ReadRecords(PipelineFiles::KnifeFile(1)), (Records{M(1, 1), L(1, 2), M(9, 9)}));
+    EXPECT_EQ(test::ReadRecords(PipelineFiles::KnifeFile(2)), (Records{M(21, 21), L(22, 22)}));
+    EXPECT_EQ(test::ReadRecords(PipelineFiles::KnifeFile(3)), (Records{M(3, 3)}));
+    for (int knife : {5, 6, 7}) {
+        EXPECT_TRUE(std::filesystem::exists(PipelineFiles::KnifeFile(knife))) << knife;
+        EXPECT_TRUE(test::ReadRecords(PipelineFiles::KnifeFile(knife)).empty()) << knife;
+    }
+    EXPECT_FALSE(std::filesystem::exists(PipelineFiles::KnifeFile(4)));
+    EXPECT_FALSE(std::filesystem::exists(PipelineFiles::KnifeFile(8)));
+}
+
+TEST(SplitByKnife, ScansAsFarAsTheCountAndTheFileAllow) {
+    test::TempDirOverride temp;
+    const std::string job = temp.Path() + "/job.pt1";
+    std::uint8_t mask = 0;
+    // A job without knife selects writes nothing.
+    test::WriteRecords(job, Job({Rec(RecJobStart), M(1, 1), L(2, 2)}));
+    EXPECT_EQ(SplitByKnife(job, mask), ConversionDone);
+    EXPECT_EQ(mask, 0);
+    EXPECT_EQ(FilesIn(temp.Path()), std::set<std::string>{"job.pt1"});
+
+    // The scan stops at the count, although the block itself runs on past it.
+    test::WriteRecords(job, Job({Rec(RecJobStart), Rec(RecKnife, 2), M(1, 1), L(2, 2), Rec(RecKnife, 3)}, 6));
+    EXPECT_EQ(SplitByKnife(job, mask), ConversionDone);
+    EXPECT_EQ(mask, 0b10);
+    EXPECT_EQ(test::ReadRecords(PipelineFiles::KnifeFile(2)), (Records{M(1, 1), L(2, 2)}));
+
+    // A count far beyond the file ends at the end of the file.
+    mask = 0;
+    test::WriteRecords(job, Job({Rec(RecJobStart), Rec(RecKnife, 4), M(5, 5)}, std::numeric_limits<std::int32_t>::max()));
+    EXPECT_EQ(SplitByKnife(job, mask), ConversionDone);
+    EXPECT_EQ(mask, 0b1000);
+    EXPECT_EQ(test::ReadRecords(PipelineFiles::KnifeFile(4)), (Records{M(5, 5)}));
+    EXPECT_FALSE(std::filesystem::exists(PipelineFiles::KnifeFile(2)));
+
+    EXPECT_EQ(SplitByKnife(temp.Path() + "/missing.pt1", mask), ConversionFileFailed);
+}
+
+TEST(ChainKnifePaths, DropsEmptyPathsAndRepeatedPoints) {
+    test::TempDirOverride temp;
+    EXPECT_EQ(RunStep(ChainKnifePaths, {}), Records{});
+    // Move to P and line to P; a lone move; codes other than move and line are passed over.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(1, 1), L(1, 1), M(5, 5), Rec(RecPathEnd), M(2, 2), L(3, 3, 7), L(3, 3), L(4, 4)}),
+              (Records{M(2, 2), L(3, 3, 7), L(4, 4)}));
+    // All on one point: the first run leaves the lone move, the second drops it.
+    Records once = RunStep(ChainKnifePaths, {M(6, 6), L(6, 6), L(6, 6)});
+    EXPECT_EQ(once, (Records{M(6, 6)}));
+    EXPECT_EQ(RunStep(ChainKnifePaths, once), Records{});
+}
+
+TEST(ChainKnifePaths, EndsAPathAtItsTurningPoint) {
+    test::TempDirOverride temp;
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(1, 0), L(2, 0), L(1, 0), L(0, 0)}), (Records{M(0, 0), L(1, 0), L(2, 0)}));
+    // The part after the retrace becomes a new path, a move to P1 and a line to P3.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(1, 0), L(2, 0, 2), L(1, 0, 3), L(3, 9, 4)}),
+              (Records{M(0, 0), L(1, 0), L(2, 0, 2), M(1, 0, 3), L(3, 9, 4)}));
+    // Back and forth: the rest, appended while the last path was handled, is not
+    // folded in this run; it is closed and so written first.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(1, 0), L(0, 0), L(1, 0), L(0, 0)}),
+              (Records{M(0, 0), L(1, 0), L(0, 0), M(0, 0), L(1, 0)}));
+}
+
+TEST(ChainKnifePaths, JoinsPathsWhoseEndsMeetAndWritesClosedPathsFirst) {
+    test::TempDirOverride temp;
+    const JobRecord p = M(0, 0), q = L(10, 0), r = L(20, 5);
+    // P->Q then Q->R.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {p, q, M(10, 0), r}), (Records{p, q, r}));
+    // P->Q first, then P->R: reversed P->Q, then R.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(10, 0, 1), M(0, 0, 2), L(20, 5, 3)}),
+              (Records{M(10, 0, 1), L(0, 0), L(20, 5, 3)}));
+    // P->R first, then P->Q: R->P->Q.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(20, 5), M(0, 0), L(10, 0)}), (Records{M(20, 5), L(0, 0), L(10, 0)}));
+    // Ends meeting ends: Q's reversal is appended.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(0, 0), L(10, 0), M(30, 0), L(20, 0), L(10, 0, 4)}),
+              (Records{M(0, 0), L(10, 0), L(20, 0), L(30, 0)}));
+    // A closed path written before an open one that comes first in the file.
+    EXPECT_EQ(RunStep(ChainKnifePaths, {M(100, 100), L(200, 100), M(0, 0), L(5, 0), L(5, 5), L(0, 0)}),
+              (Records{M(0, 0), L(5, 0), L(5, 5), L(0, 0), M(100, 100), L(200, 100)}));
+}
+
+TEST(ChainKnifePaths, LeavesTheFileAloneWhenALineComesFirstOrAFileFails) {
+    test::TempDirOverride temp;
+    const Records lineFirst{L(1, 1), M(2, 2), L(3, 3)};
+    EXPECT_EQ(RunStep(ChainKnifePaths, lineFirst, ConversionLineBeforeMove), lineFirst);
+    EXPECT_EQ(RunStep(SortPathsInBands, lineFirst, ConversionLineBeforeMove), lineFirst);
+    EXPECT_EQ(RunStep(OrderKnifePaths, lineFirst, ConversionDone), lineFirst);
+    EXPECT_EQ(ChainKnifePaths(temp.Path() + "/missing.pt1"), ConversionFileFailed);
+
+    // The scratch file cannot be made: the knife file keeps its content.
+    std::filesystem::create_directory(PipelineFiles::ChainScratch());
+    const Records two{M(5, 5), L(6, 6), M(0, 0), L(1, 1)};
+    EXPECT_EQ(RunStep(ChainKnifePaths, two, ConversionFileFailed), two);
+    EXPECT_EQ(RunStep(OrderKnifePaths, two, ConversionFileFailed), two);
+}
+
+TEST(SortPathsInBands, OrdersBandsOfFiveHundredByStartX) {
+    test::TempDirOverride temp;
+    EXPECT_EQ(RunStep(SortPathsInBands, {M(50, 0), M(0, 600), M(10, 100)}), (Records{M(10, 100), M(50, 0), M(0, 600)}));
+    // 500 above the band's first path is inside the band, 501 is not; equal starts keep their order.
+    EXPECT_EQ(RunStep(SortPathsInBands, {M(9, 0, 1), M(5, 501), M(7, 500), M(3, 0, 2), L(1, 1), M(3, 0, 3)}),
+              (Records{M(3, 0, 2), L(1, 1), M(3, 0, 3), M(7, 500), M(9, 0, 1), M(5, 501)}));
+    // At the top of the range the limit does not wrap.
+    const std::int32_t top = std::numeric_limits<std::int32_t>::max();
+    EXPECT_EQ(RunStep(SortPathsInBands, {M(2, top), M(1, top - 400), M(0, std::numeric_limits<std::int32_t>::min())}),
+              (Records{M(0, std::numeric_limits<std::int32_t>::min()), M(1, top - 400), M(2, top)}));
+}
+
+namespace {
+
+// A knife file made to stress ties: few distinct points (some exactly 500 apart),
+// many paths meeting at one point, duplicates, retracing, closed and one-record paths.
+Records RandomKnifeFile(std::mt19937& rng) {
+    std::uniform_int_distribution<int> pct(0, 99);
+    const int spread = 2 + static_cast<int>(rng() % 6);
+    auto coord = [&] {
+        static const std::int32_t values[] = {0, 500, 1000, 1, 501, -500, 499, 250};
+        return values[rng() % static_cast<unsigned>(spread)];
+    };
+    auto point = [&] { return std::pair{coord(), coord()}; };
+    auto z = [&] { return static_cast<std::int32_t>(rng() % 4); };
+    Records out;
+    if (pct(rng) < 2) out.push_back(L(1, 1));
+    const int paths = static_cast<int>(rng() % 40);
+    std::vector<Records> made;
+    for (int i = 0; i < paths; ++i) {
+        Records path;
+        const int kind = pct(rng);
+        if (kind < 10 && !made.empty()) {
+            path = made[rng() % made.size()];  // duplicate
+        } else {
+            auto [x, y] = point();
+            path.push_back(M(x, y, z()));
+            const int len = static_cast<int>(rng() % 6);
+            for (int k = 0; k < len; ++k) {
+                if (pct(rng) < 15) {
+                    path.push_back(L(path.back().x, path.back().y, z()));  // repeated point
+                } else {
+                    auto [px, py] = point();
+                    path.push_back(L(px, py, z()));
+                }
+            }
+            if (kind < 25 && path.size() >= 2) {  // retrace part of the way back
+                for (std::size_t k = path.size() - 1; k-- > 0 && pct(rng) < 80;) path.push_back(L(path[k].x, path[k].y, z()));
+            } else if (kind < 40) {
+                path.push_back(L(path.front().x, path.front().y, z()));  // closed
+            }
+        }
+        made.push_back(path);
+        out.insert(out.end(), path.begin(), path.end());
+        if (pct(rng) < 5) out.push_back(Rec(RecPathEnd, 0, 0, 0));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(OrderKnifePaths, IndexedOrderingMatchesTheLiteralWalkOnSeededFiles) {
+    test::TempDirOverride temp;
+    const std::string knife = PipelineFiles::KnifeFile(1);
+    std::mt19937 rng(20261206);
+    for (int round = 0; round < 3000; ++round) {
+        const Records in = RandomKnifeFile(rng);
+        test::WriteRecords(knife, in);
+        if (round % 2 == 0) {
+            Records expected;
+            const bool read = test::LiteralChain(in, expected);
+            ASSERT_EQ(ChainKnifePaths(knife), read ? ConversionDone : ConversionLineBeforeMove) << "round " << round;
+            ASSERT_EQ(test::ReadRecords(knife), read ? expected : in) << "round " << round;
+        } else {
+            ASSERT_EQ(OrderKnifePaths(knife), ConversionDone) << "round " << round;
+            ASSERT_EQ(test::ReadRecords(knife), test::LiteralOrder(in)) << "round " << round;
+        }
+        // The padding and tag are always written as the program writes them.
+        ASSERT_EQ(test::ReadBytes(knife).size() % RecordSize, 0u);
+    }
+    EXPECT_EQ(FilesIn(temp.Path()), std::set<std::string>{"tessera1.pt1"});
+}
+
+namespace {
+
+// Stage 1 for the pipeline: writes a hand-made converted job.
+ConvertStage HandMade(Records body) {
+    return [body](const std::string& out, std::int32_t& count) {
+        Records all = Job(body);
+        test::WriteRecords(out, all);
+        count = static_cast<std::int32_t>(all.size());
+        return ConversionDone;
+    };
+}
+
+}  // namespace
+
+TEST(MultiKnifeJob, JoinsKnivesInAscendingOrder) {
+    test::TempDirOverride temp;
+    const std::string job = temp.Path() + "/out.PT1";
+    std::int32_t count = -1;
+
+    // No knife select at all: five records.
+    EXPECT_EQ(RunMultiKnifePipeline(HandMade({Rec(RecJobStart), M(1, 1), L(2, 2)}), job, count), ConversionDone);
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(test::ReadRecords(job), (Records{Rec(RecHeaderCount, 5, 1), Rec(RecHeaderMin, BoxStartMin, BoxStartMin),
+                                               Rec(RecHeaderMax, BoxStartMax, BoxStartMax), Rec(RecJobStart), Rec(RecPathEnd)}));
+
+    // Knives 3 and 1 (with an empty section for knife 2); the knife numbers stay out of the box.
+    EXPECT_EQ(RunMultiKnifePipeline(HandMade({Rec(RecJobStart), Rec(RecKnife, 3), M(30, 40, 5), L(31, 41, 6), Rec(RecKnife, 2),
+                                              Rec(RecPathEnd), Rec(RecKnife, 1), M(100, 200), L(-3, 210)}),
+                                    job, count),
+              ConversionDone);
+    const Records expected{Rec(RecHeaderCount, 12, 1, 6), Rec(RecHeaderMin, -3, 40, 6), Rec(RecHeaderMax, 100, 210, 6),
+                           Rec(RecJobStart), Rec(RecKnife, 1), M(100, 200), L(-3, 210), Rec(RecKnife, 2, 210),
+                           Rec(RecKnife, 3, 210), M(30, 40, 5), L(31, 41, 6), Rec(RecPathEnd, 31, 41, 6)};
+    EXPECT_EQ(count, 12);
+    EXPECT_EQ(test::ReadRecords(job), expected);
+    EXPECT_EQ(FilesIn(temp.Path()), (std::set<std::string>{"out.PT1", "velkar.lock"}));
+}
+
+TEST(MultiKnifeJob, FailureKeepsThePreviousJobAndLeavesNoTemporaryFile) {
+    test::TempDirOverride temp;
+    test::ScratchDir out;
+    const std::string job = out.File("keep.PT1");
+    test::WriteText(job, "previous job");
+    const std::set<std::string> onlyLock{"velkar.lock"};
+    std::int32_t count = -1;
+
+    EXPECT_EQ(RunMultiKnifePipeline([](const std::string&, std::int32_t& n) { n = 0; return ConversionFileFailed; }, job, count),
+              ConversionFileFailed);
+    EXPECT_EQ(count, 0);
+
+    // Stale files of an earlier run are gone before the split and do not leak in.
+    test::WriteRecords(PipelineFiles::KnifeFile(5), {M(5, 5), L(6, 6)});
+    test::WriteRecords(PipelineFiles::ChainScratch(), {M(5, 5)});
+    EXPECT_THROW(RunMultiKnifePipeline(
+                     [](const std::string& converted, std::int32_t&) -> ConversionResult {
+                         test::WriteRecords(converted, Job({Rec(RecKnife, 1), M(1, 1), L(2, 2)}));
+                         throw FileError(converted, "cannot write: No space left on device");
+                     },
+                     job, count),
+                 FileError);
+    EXPECT_EQ(FilesIn(temp.Path()), onlyLock);
+
+    // The ordering's scratch file cannot be made (a directory stands in its place).
+    auto blocked = [](const std::string& converted, std::int32_t& n) {
+        HandMade({Rec(RecKnife, 1), M(1, 1), L(2, 2)})(converted, n);
+        std::filesystem::create_directory(PipelineFiles::ChainScratch());
+        return ConversionDone;
+    };
+    EXPECT_EQ(RunMultiKnifePipeline(blocked, job, count), ConversionFileFailed);
+    std::filesystem::remove(PipelineFiles::ChainScratch());
+    EXPECT_EQ(count, 6);
+    EXPECT_EQ(FilesIn(temp.Path()), onlyLock);
+
+    // The job file cannot be written (its directory is gone).
+    EXPECT_EQ(RunMultiKnifePipeline(HandMade({Rec(RecKnife, 1), M(1, 1), L(2, 2)}), out.File("no/such.PT1"), count),
+              ConversionFileFailed);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(FilesIn(temp.Path()), onlyLock);
+    EXPECT_EQ(test::ReadBytes(job), "previous job");
+    EXPECT_EQ(FilesIn(out.Path()), std::set<std::string>{"keep.PT1"});
+}
+
+TEST(MultiKnifeJob, ASecondConversionNeverSharesTheTemporaryFiles) {
+    test::TempDirOverride temp;
+    const std::string job = temp.Path() + "/out.PT1";
+    std::int32_t count = -1;
+    int converted = 0;
+    {
+        PipelineFiles first(std::chrono::milliseconds(0));
+        test::WriteRecords(PipelineFiles::KnifeFile(1), {M(7, 7), L(8, 8)});  // the first conversion's file
+        auto stage = [&](const std::string&, std::int32_t&) { ++converted; return ConversionDone; };
+        try {
+            RunMultiKnifePipeline(stage, job, count, std::chrono::milliseconds(0));
+            ADD_FAILURE() << "second conversion ran";
+        } catch (const TempDirError& e) {
+            EXPECT_EQ(std::string(e.what()), "temporary directory " + temp.Path() + " is in use by another conversion");
+        }
+        EXPECT_EQ(converted, 0);
+        EXPECT_EQ(test::ReadRecords(PipelineFiles::KnifeFile(1)), (Records{M(7, 7), L(8, 8)}));
+    }
+    // Released: the next one runs and finds nothing of the first.
+    EXPECT_EQ(RunMultiKnifePipeline(HandMade({Rec(RecKnife, 2), M(1, 1), L(2, 2)}), job, count, std::chrono::milliseconds(0)),
+              ConversionDone);
+    EXPECT_EQ(test::ReadRecords(job)[4], Rec(RecKnife, 2));
+    EXPECT_EQ(count, 8);
+}
+
+TEST(MultiKnifeJob, ConvertsPlotterTextIntoAnOrderedJob) {
+    test::TempDirOverride temp;
+    const std::string plt = temp.Path() + "/sign.plt", job = temp.Path() + "/sign.PT1";
+    test::WriteText(plt, " ;:AHOL UP2U0,600D10,600@UP1U50,0D60,0U10,100D20,100U60,0D70,0@");
+    std::int32_t count = -1;
+    EXPECT_EQ(ConvertMultiKnifeJob(plt, job, count, 3), ConversionDone);
+    EXPECT_EQ(test::ReadRecords(job),
+              (Records{Rec(RecHeaderCount, 14, 1), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 70, 600), Rec(RecJobStart),
+                       Rec(RecKnife, 1), M(10, 100), L(20, 100), M(50, 0), L(60, 0), L(70, 0), Rec(RecKnife, 2, 0), M(0, 600),
+                       L(10, 600), Rec(RecPathEnd, 10, 600)}));
+    EXPECT_EQ(count, 14);
+    EXPECT_EQ(ConvertMultiKnifeJob(temp.Path() + "/missing.plt", job, count, 3), ConversionFileFailed);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(FilesIn(temp.Path()), (std::set<std::string>{"sign.plt", "sign.PT1", "velkar.lock"}));
+}
