@@ -21,6 +21,10 @@ const std::vector<Command>& Commands() {
          "  Prints the headers, the count of each record kind and the knives present;\n"
          "  --records adds one line per record: index, code, x, y, z.",
          RunInfo},
+        {"stream", "write the exact bytes a cut would send", StreamUsage, RunStream},
+#ifdef VELKAR_WITH_QT
+        {"cut", "send a job to the cutter", CutUsage, RunCut},
+#endif
     };
     return commands;
 }

@@ -15,4 +15,17 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 // velkar info JOB [--records]
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Exit code of a send that the operator cancelled or declined.
+inline constexpr int ExitCancelled = 4;
+
+// velkar stream JOB ...: the exact bytes a cut would send, without prompts.
+int RunStream(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+extern const char* const StreamUsage;
+
+#ifdef VELKAR_WITH_QT
+// velkar cut JOB ...: sends the job to the cutter on a serial device.
+int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+extern const char* const CutUsage;
+#endif
+
 }  // namespace velkar::cli

@@ -1,0 +1,227 @@
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <ostream>
+
+#include <unistd.h>
+
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "cli/sendoptions.h"
+#include "cutter/cuttersend.h"
+#include "serial/commport.h"
+#include "serial/lineparameters.h"
+#include "serial/serialsettings.h"
+
+namespace velkar::cli {
+
+const char* const CutUsage =
+    "velkar cut JOB [--port 1-4 | --device PATH] [--speed S] [--parity N|O|E] [--data 5-8] [--stop 1|1.5|2]\n"
+    "               [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--pen-tip] [--yes]\n"
+    "  Sends JOB to the cutter. Line settings default to the stored profile; Ctrl-C cancels.\n"
+    "  Stop bits 1.5 are sent as 2 (Linux has no 1.5; a UART sends 1.5 with 5-bit data).";
+
+namespace {
+
+std::atomic<bool> g_bInterrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) { g_bInterrupted.store(true); }
+
+// Ctrl-C raises the cancel flag instead of ending the program, for the
+// lifetime of the object; no SA_RESTART, so a waiting prompt returns at once.
+class InterruptCatcher {
+public:
+    InterruptCatcher() {
+        struct sigaction sa {};
+        sa.sa_handler = OnInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, &m_old);
+        g_bInterrupted = false;
+    }
+    ~InterruptCatcher() { sigaction(SIGINT, &m_old, nullptr); }
+
+private:
+    struct sigaction m_old {};
+};
+
+// The operator at the terminal: questions on standard error, answers from
+// standard input, a progress line on standard error.
+class TerminalHooks : public CutterSendHooks {
+public:
+    TerminalHooks(std::ostream& err, bool yes, const CCutterSend& send, double lineBytesPerSecond)
+        : m_err(err), m_bYes(yes), m_send(send), m_dLineRate(lineBytesPerSecond) {}
+
+    bool AskReadySend() override {
+        if (m_bYes) return true;
+        m_err << "Sent to cutter: ready sent [Enter = OK, c = Cancel] " << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer) || g_bInterrupted) return false;
+        return answer.empty() || answer == "y" || answer == "ok" || answer == "OK";
+    }
+    void PromptKnifeChange(std::string_view text) override {
+        Clear();
+        m_err << text << " [Enter = OK] " << std::flush;
+        std::string answer;
+        std::getline(std::cin, answer);
+        std::cin.clear();
+    }
+    void SetBarRange(std::int32_t, std::int32_t high, std::int32_t) override { m_nHigh = high; }
+    void Advance() override { ++m_nPos; }
+    void SetMessage(std::string_view) override {}
+    void PumpPending() override {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_bShown && now - m_lastShown < std::chrono::milliseconds(100)) return;
+        m_lastShown = now;
+        Show(now);
+    }
+    bool IsCancelRequested() override { return g_bInterrupted; }
+    void Tell(std::string_view text) override {
+        Clear();
+        m_err << text << "\n";
+    }
+    void Finish() {
+        if (m_bShown) Show(std::chrono::steady_clock::now()), m_err << "\n";
+        m_bShown = false;
+    }
+
+private:
+    void Show(std::chrono::steady_clock::time_point now) {
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const std::int64_t records = m_nPos;
+        const std::uint64_t bytes = m_send.BytesWritten();
+        const std::int64_t total = m_nHigh > 3 ? m_nHigh - 3 : 0;
+        const int percent = total > 0 ? static_cast<int>(records * 100 / total) : 0;
+        char line[160];
+        int n = std::snprintf(line, sizeof line, "\rsend: %lld/%lld records %3d%% %8.0f B/s",
+                              static_cast<long long>(records), static_cast<long long>(total), percent,
+                              seconds > 0 ? static_cast<double>(bytes) / seconds : 0.0);
+        if (m_dLineRate > 0 && records > 0 && total >= records) {
+            // Bytes still to go, from the average command text per record so far.
+            const double left = static_cast<double>(bytes) / static_cast<double>(records) *
+                                static_cast<double>(total - records) / m_dLineRate;
+            n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "  %lld:%02lld left ",
+                               static_cast<long long>(left) / 60, static_cast<long long>(left) % 60);
+        }
+        m_err << line << std::flush;
+        m_bShown = true;
+    }
+    void Clear() {
+        if (m_bShown) m_err << "\n";
+        m_bShown = false;
+    }
+
+    std::ostream& m_err;
+    bool m_bYes;
+    const CCutterSend& m_send;
+    double m_dLineRate;
+    std::int32_t m_nHigh = 0;
+    std::int64_t m_nPos = 0;
+    bool m_bShown = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_lastShown;
+};
+
+bool IsOneOf(const std::string& value, std::initializer_list<const char*> allowed) {
+    for (const char* a : allowed)
+        if (value == a) return true;
+    return false;
+}
+
+}  // namespace
+
+int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CSerialSettings settings;
+    settings.LoadSettings();
+    CutterSendOptions options;
+    std::string job, device, error;
+    bool yes = false, portGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        const std::string value = hasValue ? args[i + 1] : std::string();
+        auto line = [&](QString& field, std::initializer_list<const char*> allowed, const char* what) {
+            if (!hasValue || !IsOneOf(value, allowed)) {
+                error = a + " takes " + what;
+                return;
+            }
+            field = QString::fromStdString(value);
+            ++i;
+        };
+        if (a == "--yes") {
+            yes = true;
+        } else if (a == "--port") {
+            line(settings.m_strPort, {"1", "2", "3", "4"}, "a port number from 1 to 4");
+            portGiven = true;
+        } else if (a == "--device") {
+            if (!hasValue || value.empty()) error = "--device takes a device path";
+            device = value;
+            ++i;
+        } else if (a == "--speed") {
+            line(settings.m_strSpeed, {"300", "1200", "2400", "4800", "9600", "14400"},
+                 "one of 300, 1200, 2400, 4800, 9600, 14400");
+        } else if (a == "--parity") {
+            line(settings.m_strParity, {"N", "O", "E"}, "N, O or E");
+        } else if (a == "--data") {
+            line(settings.m_strDataBits, {"5", "6", "7", "8"}, "5, 6, 7 or 8");
+        } else if (a == "--stop") {
+            line(settings.m_strStopBits, {"1", "1.5", "2"}, "1, 1.5 or 2");
+        } else if (TakeSendOption(args, i, options, error)) {
+        } else if (!a.empty() && a[0] == '-') {
+            error = "unknown option '" + a + "' (see 'velkar cut --help')";
+        } else if (job.empty()) {
+            job = a;
+        } else {
+            error = "only one job can be cut";
+        }
+        if (!error.empty()) return ReportError(err, error), ExitUsage;
+    }
+    if (job.empty()) return ReportError(err, "no job given (see 'velkar cut --help')"), ExitUsage;
+    if (portGiven && !device.empty()) return ReportError(err, "--port and --device exclude each other"), ExitUsage;
+
+    CCutterSend send(options);
+    if (!send.OpenJob(job)) return ReportError(err, send.ErrorText()), ExitFileError;
+
+    InterruptCatcher interrupt;
+    CCommPort port;
+    port.SetCancelQuery([] { return g_bInterrupted.load(); });
+    if (!port.OpenPort(settings, QString::fromStdString(device))) {
+        err << CCommPort::CantOpenText << "\n" << port.OpenError().toStdString() << "\n";
+        return ExitFileError;
+    }
+    double lineRate = 0;
+    LineParameters lineParameters;
+    QString lineError;
+    if (port.IsTerminal() && lineParameters.FromSettings(settings, lineError)) {
+        const int bitsPerByte = 1 + lineParameters.dataBits + (lineParameters.parity != 'N') +
+                                (lineParameters.twoStopBits ? 2 : 1);
+        lineRate = static_cast<double>(lineParameters.baud) / bitsPerByte;
+    }
+    TerminalHooks hooks(err, yes, send, lineRate);
+    const CCutterSend::Result result = send.Send(hooks, port);
+    hooks.Finish();
+    const bool delivered = port.ClosePort();
+    switch (result) {
+    case CCutterSend::Result::Completed:
+        if (!delivered) {
+            if (!port.ErrorText().empty()) return ReportError(err, "send stopped: " + port.ErrorText()), ExitFileError;
+            err << CCutterSend::CancelText << "\n";
+            return ExitCancelled;
+        }
+        out << "sent " << send.RecordsSent() << " records, " << send.BytesWritten() << " bytes to "
+            << port.DevicePath().toStdString() << "\n";
+        return ExitOk;
+    case CCutterSend::Result::Declined:
+    case CCutterSend::Result::Cancelled:
+        return ExitCancelled;
+    case CCutterSend::Result::OutputFailed:
+        return ReportError(err, "send stopped: " + send.ErrorText()), ExitFileError;
+    case CCutterSend::Result::ReadFailed:
+        break;
+    }
+    return ReportError(err, send.ErrorText()), ExitFileError;
+}
+
+}  // namespace velkar::cli

@@ -1,0 +1,54 @@
+#include "cli/sendoptions.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace velkar::cli {
+
+bool ParseMillimetres(const std::string& text, float& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    // strtof, not strtod: the send works in single precision (0.35 mm is 14 units).
+    const float v = std::strtof(text.c_str(), &end);
+    if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+bool TakeSendOption(const std::vector<std::string>& args, std::size_t& i, CutterSendOptions& options,
+                    std::string& error) {
+    const std::string& a = args[i];
+    if (a == "--define-color") return options.defineColor = true, true;
+    if (a == "--pen-tip") return options.penTip = true, true;
+
+    struct Numeric {
+        const char* name;
+        float* target;
+        double low;
+        double high;
+        const char* range;
+    };
+    // The offsets keep the ranges the cutter-parameter entry allows.
+    const Numeric numerics[] = {
+        {"--sharp", &options.sharpMm, 0.0, 2.0, "0 to 2"},
+        {"--close", &options.closeMm, 0.0, 5.0, "0 to 5"},
+        {"--move-x", &options.moveXMm, -1.0e6, 1.0e6, "-1000000 to 1000000"},
+        {"--move-y", &options.moveYMm, -1.0e6, 1.0e6, "-1000000 to 1000000"},
+    };
+    for (const Numeric& n : numerics) {
+        if (a != n.name) continue;
+        float value = 0;
+        if (i + 1 >= args.size() || !ParseMillimetres(args[i + 1], value) || value < n.low || value > n.high) {
+            error = std::string(n.name) + " takes a number of millimetres from " + n.range;
+            return true;
+        }
+        *n.target = value;
+        ++i;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace velkar::cli

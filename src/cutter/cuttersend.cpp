@@ -1,0 +1,201 @@
+#include "cutter/cuttersend.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "cutter/knifepath.h"
+
+namespace velkar {
+
+namespace {
+
+constexpr float UnitsPerMm = 40.0f;
+// Moves are limited so that every transformed coordinate stays well inside 64 bits
+// and a mistyped value is refused instead of sending the knife off the material.
+constexpr float MaxMoveMm = 1.0e6f;
+constexpr float MaxOffsetMm = 1.0e6f;
+
+// Truncation toward zero of a value already range-checked by CheckOptions; an
+// unchecked value is clamped rather than converted out of range.
+std::int64_t TruncUnits(float mm) {
+    const float units = mm * UnitsPerMm;  // single precision: 0.35 mm gives 14 units
+    if (std::isnan(units)) return 0;
+    if (units >= 9.0e15f) return 9000000000000000LL;
+    if (units <= -9.0e15f) return -9000000000000000LL;
+    return static_cast<std::int64_t>(units);
+}
+
+bool IsUsable(float value, float limit) { return std::isfinite(value) && std::fabs(value) <= limit; }
+
+}  // namespace
+
+// Turns the knife's track into "U" and "D" commands with the output transform.
+class CCutterSend::Commands : public KnifePathSink {
+public:
+    Commands(CCutterSend& send, CutterOutput& output, std::int64_t ySign, std::int64_t yBase, std::int64_t xOffset)
+        : m_send(send), m_output(output), m_nYSign(ySign), m_nYBase(yBase), m_nXOffset(xOffset) {}
+
+    void CutTo(std::int32_t x, std::int32_t y) override { Point('D', x, y); }
+    void TravelTo(std::int32_t x, std::int32_t y) override { Point('U', x, y); }
+
+private:
+    void Point(char letter, std::int32_t x, std::int32_t y) {
+        // Each number takes at most 20 characters (64-bit with sign).
+        char text[48];
+        text[0] = letter;
+        char* p = std::to_chars(text + 1, text + 22, y * m_nYSign + m_nYBase).ptr;
+        *p = ',';
+        p = std::to_chars(p + 1, p + 22, x + m_nXOffset).ptr;
+        *p++ = ' ';
+        m_send.Emit(m_output, text, static_cast<std::size_t>(p - text));
+    }
+
+    CCutterSend& m_send;
+    CutterOutput& m_output;
+    std::int64_t m_nYSign;
+    std::int64_t m_nYBase;
+    std::int64_t m_nXOffset;
+};
+
+std::string CCutterSend::CheckOptions(const CutterSendOptions& o) {
+    if (!IsUsable(o.sharpMm, MaxOffsetMm) || o.sharpMm < 0) return "the sharp offset must be a number from 0 up";
+    if (!IsUsable(o.closeMm, MaxOffsetMm) || o.closeMm < 0) return "the close offset must be a number from 0 up";
+    if (!IsUsable(o.moveXMm, MaxMoveMm)) return "the x move must be a number from -1000000 to 1000000 mm";
+    if (!IsUsable(o.moveYMm, MaxMoveMm)) return "the y move must be a number from -1000000 to 1000000 mm";
+    return {};
+}
+
+CCutterSend::CCutterSend(const CutterSendOptions& options) : m_options(options) {}
+
+bool CCutterSend::OpenJob(const std::string& path) {
+    if (!m_reader.Open(path)) {
+        m_strError = path + ": " + SystemErrorText(m_reader.OpenError());
+        return false;
+    }
+    try {
+        const JobHeader header = ReadJobHeader(m_reader, m_work);
+        m_nJobRecords = header.count.x;
+        m_nOrientation = header.count.y;
+        m_nMinY = header.min.y;
+        m_nMaxY = header.max.y;
+    } catch (const FileError& e) {
+        m_strError = e.what();
+        m_reader.Close();
+        return false;
+    }
+    m_bOpen = true;
+    return true;
+}
+
+const char* CCutterSend::KnifeWord(std::int32_t k) {
+    static const char* const words[] = {"P1 ", "P3 ", "P4 ", "P1 ", "P2 ", "P5 ", "P6 ", "P7 ", "P8 "};
+    return words[k >= 1 && k <= 8 ? k : 0];
+}
+
+const char* CCutterSend::KnifePrompt(std::int32_t k) {
+    static const char* const prompts[] = {"select first knife",  "select third knife", "select fourth knife",
+                                          "select first knife",  "select second knife", "select fifth knife",
+                                          "select sixth knife",  "select seventh knife", "select eighth knife"};
+    return prompts[k >= 1 && k <= 8 ? k : 0];
+}
+
+bool CCutterSend::Emit(CutterOutput& output, const char* text, std::size_t n) {
+    // After a failure or a cancel inside the output nothing more may go out,
+    // even from the rest of the current record's track.
+    if (m_status != CutterOutput::Status::Written) return false;
+    m_status = output.Write(text, n);
+    if (m_status == CutterOutput::Status::Written) m_nBytes += n;
+    return m_status == CutterOutput::Status::Written;
+}
+
+bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output) {
+    switch (record.code) {
+    case RecJobStart:
+        return Emit(output, InitString, std::strlen(InitString));
+    case RecMove:
+        path.Move(record.x, record.y);
+        break;
+    case RecLine:
+        path.Line(record.x, record.y);
+        break;
+    case RecKnife:
+        path.Knife();
+        if (m_status != CutterOutput::Status::Written || !m_options.defineColor) break;
+        if (m_options.penTip) hooks.PromptKnifeChange(KnifePrompt(record.x));
+        return Emit(output, KnifeWord(record.x), 3);
+    case RecPathEnd: {
+        path.PathEnd();
+        // The feed number is not transformed: the far end of the job on the first axis.
+        const std::int64_t feed = m_nOrientation == OrientationMirrorY ? std::int64_t{m_nMaxY} - m_nMinY : m_nMaxY;
+        char text[32] = "U";
+        char* p = std::to_chars(text + 1, text + sizeof text, feed).ptr;
+        std::memcpy(p, ",0 ", 3);
+        p += 3;
+        if (!Emit(output, text, static_cast<std::size_t>(p - text))) return false;
+        return Emit(output, Terminator, std::strlen(Terminator));
+    }
+    default:
+        break;
+    }
+    return m_status == CutterOutput::Status::Written;
+}
+
+CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& output) {
+    if (!m_bOpen) {
+        if (m_strError.empty()) m_strError = "no job is open";
+        return Result::ReadFailed;
+    }
+    hooks.SetBarRange(0, m_nJobRecords, 1);
+    if (!hooks.AskReadySend()) {
+        m_reader.Close();
+        return Result::Declined;
+    }
+    hooks.SetMessage("please wait...");
+
+    const bool mirror = m_nOrientation == OrientationMirrorY;
+    const std::int64_t ySign = mirror ? -1 : 1;
+    const std::int64_t yBase = (mirror ? std::int64_t{m_nMaxY} : 0) + TruncUnits(m_options.moveYMm);
+    const std::int64_t xOffset = TruncUnits(m_options.moveXMm);
+    Commands commands(*this, output, ySign, yBase, xOffset);
+    CKnifePath path(m_options.sharpMm * UnitsPerMm, m_options.closeMm * UnitsPerMm, commands);
+
+    Result result = Result::Completed;
+    if (m_nJobRecords >= 4) {
+        std::int64_t counter = 4;
+        char message[40];
+        try {
+            do {
+                if (!m_reader.Read(m_work)) break;  // the file ended before its count
+                ++counter;
+                ++m_nRecordsSent;
+                if (!Act(m_work, path, hooks, output)) break;
+                hooks.Advance();
+                hooks.PumpPending();
+                char* p = std::to_chars(message + 5, message + sizeof message - 5, counter).ptr;
+                std::memcpy(message, "send:", 5);
+                std::memcpy(p, "line", 4);
+                hooks.SetMessage(std::string_view(message, static_cast<std::size_t>(p + 4 - message)));
+                if (hooks.IsCancelRequested()) {
+                    m_status = CutterOutput::Status::Cancelled;
+                    break;
+                }
+            } while (counter <= m_nJobRecords);
+        } catch (const FileError& e) {
+            m_strError = e.what();
+            result = Result::ReadFailed;
+        }
+    }
+    m_reader.Close();
+    if (m_status == CutterOutput::Status::Cancelled) {
+        hooks.Tell(CancelText);
+        return Result::Cancelled;
+    }
+    if (m_status == CutterOutput::Status::Failed) {
+        m_strError = output.ErrorText();
+        return Result::OutputFailed;
+    }
+    return result;
+}
+
+}  // namespace velkar

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cutter/cutteroutput.h"
+#include "cutter/cuttersendhooks.h"
+#include "job/jobreader.h"
+
+namespace velkar {
+
+// The operator's choices for one send. Lengths in millimetres.
+struct CutterSendOptions {
+    float sharpMm = 0.0f;  // Sharp Offset
+    float closeMm = 0.0f;  // Close Offset
+    float moveXMm = 0.0f;  // picture move, added to every point sent
+    float moveYMm = 0.0f;
+    bool defineColor = false;  // send knife words for knife-select records
+    bool penTip = false;       // with defineColor: ask for the knife at every knife select
+};
+
+// Streams a job to the cutter as its command text.
+//
+// Usage: OpenJob, then (the caller opens its output, e.g. the serial port) Send.
+// The job is read record by record; every point of the knife's track becomes a
+// "U" (travel) or "D" (cut) command, knife selects become knife words, path
+// ends become the feed move and the terminator. Each command is handed to the
+// output whole, as soon as it is built. Not reusable: one object per send.
+class CCutterSend {
+public:
+    enum class Result {
+        Completed,     // all records up to the count (or the end of the file) were sent
+        Declined,      // the operator answered Cancel to "ready sent"; nothing was written
+        Cancelled,     // the operator cancelled; " cancle send " was told; no command was cut short
+        OutputFailed,  // the output failed; ErrorText() holds its reason; nothing more was written
+        ReadFailed,    // the job could not be read; ErrorText() holds the file and the reason
+    };
+
+    // Empty when the options can be used, otherwise the reason. A move must
+    // stay within the job's coordinate range and every value must be a number.
+    static std::string CheckOptions(const CutterSendOptions& options);
+
+    explicit CCutterSend(const CutterSendOptions& options);
+
+    // Opens the job and reads its three headers. False when the file cannot be
+    // opened (ErrorText() then names it and the reason) or its headers cannot be read.
+    bool OpenJob(const std::string& path);
+    // The record count of the job's first header (0 before OpenJob).
+    std::int32_t JobRecords() const { return m_nJobRecords; }
+
+    // Runs the send: bar range, "ready sent", "please wait...", the records.
+    Result Send(CutterSendHooks& hooks, CutterOutput& output);
+
+    const std::string& ErrorText() const { return m_strError; }
+    // Bytes handed to the output so far, and body records handled so far.
+    std::uint64_t BytesWritten() const { return m_nBytes; }
+    std::int64_t RecordsSent() const { return m_nRecordsSent; }
+
+    // Knife word and Pen Tip prompt for knife number k (1 and 3, 2 and 4 exchange
+    // their words; a number outside 1..8 selects as 3 does).
+    static const char* KnifeWord(std::int32_t k);
+    static const char* KnifePrompt(std::int32_t k);
+
+    static constexpr const char* InitString = ";:H A L0 ECN ";
+    static constexpr const char* Terminator = "  @ 0 U0,0  @  ";
+    // Told to the operator when a send is cancelled.
+    static constexpr const char* CancelText = " cancle send ";
+
+private:
+    class Commands;
+    bool Emit(CutterOutput& output, const char* text, std::size_t n);
+    bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output);
+
+    CutterSendOptions m_options;
+    JobReader m_reader;
+    JobRecord m_work;
+    std::int32_t m_nJobRecords = 0;
+    std::int32_t m_nOrientation = 0;
+    std::int32_t m_nMinY = 0;
+    std::int32_t m_nMaxY = 0;
+    bool m_bOpen = false;
+    std::string m_strError;
+    std::uint64_t m_nBytes = 0;
+    std::int64_t m_nRecordsSent = 0;
+    CutterOutput::Status m_status = CutterOutput::Status::Written;
+};
+
+}  // namespace velkar

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+
+namespace velkar {
+
+// Receives the knife's track from CKnifePath, point by point, synchronously.
+class KnifePathSink {
+public:
+    virtual ~KnifePathSink() = default;
+    // Cut with the knife down from the current point to (x, y).
+    virtual void CutTo(std::int32_t x, std::int32_t y) = 0;
+    // Lift the knife and travel to (x, y).
+    virtual void TravelTo(std::int32_t x, std::int32_t y) = 0;
+};
+
+// Knife-offset compensation shared by the send and the drawing.
+//
+// Works in the caller's integer units (job units for the send, pixels for the
+// drawing); the sharp and close lengths are in the same units. At a sharp
+// corner (a turn of 45 degrees or more either way) the knife cuts on past the
+// corner by the sharp length, then goes to the point the sharp length along the
+// next side. A path that ends where it began (ended by Move or Knife) is cut
+// over its beginning once more for the close length, with the same corner
+// treatment.
+//
+// Feed one call per job record in file order. There are no errors: a line to
+// the current point is ignored, and any int32 input is safe (differences are
+// formed in 64 bits; an output point beyond the int32 range is clamped to it).
+// Allocates nothing; one object serves one pass over one job.
+class CKnifePath {
+public:
+    CKnifePath(float sharp, float close, KnifePathSink& sink);
+
+    void Line(std::int32_t x, std::int32_t y);
+    void Move(std::int32_t x, std::int32_t y);
+    // Ends the current path; the caller then does its own knife action.
+    void Knife();
+    // Emits a pending last vertex, without closing overlap.
+    void PathEnd();
+
+    // Room of the overlap buffer, in ints (two per point).
+    static constexpr int OverlapInts = 200;
+
+    // A turn (previous angle minus next angle, in the processor's degrees) of
+    // 45 or more either way is a sharp corner; both bounds are sharp.
+    static bool IsSharpTurn(double turn) { return turn <= -45.0 || turn >= 45.0; }
+
+private:
+    struct Point {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+    };
+    // Direction, angle and length of a segment of non-zero length.
+    struct Segment {
+        double ux = 0;
+        double uy = 0;
+        double angle = 0;
+        double length = 0;
+    };
+
+    static Segment Measure(Point from, Point to);
+    static std::int32_t Offset(std::int32_t base, double amount);
+    void EmitVertex(Point p, const Segment& next);
+    void EndPath(bool forKnife);
+    void CloseOverlap();
+    void TakeDirection(const Segment& s);
+
+    float m_fSharp;
+    float m_fClose;
+    KnifePathSink& m_sink;
+    Point m_ptCur;
+    Point m_ptStart;
+    double m_dPrevUx = 0;
+    double m_dPrevUy = 0;
+    double m_dPrevAngle = 0;
+    bool m_bPending = false;
+    std::int32_t m_anOverlap[OverlapInts] = {};
+    int m_nOverlap = 0;
+    bool m_bOverlapFull = false;
+    double m_dRunLength = 0;
+};
+
+}  // namespace velkar

@@ -1,0 +1,493 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "cutter/cuttersend.h"
+#include "cutter/knifepath.h"
+#include "testsupport.h"
+
+using namespace velkar;
+using velkar::test::Rec;
+
+namespace {
+
+// Records the processor's output as "T x,y" (travel) and "C x,y" (cut) words.
+class TrackSink : public KnifePathSink {
+public:
+    void CutTo(std::int32_t x, std::int32_t y) override { Add('C', x, y); }
+    void TravelTo(std::int32_t x, std::int32_t y) override { Add('T', x, y); }
+    std::string Take() {
+        std::string s;
+        s.swap(m_track);
+        return s;
+    }
+    int cuts = 0;
+    std::string lastCut;
+
+private:
+    void Add(char kind, std::int32_t x, std::int32_t y) {
+        std::string word = std::string(1, kind) + std::to_string(x) + "," + std::to_string(y);
+        if (kind == 'C') ++cuts, lastCut = word;
+        if (!m_track.empty()) m_track += ' ';
+        m_track += word;
+    }
+    std::string m_track;
+};
+
+}  // namespace
+
+TEST(KnifePath, SquareWithSharpAndCloseLengthsOvercutsCornersAndRecutsTheStart) {
+    TrackSink sink;
+    CKnifePath path(20.0f, 40.0f, sink);
+    path.Move(0, 0);
+    EXPECT_EQ(sink.Take(), "T0,0");
+    path.Line(400, 0);
+    EXPECT_EQ(sink.Take(), "C0,0");
+    path.Line(400, 400);
+    EXPECT_EQ(sink.Take(), "C420,0 C400,20");
+    path.Line(0, 400);
+    EXPECT_EQ(sink.Take(), "C400,420 C380,400");
+    path.Line(0, 0);
+    EXPECT_EQ(sink.Take(), "C-20,400 C0,380");
+    path.Move(0, 0);
+    EXPECT_EQ(sink.Take(), "C0,-20 C20,0 C40,0 T0,0");
+    // The path was closed off by the move; a path end now has nothing pending.
+    path.PathEnd();
+    EXPECT_EQ(sink.Take(), "");
+}
+
+TEST(KnifePath, TurnsOfExactlyFortyFiveDegreesEitherWayAreSharp) {
+    EXPECT_TRUE(CKnifePath::IsSharpTurn(45.0));
+    EXPECT_TRUE(CKnifePath::IsSharpTurn(-45.0));
+    EXPECT_FALSE(CKnifePath::IsSharpTurn(44.999999));
+    EXPECT_FALSE(CKnifePath::IsSharpTurn(-44.999999));
+    EXPECT_FALSE(CKnifePath::IsSharpTurn(0.0));
+
+    // Directions just either side of 45 in the processor's degrees (factor 57.325):
+    // (2499, 2497) gives 45.0000014, (1249, 1248) gives 44.9999922.
+    TrackSink sink;
+    CKnifePath above(10.0f, 0.0f, sink);
+    above.Move(0, 0);
+    above.Line(2499, 2497);  // start vertex: turn 0 - 45.0000014
+    above.Line(5000, 2497);  // back to 0: turn +45.0000014
+    EXPECT_EQ(sink.Take(), "T0,0 C0,0 C7,7 C2506,2504 C2509,2497");
+
+    CKnifePath below(10.0f, 0.0f, sink);
+    below.Move(0, 0);
+    below.Line(1249, 1248);
+    below.Line(3000, 1248);
+    EXPECT_EQ(sink.Take(), "T0,0 C0,0 C1249,1248");
+}
+
+TEST(KnifePath, SameAngleOnBothSidesOfTheXAxisIsNoCorner) {
+    TrackSink sink;
+    CKnifePath path(20.0f, 0.0f, sink);
+    path.Move(0, 0);
+    path.Line(100, 100);  // 45.02 up: start vertex is sharp
+    path.Line(200, 0);    // 45.02 down: turn 0
+    path.Line(200, 300);  // straight up, 90.04
+    path.Line(200, 0);    // straight down, 90.04: turn 0
+    path.PathEnd();
+    EXPECT_EQ(sink.Take(), "T0,0 C0,0 C14,14 C100,100 C214,-14 C200,20 C200,300 C200,0");
+}
+
+TEST(KnifePath, SharpLengthZeroEmitsEachSharpVertexTwice) {
+    TrackSink sink;
+    CKnifePath path(0.0f, 0.0f, sink);
+    path.Move(0, 0);
+    path.Line(0, 400);  // start vertex sharp: twice
+    path.Line(400, 400);
+    path.PathEnd();
+    EXPECT_EQ(sink.Take(), "T0,0 C0,0 C0,0 C0,400 C0,400 C400,400");
+}
+
+TEST(KnifePath, CloseLengthZeroRecutsOnlyTheClosingVertex) {
+    TrackSink sink;
+    CKnifePath path(10.0f, 0.0f, sink);
+    path.Move(0, 0);
+    path.Line(100, 0);
+    path.Line(100, 100);
+    path.Line(0, 0);
+    sink.Take();
+    path.Move(500, 500);
+    // Closing vertex with the last side (down-left, 135.07) as previous direction,
+    // then the close point itself, then the travel.
+    EXPECT_EQ(sink.Take(), "C-7,-7 C10,0 C0,0 T500,500");
+
+    // Ended by PathEnd instead, the same path gets no overlap.
+    CKnifePath ended(10.0f, 0.0f, sink);
+    ended.Move(0, 0);
+    ended.Line(100, 0);
+    ended.Line(100, 100);
+    ended.Line(0, 0);
+    sink.Take();
+    ended.PathEnd();
+    EXPECT_EQ(sink.Take(), "C0,0");
+}
+
+TEST(KnifePath, LineToTheCurrentPointChangesNothing) {
+    TrackSink sink;
+    CKnifePath path(20.0f, 0.0f, sink);
+    path.Move(0, 0);
+    path.Line(0, 100);
+    path.Line(0, 100);  // ignored: the previous direction stays straight up
+    path.Line(0, 200);  // so this is a plain vertex
+    path.PathEnd();
+    EXPECT_EQ(sink.Take(), "T0,0 C0,0 C0,20 C0,100 C0,200");
+}
+
+TEST(KnifePath, KnifeEndsAnOpenPathAndTheNextLineTurnsAgainstTheLastSide) {
+    TrackSink sink;
+    CKnifePath path(20.0f, 0.0f, sink);
+    path.Move(0, 0);
+    path.Line(100, 0);
+    path.Knife();
+    EXPECT_EQ(sink.Take(), "T0,0 C0,0 C100,0");
+    path.Knife();  // nothing pending any more
+    EXPECT_EQ(sink.Take(), "");
+    path.Line(100, 100);  // starts a path at (100, 0), turning 0 - 90.04 against the last side
+    path.PathEnd();
+    EXPECT_EQ(sink.Take(), "C120,0 C100,20 C100,100");
+}
+
+TEST(KnifePath, KnifeOnAClosedPathRunsTheOverlapOnceAndKeepsTheBufferSafe) {
+    TrackSink sink;
+    CKnifePath path(0.0f, 1000.0f, sink);
+    path.Move(0, 0);
+    path.Line(100, 0);
+    path.Line(0, 0);
+    sink.Take();
+    path.Knife();
+    // Closing vertex (turn 180.09 - 0: sharp, twice), then the vertex at the
+    // start of the last buffered side; the buffered points run out first.
+    EXPECT_EQ(sink.Take(), "C0,0 C0,0 C100,0 C100,0");
+    path.Knife();  // the second end of the same path emits nothing
+    EXPECT_EQ(sink.Take(), "");
+    // The path stays pending; the next lines continue it and are buffered from
+    // index 0 again, so the next closing overlap re-cuts them.
+    path.Line(0, 50);
+    path.Line(0, 0);
+    sink.Take();
+    path.Move(7, 7);
+    EXPECT_EQ(sink.Take(), "C0,0 C0,50 T7,7");
+}
+
+TEST(KnifePath, LongPathBuffersNinetySixPointsAndTheOverlapVisitsNinetyFive) {
+    TrackSink sink;
+    CKnifePath path(0.0f, 1.0e6f, sink);
+    path.Move(0, 0);
+    for (int k = 1; k <= 150; ++k) path.Line(k, 0);
+    path.Line(0, 0);
+    sink.Take();
+    sink.cuts = 0;
+    path.Move(0, 0);
+    // Closing vertex (sharp, twice), then the vertices (1,0) .. (94,0): the
+    // overlap stops after the start of the last visited buffered segment.
+    EXPECT_EQ(sink.cuts, 2 + 94);
+    EXPECT_EQ(sink.lastCut, "C94,0");
+}
+
+TEST(KnifePath, PathEndAndLinePairsNeverWritePastTheBuffer) {
+    TrackSink sink;
+    CKnifePath path(0.0f, 1.0e6f, sink);
+    path.Move(0, 0);
+    for (int k = 1; k <= 120; ++k) path.Line(k, 0);
+    // Each pair starts a new path without resetting the count; run well past the room.
+    for (int k = 0; k < 40; ++k) {
+        path.PathEnd();
+        path.Line(121 + k, k % 2);
+    }
+    path.Line(159, 0);  // back to where the last path began: closed
+    sink.Take();
+    sink.cuts = 0;
+    path.Move(0, 0);
+    // The buffer still starts with the first points of the long path: closing
+    // vertex (sharp, twice), the reversal at (1,0) (sharp, twice), then the
+    // plain vertices (2,0) .. (94,0).
+    EXPECT_EQ(sink.cuts, 2 + 2 + 93);
+    EXPECT_EQ(sink.lastCut, "C94,0");
+}
+
+TEST(KnifePath, FiftyThousandUnitSegmentsHaveExactLengthsAndAxisDirections) {
+    TrackSink sink;
+    CKnifePath path(20.0f, 70000.0f, sink);
+    path.Move(0, 0);
+    path.Line(50000, 0);
+    path.Line(50000, 50000);
+    path.Line(0, 50000);
+    path.Line(0, 0);
+    EXPECT_EQ(sink.Take(), "T0,0 C0,0 C50020,0 C50000,20 C50000,50020 C49980,50000 C-20,50000 C0,49980");
+    path.Move(0, 0);
+    // 70000 along the path: the whole first side, then 20000 up the second.
+    EXPECT_EQ(sink.Take(), "C0,-20 C20,0 C50020,0 C50000,20 C50000,20000 T0,0");
+
+    // Extreme coordinates neither overflow nor wrap: the overcut is clamped.
+    CKnifePath far(20.0f, 0.0f, sink);
+    far.Move(INT32_MIN, 0);
+    far.Line(INT32_MAX, 0);
+    far.Line(INT32_MAX, INT32_MAX);
+    far.PathEnd();
+    EXPECT_EQ(sink.Take(), "T-2147483648,0 C-2147483648,0 C2147483647,0 C2147483647,20 C2147483647,2147483647");
+}
+
+namespace {
+
+// Collects the bytes; can fail or report a cancel once a byte limit is reached.
+class StringOutput : public CutterOutput {
+public:
+    Status Write(const char* data, std::size_t n) override {
+        ++writes;
+        if (bytes.size() + n > limit) return limitStatus;
+        bytes.append(data, n);
+        return Status::Written;
+    }
+    std::string ErrorText() const override { return "/dev/ttyUSB0: Input/output error"; }
+    std::string bytes;
+    std::size_t limit = SIZE_MAX;
+    Status limitStatus = Status::Failed;
+    int writes = 0;
+};
+
+// Logs every hook call as one short line; answers and cancels as told.
+class LogHooks : public CutterSendHooks {
+public:
+    bool AskReadySend() override { return Log("ask"), answer; }
+    void PromptKnifeChange(std::string_view text) override { Log("prompt " + std::string(text)); }
+    void SetBarRange(std::int32_t low, std::int32_t high, std::int32_t step) override {
+        Log("range " + std::to_string(low) + " " + std::to_string(high) + " " + std::to_string(step));
+    }
+    void Advance() override { ++advances; }
+    void SetMessage(std::string_view text) override { lastMessage = text; if (text == "please wait...") Log(lastMessage); }
+    void PumpPending() override { ++pumps; }
+    bool IsCancelRequested() override { return ++cancelQueries > cancelAfter; }
+    void Tell(std::string_view text) override { Log("tell[" + std::string(text) + "]"); }
+
+    std::string log;
+    std::string lastMessage;
+    bool answer = true;
+    int advances = 0;
+    int pumps = 0;
+    int cancelQueries = 0;
+    int cancelAfter = INT32_MAX;
+
+private:
+    void Log(const std::string& line) { log += line + ";"; }
+};
+
+std::vector<JobRecord> SquareJob(std::int32_t orientation, bool closeByMove) {
+    std::vector<JobRecord> r = {Rec(RecHeaderCount, 10, orientation), Rec(RecHeaderMin, 0, 0),
+                                Rec(RecHeaderMax, 400, 400),          Rec(RecJobStart),
+                                Rec(RecMove, 0, 0),                   Rec(RecLine, 400, 0),
+                                Rec(RecLine, 400, 400),               Rec(RecLine, 0, 400),
+                                Rec(RecLine, 0, 0)};
+    if (closeByMove) r.push_back(Rec(RecMove, 0, 0));
+    r.push_back(Rec(RecPathEnd));
+    r[0].x = static_cast<std::int32_t>(r.size());
+    return r;
+}
+
+struct SendRun {
+    CCutterSend::Result result;
+    std::string bytes;
+    std::string log;
+    std::string error;
+};
+
+SendRun RunSend(const std::vector<JobRecord>& records, const CutterSendOptions& options, LogHooks& hooks,
+                StringOutput& output) {
+    test::ScratchDir dir;
+    const std::string job = dir.File("job.PT1");
+    test::WriteRecords(job, records);
+    CCutterSend send(options);
+    EXPECT_TRUE(send.OpenJob(job));
+    SendRun run{send.Send(hooks, output), output.bytes, hooks.log, send.ErrorText()};
+    return run;
+}
+
+SendRun RunSend(const std::vector<JobRecord>& records, const CutterSendOptions& options = {}) {
+    LogHooks hooks;
+    StringOutput output;
+    return RunSend(records, options, hooks, output);
+}
+
+}  // namespace
+
+TEST(CutterSend, SquareWithoutOffsetsGivesTheExactStream) {
+    LogHooks hooks;
+    StringOutput output;
+    SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, output);
+    EXPECT_EQ(run.result, CCutterSend::Result::Completed);
+    EXPECT_EQ(run.bytes,
+              ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ");
+    EXPECT_EQ(run.log, "range 0 10 1;ask;please wait...;");
+    // One step per body record, N - 3 in all; the counter text ends at N + 1.
+    EXPECT_EQ(hooks.advances, 7);
+    EXPECT_EQ(hooks.pumps, 7);
+    EXPECT_EQ(hooks.lastMessage, "send:11line");
+}
+
+TEST(CutterSend, SquareWithOffsetsAndMovesGivesTheExactStreams) {
+    CutterSendOptions options;
+    options.sharpMm = 0.5f;
+    options.closeMm = 1.0f;
+    EXPECT_EQ(RunSend(SquareJob(OrientationAsStored, true), options).bytes,
+              ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
+              "U400,0   @ 0 U0,0  @  ");
+
+    options.moveXMm = 10.0f;
+    options.moveYMm = 5.0f;
+    EXPECT_EQ(RunSend(SquareJob(OrientationMirrorY, true), options).bytes,
+              ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
+              "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
+
+    // Millimetres become units in single precision: 0.35 mm is 14 units, not 13.
+    CutterSendOptions small;
+    small.moveXMm = 0.35f;
+    small.moveYMm = -0.35f;
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 7), Rec(RecMove, 1, 2),
+                       Rec(RecPathEnd)},
+                      small)
+                  .bytes,
+              "U-12,15 U7,0   @ 0 U0,0  @  ");
+}
+
+TEST(CutterSend, KnifeWordsAndPromptsFollowDefineColorAndPenTip) {
+    std::vector<JobRecord> job = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax)};
+    for (std::int32_t k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, -1}) job.push_back(Rec(RecKnife, k));
+    job[0].x = static_cast<std::int32_t>(job.size());
+
+    SendRun off = RunSend(job);
+    EXPECT_EQ(off.bytes, "");
+    EXPECT_EQ(off.log, "range 0 14 1;ask;please wait...;");
+
+    CutterSendOptions options;
+    options.penTip = true;  // without Define Color: still nothing
+    EXPECT_EQ(RunSend(job, options).log, "range 0 14 1;ask;please wait...;");
+
+    options.defineColor = true;
+    options.penTip = false;
+    SendRun words = RunSend(job, options);
+    EXPECT_EQ(words.bytes, "P3 P4 P1 P2 P5 P6 P7 P8 P1 P1 P1 ");
+    EXPECT_EQ(words.log, "range 0 14 1;ask;please wait...;");
+
+    options.penTip = true;
+    SendRun prompted = RunSend(job, options);
+    EXPECT_EQ(prompted.bytes, words.bytes);
+    EXPECT_EQ(prompted.log,
+              "range 0 14 1;ask;please wait...;prompt select third knife;prompt select fourth knife;"
+              "prompt select first knife;prompt select second knife;prompt select fifth knife;"
+              "prompt select sixth knife;prompt select seventh knife;prompt select eighth knife;"
+              "prompt select first knife;prompt select first knife;prompt select first knife;");
+}
+
+TEST(CutterSend, ShortCountsTwoPathEndsAndShortFilesAreHandled) {
+    // N < 4: the question is asked and the range set, nothing is sent.
+    SendRun empty = RunSend({Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart)});
+    EXPECT_EQ(empty.result, CCutterSend::Result::Completed);
+    EXPECT_EQ(empty.bytes, "");
+    EXPECT_EQ(empty.log, "range 0 3 1;ask;please wait...;");
+
+    // Two path ends send the feed move and the terminator twice; without a job
+    // start there is no init string; codes outside 6..11 send nothing.
+    SendRun twice = RunSend({Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, 0, -50), Rec(RecHeaderMax, 0, 100),
+                             Rec(10, 5, 5), Rec(RecPathEnd), Rec(77), Rec(RecLine, 3, 4), Rec(RecPathEnd)});
+    // The line after the path end starts at (0, 0) and turns 0 - 53.15: a sharp start vertex.
+    EXPECT_EQ(twice.bytes, "U150,0   @ 0 U0,0  @  D100,0 D100,0 D96,3 U150,0   @ 0 U0,0  @  ");
+
+    // The count says 20 but the file ends after 5 records: the send stops there.
+    LogHooks hooks;
+    StringOutput output;
+    SendRun cut = RunSend({Rec(RecHeaderCount, 20, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecMove, 1, 1),
+                           Rec(RecPathEnd)},
+                          {}, hooks, output);
+    EXPECT_EQ(cut.result, CCutterSend::Result::Completed);
+    EXPECT_EQ(cut.bytes, "U1,1 U0,0   @ 0 U0,0  @  ");
+    EXPECT_EQ(hooks.advances, 2);
+
+    // A file shorter than its headers keeps the values read before (all 0): N = 0.
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 9, 4)}).bytes, "");
+}
+
+TEST(CutterSend, CancelAndDeclineLeaveOnlyCompleteCommands) {
+    const std::string full =
+        ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+    for (int k = 1; k <= 7; ++k) {
+        LogHooks hooks;
+        hooks.cancelAfter = k - 1;  // the k-th record's query cancels
+        StringOutput output;
+        SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, output);
+        EXPECT_EQ(run.result, CCutterSend::Result::Cancelled);
+        EXPECT_EQ(hooks.advances, k);
+        EXPECT_EQ(run.log.substr(run.log.size() - 20), "tell[ cancle send ];");
+        // What went out is the start of the full stream and ends with a whole command.
+        EXPECT_EQ(full.compare(0, run.bytes.size(), run.bytes), 0) << run.bytes;
+        EXPECT_EQ(run.bytes.back(), ' ');
+        if (k < 7) {
+            EXPECT_EQ(run.bytes.find('@'), std::string::npos);
+        }
+    }
+
+    LogHooks declining;
+    declining.answer = false;
+    StringOutput output;
+    SendRun declined = RunSend(SquareJob(OrientationAsStored, false), {}, declining, output);
+    EXPECT_EQ(declined.result, CCutterSend::Result::Declined);
+    EXPECT_EQ(declined.bytes, "");
+    EXPECT_EQ(declined.log, "range 0 10 1;ask;");
+
+    // The output itself reports a cancel (the operator cancelled while a write
+    // waited on a stalled line): the send stops and says so.
+    LogHooks hooks;
+    StringOutput stalled;
+    stalled.limit = 20;
+    stalled.limitStatus = CutterOutput::Status::Cancelled;
+    SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, stalled);
+    EXPECT_EQ(run.result, CCutterSend::Result::Cancelled);
+    EXPECT_EQ(run.bytes, ";:H A L0 ECN U0,0 ");
+    EXPECT_EQ(hooks.log, "range 0 10 1;ask;please wait...;tell[ cancle send ];");
+}
+
+TEST(CutterSend, FailingOutputStopsTheSendWithItsReason) {
+    LogHooks hooks;
+    StringOutput output;
+    output.limit = 22;
+    SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, output);
+    EXPECT_EQ(run.result, CCutterSend::Result::OutputFailed);
+    EXPECT_EQ(run.error, "/dev/ttyUSB0: Input/output error");
+    EXPECT_EQ(run.bytes, ";:H A L0 ECN U0,0 ");
+    // The failed write was the last one tried: the rest of the track was dropped.
+    EXPECT_EQ(output.writes, 3);
+    EXPECT_EQ(hooks.log, "range 0 10 1;ask;please wait...;");
+
+    CCutterSend missing({});
+    EXPECT_FALSE(missing.OpenJob("/nonexistent/job.PT1"));
+    EXPECT_EQ(missing.ErrorText(), "/nonexistent/job.PT1: No such file or directory");
+}
+
+TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {
+    CutterSendOptions o;
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "");
+    o.moveXMm = 2.0e6f;
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the x move must be a number from -1000000 to 1000000 mm");
+    o.moveXMm = 0;
+    o.moveYMm = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the y move must be a number from -1000000 to 1000000 mm");
+    o.moveYMm = 0;
+    o.sharpMm = -1;
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the sharp offset must be a number from 0 up");
+    o.sharpMm = 0;
+    o.closeMm = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(CCutterSend::CheckOptions(o), "the close offset must be a number from 0 up");
+
+    // Extreme coordinates with a mirror and a move are sent exactly, without wrapping.
+    CutterSendOptions move;
+    move.moveYMm = 1.0e6f;
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 1), Rec(RecHeaderMin, 0, INT32_MIN), Rec(RecHeaderMax, 0, INT32_MAX),
+                       Rec(RecMove, INT32_MIN, INT32_MIN), Rec(RecPathEnd)},
+                      move)
+                  .bytes,
+              "U4334967295,-2147483648 U4294967295,0   @ 0 U0,0  @  ");
+}
