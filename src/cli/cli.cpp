@@ -25,6 +25,11 @@ const std::vector<Command>& Commands() {
 #ifdef VELKAR_WITH_QT
         {"cut", "send a job to the cutter", CutUsage, RunCut},
 #endif
+#ifdef VELKAR_HAVE_RENDER
+        {"render", "draw a job into a picture file",
+         "velkar render JOB -o FILE.png|.svg|.pdf [--scale S] [--sharp MM] [--close MM] [--move-x MM] [--move-y MM]",
+         RunRender},
+#endif
     };
     return commands;
 }

@@ -28,4 +28,7 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
 extern const char* const CutUsage;
 #endif
 
+// velkar render JOB -o FILE.png|.svg|.pdf [--scale S] [--sharp MM] [--close MM] [--move-x MM] [--move-y MM]
+int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 }  // namespace velkar::cli

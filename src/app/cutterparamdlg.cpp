@@ -1,0 +1,70 @@
+#include "app/cutterparamdlg.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "view/dataexchange.h"
+
+namespace velkar {
+
+CCutterParamDlg::CCutterParamDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Cuter Parameter"));
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    connect(ok, &QPushButton::clicked, this, &CCutterParamDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CCutterParamDlg::reject);
+
+    m_pEditSharp = new QLineEdit(this);
+    m_pEditSharp->setObjectName(QStringLiteral("edit1020"));
+    m_pEditClose = new QLineEdit(this);
+    m_pEditClose->setObjectName(QStringLiteral("edit1021"));
+    m_pEditSmooth = new QLineEdit(this);
+    m_pEditSmooth->setObjectName(QStringLiteral("edit1008"));
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Sharp Offset\uFF1A"), this), 0, 0);
+    grid->addWidget(m_pEditSharp, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("mm"), this), 0, 2);
+    grid->addWidget(ok, 0, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Close Offset\uFF1A"), this), 1, 0);
+    grid->addWidget(m_pEditClose, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("mm"), this), 1, 2);
+    grid->addWidget(cancel, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Smooth:"), this), 2, 0);
+    grid->addWidget(m_pEditSmooth, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("mm"), this), 2, 2);
+    setTabOrder(ok, cancel);
+    setTabOrder(cancel, m_pEditSharp);
+    setTabOrder(m_pEditSharp, m_pEditClose);
+    setTabOrder(m_pEditClose, m_pEditSmooth);
+}
+
+int CCutterParamDlg::exec() {
+    CDataExchange::Show(m_pEditSharp, m_fSharpOffset);
+    CDataExchange::Show(m_pEditClose, m_fCloseOffset);
+    CDataExchange::Show(m_pEditSmooth, m_fSmooth);
+    // Smooth is shown for information only.
+    m_pEditSmooth->setEnabled(false);
+    return QDialog::exec();
+}
+
+void CCutterParamDlg::accept() {
+    CDataExchange dx(this);
+    float sharp = m_fSharpOffset;
+    float close = m_fCloseOffset;
+    float smooth = m_fSmooth;
+    if (!dx.Take(m_pEditSharp, sharp, 0.0, 2.0) || !dx.Take(m_pEditClose, close, 0.0, 5.0) ||
+        !dx.Take(m_pEditSmooth, smooth, 0.0, 10.0))
+        return;
+    m_fSharpOffset = sharp;
+    m_fCloseOffset = close;
+    m_fSmooth = smooth;
+    QDialog::accept();
+}
+
+}  // namespace velkar

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+
+namespace velkar {
+
+// "Cuter Parameter": the knife offsets in millimetres. Sharp Offset 0 to 2,
+// Close Offset 0 to 5; Smooth (0 to 10) is shown but cannot be edited. The
+// caller fills the fields before exec() and reads them after it is accepted.
+class CCutterParamDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CCutterParamDlg(QWidget* parent = nullptr);
+
+    float m_fSharpOffset = 0.0f;
+    float m_fCloseOffset = 0.0f;
+    float m_fSmooth = 0.0f;
+
+    int exec() override;
+    void accept() override;
+
+private:
+    QLineEdit* m_pEditSharp;   // control 1020
+    QLineEdit* m_pEditClose;   // control 1021
+    QLineEdit* m_pEditSmooth;  // control 1008
+};
+
+}  // namespace velkar

@@ -1,0 +1,225 @@
+#include "app/mainframe.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/commandtable.h"
+#include "view/artwork.h"
+#include "view/commandids.h"
+#include "view/messagebox.h"
+#include "view/velkarview.h"
+
+namespace velkar {
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("mainframe"));
+    setWindowIcon(CArtwork::Icon(QStringLiteral(":/velkar/icons/velkar.svg"), QSize(32, 32)));
+    m_pView = new CVelkarView(this);
+    setCentralWidget(m_pView);
+    m_route = {m_pView, this};
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateAccelerators();
+    SetDocumentTitle(QStringLiteral("Velkar"));
+    resize(1000, 760);
+
+    // Tool-bar buttons follow the job state while the program is idle.
+    auto* idle = new QTimer(this);
+    connect(idle, &QTimer::timeout, this, [this] { UpdateCommandUI(CCommandTable::ToolBar()); });
+    idle->start(250);
+    UpdateCommandUI(CCommandTable::ToolBar());
+}
+
+QString CMainFrame::IdleText() { return QString::fromUtf8("就绪"); }
+
+QAction* CMainFrame::MakeAction(int id) {
+    const CommandInfo* info = CCommandTable::Find(id);
+    auto* action = new QAction(info ? info->menuText : QString(), this);
+    action->setData(id);
+    if (info) {
+        action->setStatusTip(info->StatusTip());
+        const QString tip = info->ToolTip();
+        if (!tip.isEmpty()) action->setToolTip(tip);
+        if (!info->icon.isEmpty()) action->setIcon(CArtwork::Icon(info->icon, QSize(18, 18)));
+    }
+    switch (id) {
+        case cmd::ViewToolbar:
+        case cmd::ViewStatusBar:
+        case cmd::ZoomOut:
+        case cmd::ZoomIn:
+        case cmd::DefineColor:
+        case cmd::PenTip: action->setCheckable(true); break;
+        default: break;
+    }
+    connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
+    m_actions[id] = action;
+    return action;
+}
+
+void CMainFrame::CreateMenus() {
+    for (const MenuInfo& menuInfo : CCommandTable::Menus()) {
+        QMenu* menu = menuBar()->addMenu(menuInfo.title);
+        std::vector<int>& ids = m_menuItems[menu];
+        for (int id : menuInfo.items) {
+            if (id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            if (id == cmd::FileMru1) {
+                m_pFileMenu = menu;
+                m_pRecentPlaceholder = MakeAction(id);
+                m_pRecentPlaceholder->setEnabled(false);
+                menu->addAction(m_pRecentPlaceholder);
+                continue;
+            }
+            menu->addAction(MakeAction(id));
+            ids.push_back(id);
+        }
+        // Check marks and enabling are asked for when the menu opens.
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateCommandUI(m_menuItems[menu]); });
+    }
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& paths) {
+    m_recentFiles = paths;
+    for (QAction* a : m_recentActions) {
+        m_pFileMenu->removeAction(a);
+        // May be the action whose trigger led here.
+        a->deleteLater();
+    }
+    m_recentActions.clear();
+    for (int i = 0; i < m_recentFiles.size(); ++i) {
+        const int id = cmd::FileMru1 + i;
+        auto* action = new QAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(m_recentFiles.at(i))), this);
+        action->setData(id);
+        action->setStatusTip(CCommandTable::Find(cmd::FileMru1)->StatusTip());
+        connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
+        m_pFileMenu->insertAction(m_pRecentPlaceholder, action);
+        m_recentActions.push_back(action);
+    }
+    m_pRecentPlaceholder->setVisible(m_recentFiles.isEmpty());
+}
+
+void CMainFrame::CreateToolBar() {
+    m_pToolBar = new QToolBar(this);
+    m_pToolBar->setObjectName(QStringLiteral("toolbar"));
+    m_pToolBar->setIconSize(QSize(18, 18));
+    m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    const std::vector<int>& buttons = CCommandTable::ToolBar();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (i > 0) m_pToolBar->addSeparator();
+        QAction* action = Action(buttons[i]);
+        m_pToolBar->addAction(action ? action : MakeAction(buttons[i]));
+    }
+    addToolBar(Qt::TopToolBarArea, m_pToolBar);
+}
+
+void CMainFrame::CreateStatusBar() {
+    m_pMessagePane = new QLabel(IdleText(), this);
+    m_pMessagePane->setObjectName(QStringLiteral("messagepane"));
+    statusBar()->addWidget(m_pMessagePane, 1);
+    for (const char* text : {"大写", "数字", "滚动"}) {
+        auto* pane = new QLabel(QString::fromUtf8(text), this);
+        pane->setFrameShape(QFrame::Panel);
+        pane->setFrameShadow(QFrame::Sunken);
+        // The lock states are not visible to the program on every platform;
+        // the panes show their names greyed.
+        pane->setEnabled(false);
+        statusBar()->addPermanentWidget(pane);
+    }
+    // Back to the idle text once a menu prompt goes away.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message.isEmpty()) m_pMessagePane->setText(IdleText());
+    });
+}
+
+void CMainFrame::CreateAccelerators() {
+    for (const AcceleratorInfo& accel : CCommandTable::Accelerators()) {
+        auto* shortcut = new QShortcut(accel.key, this);
+        const int id = accel.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] {
+            CommandState state;
+            for (CCommandTarget* target : m_route)
+                if (target->OnUpdateCommand(id, state)) break;
+            if (state.enabled) Execute(id);
+        });
+    }
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::Execute(int id) {
+    bool handled = false;
+    for (CCommandTarget* target : m_route) {
+        if (target->OnCommand(id)) {
+            handled = true;
+            break;
+        }
+    }
+    UpdateCommandUI(CCommandTable::ToolBar());
+    return handled;
+}
+
+void CMainFrame::UpdateCommandUI(const std::vector<int>& ids) {
+    for (int id : ids) {
+        QAction* action = Action(id);
+        if (!action) continue;
+        CommandState state;
+        for (CCommandTarget* target : m_route)
+            if (target->OnUpdateCommand(id, state)) break;
+        action->setEnabled(state.enabled);
+        if (action->isCheckable()) action->setChecked(state.checked);
+    }
+}
+
+void CMainFrame::UpdateAllCommandUI() {
+    std::vector<int> ids;
+    for (const auto& [id, action] : m_actions) {
+        (void)action;
+        ids.push_back(id);
+    }
+    UpdateCommandUI(ids);
+}
+
+void CMainFrame::SetStatusText(QString text) {
+    statusBar()->clearMessage();
+    m_pMessagePane->setText(text);
+    m_pMessagePane->repaint();
+}
+
+QString CMainFrame::StatusText() const {
+    const QString message = statusBar()->currentMessage();
+    return message.isEmpty() ? m_pMessagePane->text() : message;
+}
+
+void CMainFrame::SetDocumentTitle(const QString& title) { setWindowTitle(title + QStringLiteral(" - ") + AppTitle()); }
+
+bool CMainFrame::OnCommand(int id) {
+    switch (id) {
+        case cmd::ViewToolbar: m_pToolBar->setVisible(!m_pToolBar->isVisible()); return true;
+        case cmd::ViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); return true;
+        default: return false;
+    }
+}
+
+bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
+    switch (id) {
+        case cmd::ViewToolbar: state.checked = !m_pToolBar->isHidden(); return true;
+        case cmd::ViewStatusBar: state.checked = !statusBar()->isHidden(); return true;
+        default: return false;
+    }
+}
+
+}  // namespace velkar

@@ -1,0 +1,179 @@
+#include "app/velkarapp.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "app/aboutdlg.h"
+#include "app/mainframe.h"
+#include "app/materialdlg.h"
+#include "app/velkardoc.h"
+#include "view/commandids.h"
+#include "view/messagebox.h"
+#include "view/velkarview.h"
+
+namespace velkar {
+
+CVelkarApp::CVelkarApp(QObject* parent) : QObject(parent) {
+    m_recent.Load();
+    m_pDoc = new CVelkarDoc(this);
+    m_pFrame = new CMainFrame();
+    m_pFrame->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_pDoc->SetDialogParent(m_pFrame);
+    m_pFrame->SetCommandRoute({m_pFrame->View(), m_pDoc, m_pFrame, this});
+    m_pFrame->SetDocumentTitle(m_pDoc->Title());
+    m_pFrame->SetRecentFiles(m_recent.Entries());
+    connect(m_pDoc, &CVelkarDoc::titleChanged, m_pFrame, &CMainFrame::SetDocumentTitle);
+    connect(m_pDoc, &CVelkarDoc::pathUsed, this, &CVelkarApp::AddRecentFile);
+    connect(m_pDoc, &CVelkarDoc::updateAllViews, m_pFrame->View(), &CVelkarView::OnUpdate);
+    m_pFrame->View()->OnInitialUpdate();
+}
+
+CVelkarApp::~CVelkarApp() { delete m_pFrame; }
+
+CVelkarView* CVelkarApp::View() const { return m_pFrame->View(); }
+
+namespace {
+
+// Reads the number after an option; false with a message when it is missing,
+// not a number or outside [min, max].
+bool OptionNumber(const QStringList& arguments, qsizetype& i, double min, double max, double& value, QString* error) {
+    const QString option = arguments.at(i);
+    if (i + 1 >= arguments.size()) {
+        if (error) *error = QStringLiteral("%1 needs a value").arg(option);
+        return false;
+    }
+    bool ok = false;
+    value = arguments.at(++i).toDouble(&ok);
+    if (!ok || !(value >= min && value <= max)) {
+        if (error)
+            *error = QStringLiteral("%1 must be a number from %2 to %3, not '%4'")
+                         .arg(option, QString::number(min), QString::number(max), arguments.at(i));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CVelkarApp::InitInstance(const QStringList& arguments, QString* error) {
+    QString document;
+    CVelkarView* view = View();
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        double number = 0.0;
+        if (a == QLatin1String("--job") || a == QLatin1String("--screenshot")) {
+            if (i + 1 >= arguments.size()) {
+                if (error) *error = QStringLiteral("%1 needs a file").arg(a);
+                return false;
+            }
+            const QString path = QFileInfo(arguments.at(++i)).absoluteFilePath();
+            if (a == QLatin1String("--screenshot")) {
+                m_strScreenshot = path;
+            } else {
+                view->m_strJobPath = path;
+                view->m_strSourcePath = path;
+            }
+        } else if (a == QLatin1String("--scale")) {
+            if (!OptionNumber(arguments, i, CVelkarView::MinScale, CVelkarView::MaxScale, number, error)) return false;
+            view->m_dScale = number;
+        } else if (a == QLatin1String("--sharp")) {
+            if (!OptionNumber(arguments, i, 0.0, 2.0, number, error)) return false;
+            view->m_fSharpOffset = static_cast<float>(number);
+        } else if (a == QLatin1String("--close")) {
+            if (!OptionNumber(arguments, i, 0.0, 5.0, number, error)) return false;
+            view->m_fCloseOffset = static_cast<float>(number);
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            if (error) *error = QStringLiteral("unknown option '%1'").arg(a);
+            return false;
+        } else if (document.isEmpty()) {
+            document = a;
+        } else {
+            if (error) *error = QStringLiteral("more than one file named: '%1'").arg(a);
+            return false;
+        }
+    }
+    if (!document.isEmpty()) m_pDoc->OnOpenDocument(document);
+    m_pFrame->show();
+    m_pFrame->activateWindow();
+    return true;
+}
+
+void CVelkarApp::ShowStartupMaterialDialog() { CMaterialDlg::RunWithProfile(m_pFrame); }
+
+int CVelkarApp::Run() {
+    if (!m_strScreenshot.isEmpty()) return RunScreenshot();
+    ShowStartupMaterialDialog();
+    // Closing the material dialog must not end the program; only the main window does.
+    if (!m_pFrame->isVisible()) return 0;
+    return QApplication::exec();
+}
+
+int CVelkarApp::RunScreenshot() {
+    // Picture of the main window once the view has drawn the job, then quit.
+    int result = 0;
+    QObject::connect(View(), &CVelkarView::painted, this, [this, &result] {
+        QTimer::singleShot(100, this, [this, &result] {
+            if (!m_pFrame->grab().save(m_strScreenshot)) {
+                std::fprintf(stderr, "velkar: cannot write %s\n", m_strScreenshot.toLocal8Bit().constData());
+                result = 1;
+            }
+            QApplication::exit(result);
+        });
+    }, Qt::SingleShotConnection);
+    View()->OnRedraw();
+    QApplication::exec();
+    return result;
+}
+
+bool CVelkarApp::OnCommand(int id) {
+    switch (id) {
+        case cmd::FileNew: OnFileNew(); return true;
+        case cmd::FileOpen: return true;  // the view always takes Open first
+        case cmd::Redraw: return true;    // likewise
+        case cmd::AppAbout: OnAppAbout(); return true;
+        case cmd::AppExit: OnAppExit(); return true;
+        default:
+            if (id >= cmd::FileMru1 && id < cmd::FileMru1 + CRecentFileList::Size) {
+                OnOpenRecentFile(id - cmd::FileMru1);
+                return true;
+            }
+            return false;
+    }
+}
+
+void CVelkarApp::OnFileNew() {
+    if (!m_pDoc->OnNewDocument()) return;
+    View()->OnInitialUpdate();
+    View()->OnUpdate();
+}
+
+void CVelkarApp::OnAppAbout() {
+    CAboutDlg dlg(m_pFrame);
+    dlg.exec();
+}
+
+void CVelkarApp::OnAppExit() { m_pFrame->close(); }
+
+void CVelkarApp::OnOpenRecentFile(int index) {
+    if (index < 0 || index >= m_recent.Entries().size()) return;
+    const QString path = m_recent.Entries().at(index);
+    if (!QFileInfo::exists(path)) {
+        ShowMessage(m_pFrame, QStringLiteral("Cannot open %1: the file does not exist.").arg(path));
+        m_recent.Remove(index);
+        m_recent.Save();
+        m_pFrame->SetRecentFiles(m_recent.Entries());
+        return;
+    }
+    m_pDoc->OnOpenDocument(path);
+}
+
+void CVelkarApp::AddRecentFile(const QString& path) {
+    m_recent.Add(path);
+    m_recent.Save();
+    m_pFrame->SetRecentFiles(m_recent.Entries());
+}
+
+}  // namespace velkar

@@ -1,0 +1,247 @@
+#include "view/jobrenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include <QLine>
+#include <QPainter>
+#include <QPen>
+#include <QPoint>
+
+#include "cutter/knifepath.h"
+#include "job/binaryfile.h"
+#include "job/jobreader.h"
+#include "job/jobrecord.h"
+
+namespace velkar {
+namespace {
+
+// Painters work in int; coordinates beyond this are clipped before they reach one.
+constexpr std::int64_t CoordLimit = std::int64_t{1} << 28;
+
+std::int64_t TruncateClamped(double value) {
+    // Move fields are unchecked floats; keep their conversion defined for any value.
+    constexpr double Limit = 1e15;
+    if (std::isnan(value)) return 0;
+    return static_cast<std::int64_t>(std::clamp(value, -Limit, Limit));
+}
+
+std::int64_t ClampCoord(std::int64_t v) { return std::clamp(v, -CoordLimit, CoordLimit); }
+
+// Collects the mapped track and hands it to the painter in batches, so that a
+// job of a million records costs a handful of painter calls instead of one per
+// segment. Batches are flushed at every pen change, which keeps the order in
+// which knives overdraw each other.
+class TrackSink final : public KnifePathSink {
+public:
+    TrackSink(QPainter& painter, std::int64_t xOrigin, std::int64_t yOrigin, int ySign, const QRect& exposed)
+        : m_painter(painter), m_xOrigin(xOrigin), m_yOrigin(yOrigin), m_ySign(ySign) {
+        m_bCull = !exposed.isEmpty();
+        if (m_bCull) {
+            // One pixel of slack for the pen's width.
+            m_left = std::int64_t{exposed.left()} - 1;
+            m_top = std::int64_t{exposed.top()} - 1;
+            m_right = std::int64_t{exposed.right()} + 1;
+            m_bottom = std::int64_t{exposed.bottom()} + 1;
+        }
+        m_lines.reserve(BatchSize);
+    }
+
+    void CutTo(std::int32_t x, std::int32_t y) override {
+        const std::int64_t px = m_xOrigin + x;
+        const std::int64_t py = std::int64_t{y} * m_ySign + m_yOrigin;
+        AddSegment(m_curX, m_curY, px, py);
+        m_curX = px;
+        m_curY = py;
+    }
+
+    void TravelTo(std::int32_t x, std::int32_t y) override {
+        m_curX = m_xOrigin + x;
+        m_curY = std::int64_t{y} * m_ySign + m_yOrigin;
+    }
+
+    void SetPen(const QPen& pen) {
+        Flush();
+        m_painter.setPen(pen);
+    }
+
+    void Flush() {
+        if (!m_lines.empty()) m_painter.drawLines(m_lines.data(), static_cast<int>(m_lines.size()));
+        m_lines.clear();
+        m_bHaveLast = false;
+    }
+
+private:
+    static constexpr std::size_t BatchSize = 16384;
+
+    void AddSegment(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+        if (m_bCull) {
+            if ((x1 < m_left && x2 < m_left) || (x1 > m_right && x2 > m_right) || (y1 < m_top && y2 < m_top) ||
+                (y1 > m_bottom && y2 > m_bottom))
+                return;
+        }
+        QLine line;
+        if (std::max({std::abs(x1), std::abs(y1), std::abs(x2), std::abs(y2)}) > CoordLimit) {
+            if (!ClipToLimit(x1, y1, x2, y2, line)) return;
+        } else {
+            line = QLine(static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2), static_cast<int>(y2));
+        }
+        // Overcuts at coarse scales often repeat the segment just drawn.
+        if (m_bHaveLast && line == m_last) return;
+        m_last = line;
+        m_bHaveLast = true;
+        m_lines.push_back(line);
+        if (m_lines.size() >= BatchSize) {
+            m_painter.drawLines(m_lines.data(), static_cast<int>(m_lines.size()));
+            m_lines.clear();
+        }
+    }
+
+    // Liang-Barsky against the square of CoordLimit; false when nothing is left.
+    static bool ClipToLimit(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, QLine& out) {
+        const double lim = static_cast<double>(CoordLimit);
+        const double dx = static_cast<double>(x2 - x1);
+        const double dy = static_cast<double>(y2 - y1);
+        double t0 = 0.0;
+        double t1 = 1.0;
+        const double p[4] = {-dx, dx, -dy, dy};
+        const double q[4] = {static_cast<double>(x1) + lim, lim - static_cast<double>(x1),
+                             static_cast<double>(y1) + lim, lim - static_cast<double>(y1)};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0.0) {
+                if (q[i] < 0.0) return false;
+                continue;
+            }
+            const double t = q[i] / p[i];
+            if (p[i] < 0.0) {
+                if (t > t1) return false;
+                t0 = std::max(t0, t);
+            } else {
+                if (t < t0) return false;
+                t1 = std::min(t1, t);
+            }
+        }
+        auto at = [&](double t, std::int64_t a, double d) {
+            return static_cast<int>(ClampCoord(static_cast<std::int64_t>(std::llround(static_cast<double>(a) + t * d))));
+        };
+        out = QLine(at(t0, x1, dx), at(t0, y1, dy), at(t1, x1, dx), at(t1, y1, dy));
+        return true;
+    }
+
+    QPainter& m_painter;
+    std::int64_t m_xOrigin;
+    std::int64_t m_yOrigin;
+    int m_ySign;
+    // The device context's pen position starts at the origin.
+    std::int64_t m_curX = 0;
+    std::int64_t m_curY = 0;
+    bool m_bCull = false;
+    std::int64_t m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
+    std::vector<QLine> m_lines;
+    QLine m_last;
+    bool m_bHaveLast = false;
+};
+
+}  // namespace
+
+std::int32_t CJobRenderer::MaterialPixels(long mm, int divisor) {
+    // Profile texts are read with atol and may hold anything a long can.
+    const std::int64_t units = std::clamp<std::int64_t>(mm, -(std::int64_t{1} << 40), std::int64_t{1} << 40) * 40;
+    return static_cast<std::int32_t>(ClampCoord(units / std::max(1, divisor)));
+}
+
+int CJobRenderer::ScaleDivisor(double scale) {
+    const double product = scale * 40.0;
+    if (!(product >= 1.0)) return 1;
+    if (product >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    return static_cast<int>(product);
+}
+
+QColor CJobRenderer::KnifeColor(std::int32_t knife) {
+    switch (knife) {
+        case 2: return QColor(0, 0, 255);
+        case 3: return QColor(255, 0, 0);
+        case 4: return QColor(0, 255, 0);
+        case 5: return QColor(255, 0, 255);
+        case 6: return QColor(255, 255, 0);
+        case 7: return QColor(0, 255, 255);
+        case 8: return QColor(149, 129, 103);
+        default: return QColor(0, 0, 0);
+    }
+}
+
+RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, const QRect& exposed) {
+    RenderOutcome outcome;
+    if (s.jobPath.empty() || s.sending) return outcome;
+
+    JobReader reader;
+    if (!reader.Open(s.jobPath)) return outcome;
+
+    const QPen savedPen = painter.pen();
+    JobRecord work;
+    try {
+        reader.Read(work);
+        const std::int32_t count = work.x;
+        const std::int32_t orientation = work.y;
+        reader.Read(work);
+        reader.Read(work);
+        const std::int32_t maxY = work.y;
+
+        const int z = ScaleDivisor(s.scale);
+        const float sharp = s.sharpOffset * 40.0f / static_cast<float>(z);
+        const float close = s.closeOffset * 40.0f / static_cast<float>(z);
+        outcome.jobRecords = count;
+        outcome.materialLength = MaterialPixels(s.materialLengthMm, z);
+        outcome.materialWidth = MaterialPixels(s.materialWidthMm, z);
+        outcome.drawn = true;
+
+        const int w = outcome.materialWidth;
+        const int l = outcome.materialLength;
+        QPen framePen(FrameColor(), FrameWidth);
+        framePen.setCapStyle(Qt::RoundCap);
+        framePen.setJoinStyle(Qt::RoundJoin);
+        painter.setPen(framePen);
+        const QPoint frame[5] = {{FrameLeft, FrameTop},
+                                 {FrameLeft + w, FrameTop},
+                                 {FrameLeft + w, FrameTop + l},
+                                 {FrameLeft, FrameTop + l},
+                                 {FrameLeft, FrameTop}};
+        painter.drawPolyline(frame, 5);
+        outcome.scrollSize = QSize(w + 400, l + 500);
+
+        const double unitsPerMm = 40.0 / static_cast<double>(z);
+        const std::int64_t xOrigin = FrameLeft + TruncateClamped(static_cast<double>(s.moveX) * unitsPerMm);
+        const int ySign = orientation == OrientationMirrorY ? -1 : 1;
+        const std::int64_t yBase = orientation == OrientationMirrorY ? maxY / z + FrameTop : FrameTop;
+        const std::int64_t yOrigin = yBase + TruncateClamped(static_cast<double>(s.moveY) * unitsPerMm);
+
+        TrackSink sink(painter, xOrigin, yOrigin, ySign, exposed);
+        CKnifePath path(sharp, close, sink);
+        sink.SetPen(QPen(KnifeColor(1), 1));
+        // The count comes from the file; the end of the file ends the body
+        // whatever it claims, so a damaged header cannot spin the loop.
+        for (std::int64_t i = 4; i <= count; ++i) {
+            if (!reader.Read(work)) break;
+            switch (work.code) {
+                case RecMove: path.Move(work.x / z, work.y / z); break;
+                case RecLine: path.Line(work.x / z, work.y / z); break;
+                case RecKnife:
+                    path.Knife();
+                    sink.SetPen(QPen(KnifeColor(work.x), 1));
+                    break;
+                case RecPathEnd: path.PathEnd(); break;
+                default: break;
+            }
+        }
+        sink.Flush();
+    } catch (const FileError&) {
+        // A file that fails mid-read is drawn as far as it could be read.
+    }
+    reader.Close();
+    painter.setPen(savedPen);
+    return outcome;
+}
+
+}  // namespace velkar

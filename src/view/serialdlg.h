@@ -1,0 +1,59 @@
+#pragma once
+
+#include <array>
+
+#include <QDialog>
+#include <QString>
+
+#include "serial/serialsettings.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QRadioButton;
+
+namespace velkar {
+
+// "Serial Port Parameter": twenty radio buttons in five groups choose port,
+// speed, data bits, parity and stop bits. The dialog loads the profile when it
+// opens and saves it on OK; Cancel writes nothing. A stored text that matches
+// no button leaves its group unchecked and is written back unchanged.
+//
+// Beside each COM button the device it opens is shown; the device of the
+// chosen COM number can be pointed at any serial device found on the machine
+// or at a typed path.
+class CSerialDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CSerialDlg(QWidget* parent = nullptr);
+
+    // The settings the dialog edits (loaded when it is shown).
+    const CSerialSettings& Settings() const { return m_settings; }
+
+    // The radio button of a control identifier (1000 to 1019), nullptr for others.
+    QRadioButton* Button(int id) const;
+
+    int exec() override;
+    void accept() override;
+
+private:
+    struct ButtonValue {
+        int id;
+        const char* text;
+        int group;  // 0 port, 1 speed, 2 data, 3 parity, 4 stop
+        const char* value;
+    };
+    static const ButtonValue* Find(int id);
+    QString& Field(int group);
+    void OnButtonClicked(int id);
+    void CheckMatchingButtons();
+    void ShowDevices();
+    void OnDeviceEdited();
+
+    CSerialSettings m_settings;
+    std::array<QRadioButton*, 20> m_buttons{};
+    std::array<QLabel*, 4> m_deviceLabels{};
+    QComboBox* m_pDevice = nullptr;
+};
+
+}  // namespace velkar
