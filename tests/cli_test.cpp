@@ -140,10 +140,11 @@ TEST(ImportCommand, BadArgumentsAreUsageErrors) {
         std::string err;
     };
     const Case cases[] = {
-        {{"import"}, "velkar: import: no plotter file given (velkar import FILE --flavour N [-o JOB])\n"},
-        {{"import", "a.plt"}, "velkar: import: no flavour given (--flavour 1 to 4 or zorvex, coredraw, autocad, casmate)\n"},
-        {{"import", "a.plt", "--flavour", "5"},
-         "velkar: import: unknown flavour '5' (use 1 to 4 or zorvex, coredraw, autocad, casmate)\n"},
+        {{"import"}, "velkar: import: no plotter file given (velkar import FILE [--flavour N] [--order] [-o JOB])\n"},
+        {{"import", "a.plt", "--flavour", "6"},
+         "velkar: import: unknown flavour '6' (use 1 to 5 or zorvex, coredraw, autocad, casmate, standard)\n"},
+        {{"import", "a.plt", "--flavour", "1", "--order"},
+         "velkar: import: --order works with the standard flavour only\n"},
         {{"import", "a.plt", "--flavour"}, "velkar: import: --flavour needs a value\n"},
         {{"import", "a.plt", "b.plt", "--flavour", "1"}, "velkar: import: more than one plotter file given\n"},
         {{"import", "a.plt", "-x"}, "velkar: import: unknown option '-x'\n"},
@@ -222,4 +223,49 @@ TEST(RealPlotterFiles, EveryFileWithEveryFlavourGivesAJobOrAClearRefusal) {
             }
         }
     }
+}
+
+TEST(ImportCommand, StandardFlavourIsTheDefaultAndTellsWhatWasNotCut) {
+    test::ScratchDir dir;
+    test::WriteText(dir.File("ink.hpgl"), "IN;SP2;PU0 0;PD100 0 100 100;LBtext\x03" "FP;XX;PU;SP1;PU5,5;PD5,50;");
+    for (const char* flavour : {"", "5", "standard", "STANDARD"}) {
+        std::vector<std::string> args = {"import", dir.File("ink.hpgl")};
+        if (*flavour) args.insert(args.end(), {"--flavour", flavour});
+        CliRun r = Cli(args);
+        EXPECT_EQ(r.code, cli::ExitOk) << flavour;
+        EXPECT_EQ(r.out, dir.File("ink.PT1") + ": 12 records\n");
+        EXPECT_EQ(r.err, dir.File("ink.hpgl") + ": not cut: 1 labels, 1 fills, 1 unknown instructions\n");
+    }
+    std::vector<JobRecord> expected = {
+        Rec(RecHeaderCount, 12, 1), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 100, 100),
+        Rec(RecJobStart),           Rec(RecKnife, 2),        Rec(RecMove, 0, 0),
+        Rec(RecLine, 100, 0),       Rec(RecLine, 100, 100),  Rec(RecKnife, 1, 100),
+        Rec(RecMove, 5, 5),         Rec(RecLine, 5, 50),     Rec(RecPathEnd, 5, 50),
+    };
+    std::vector<JobRecord> records = test::ReadRecords(dir.File("ink.PT1"));
+    ASSERT_EQ(records.size(), 12u);
+    EXPECT_EQ(records, expected);
+
+    // --order: the knives in ascending order, one path end.
+    CliRun r = Cli({"import", dir.File("ink.hpgl"), "--order", "-o", dir.File("ordered.PT1")});
+    EXPECT_EQ(r.code, cli::ExitOk) << r.err;
+    std::vector<JobRecord> ordered = test::ReadRecords(dir.File("ordered.PT1"));
+    ASSERT_GE(ordered.size(), 8u);
+    EXPECT_EQ(ordered[3].code, RecJobStart);
+    EXPECT_EQ(ordered[4], Rec(RecKnife, 1, ordered[4].y, ordered[4].z));
+    EXPECT_EQ(ordered.back().code, RecPathEnd);
+    std::size_t knives = 0;
+    for (const JobRecord& rec : ordered) knives += rec.code == RecKnife;
+    EXPECT_EQ(knives, 2u);
+
+    // Refusals name the file and the reason.
+    test::WriteText(dir.File("page.svg"), "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+    r = Cli({"import", dir.File("page.svg")});
+    EXPECT_EQ(r.code, cli::ExitUsage);
+    EXPECT_EQ(r.err, "velkar: not a plotter file: " + dir.File("page.svg") +
+                         ": it starts with \"<svg xmlns=\"http\", neither HP-GL nor DM/PL\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("page.PT1")));
+    r = Cli({"import", dir.File("gone.hpgl")});
+    EXPECT_EQ(r.code, cli::ExitFileError);
+    EXPECT_EQ(r.err, "velkar: cannot read " + dir.File("gone.hpgl") + ": No such file or directory\n");
 }

@@ -12,8 +12,11 @@ namespace velkar::cli {
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"import", "convert a plotter file into a PT1 job",
-         "velkar import FILE --flavour N [-o JOB]\n"
-         "  N: 1 or zorvex, 2 or coredraw, 3 or autocad, 4 or casmate (the program that wrote FILE).\n"
+         "velkar import FILE [--flavour N] [--order] [-o JOB]\n"
+         "  N: 1 or zorvex, 2 or coredraw, 3 or autocad, 4 or casmate (the program that wrote FILE),\n"
+         "  5 or standard (HP-GL, HP-GL/2 or DM/PL from any program; the default).\n"
+         "  --order (standard only) sorts the paths per knife instead of keeping the drawing order;\n"
+         "  labels, fills and unknown instructions that were not converted are counted on stderr.\n"
          "  The job goes to JOB, or beside FILE with the extension PT1.",
          RunImport},
         {"info", "summarise a PT1 job",

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/commands.h"
 #include "import/hconverter.h"
 #include "import/hpglconverter.h"
+#include "import/standardplotreader.h"
 #include "import/plottertype.h"
 #include "import/textsource.h"
 #include "job/binaryfile.h"
@@ -22,14 +24,24 @@ struct ImportArgs {
     std::string source;
     std::string job;  // empty: derived from the source
     int flavour = 0;
+    bool order = false;  // standard flavour only: per-knife split and ordering
 };
+
+bool SameTextIgnoringCase(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    return i == a.size() && !b[i];
+}
 
 // Parses the arguments; on a mistake reports it and returns false.
 bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, std::ostream& err) {
     bool haveFlavour = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--flavour" || a == "-f" || a == "-o" || a == "--output") {
+        if (a == "--order") {
+            parsed.order = true;
+        } else if (a == "--flavour" || a == "-f" || a == "-o" || a == "--output") {
             if (i + 1 == args.size()) {
                 ReportError(err, "import: " + a + " needs a value");
                 return false;
@@ -39,11 +51,12 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
                 parsed.job = value;
                 continue;
             }
-            parsed.flavour = ParseFlavour(value);
+            parsed.flavour = value == "5" || SameTextIgnoringCase(value, "standard") ? FlavourStandard
+                                                                                     : ParseFlavour(value);
             haveFlavour = true;
             if (parsed.flavour == 0) {
                 ReportError(err, "import: unknown flavour '" + value +
-                                     "' (use 1 to 4 or zorvex, coredraw, autocad, casmate)");
+                                     "' (use 1 to 5 or zorvex, coredraw, autocad, casmate, standard)");
                 return false;
             }
         } else if (a.size() > 1 && a[0] == '-') {
@@ -57,11 +70,12 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
         }
     }
     if (parsed.source.empty()) {
-        ReportError(err, "import: no plotter file given (velkar import FILE --flavour N [-o JOB])");
+        ReportError(err, "import: no plotter file given (velkar import FILE [--flavour N] [--order] [-o JOB])");
         return false;
     }
-    if (!haveFlavour) {
-        ReportError(err, "import: no flavour given (--flavour 1 to 4 or zorvex, coredraw, autocad, casmate)");
+    if (!haveFlavour) parsed.flavour = FlavourStandard;
+    if (parsed.order && parsed.flavour != FlavourStandard) {
+        ReportError(err, "import: --order works with the standard flavour only");
         return false;
     }
     if (parsed.job.empty()) parsed.job = DeriveJobPath(parsed.source);
@@ -108,6 +122,7 @@ std::string DiagnoseFailure(const ImportArgs& a) {
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ImportArgs a;
     if (!ParseImportArgs(args, a, err)) return ExitUsage;
+    if (a.flavour == FlavourStandard) return RunStandardImport(a.source, a.job, a.order, out, err);
 
     std::string first;
     int error = 0;

@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "import/standardplotreader.h"
+#include "testsupport.h"
+
+using namespace velkar;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Converted {
+    ConversionResult result = -1;
+    std::int32_t count = 0;
+    StandardPlotStats stats;
+    std::string error;
+    std::vector<JobRecord> records;
+};
+
+Converted Convert(const test::ScratchDir& dir, const std::string& text) {
+    Converted c;
+    const std::string input = dir.File("in.plt"), job = dir.File("in.PT1");
+    test::WriteText(input, text);
+    fs::remove(job);
+    c.result = ConvertStandardPlotFile(input, job, c.count, c.stats, c.error);
+    if (c.result == ConversionDone) c.records = test::ReadRecords(job);
+    return c;
+}
+
+// The body as short words: S job start, K knife, M move, L line, E path end.
+std::string Body(const std::vector<JobRecord>& records, std::size_t from = 3) {
+    std::string out;
+    for (std::size_t i = from; i < records.size(); ++i) {
+        const JobRecord& r = records[i];
+        if (!out.empty()) out += ' ';
+        switch (r.code) {
+        case RecJobStart: out += "S"; break;
+        case RecKnife: out += "K" + std::to_string(r.x); break;
+        case RecMove: out += "M" + std::to_string(r.x) + "," + std::to_string(r.y); break;
+        case RecLine: out += "L" + std::to_string(r.x) + "," + std::to_string(r.y); break;
+        case RecPathEnd: out += "E"; break;
+        default: out += "?" + std::to_string(r.code); break;
+        }
+    }
+    return out;
+}
+
+std::string BodyOf(const test::ScratchDir& dir, const std::string& text) {
+    Converted c = Convert(dir, text);
+    EXPECT_EQ(c.result, ConversionDone) << c.error;
+    return Body(c.records);
+}
+
+// HP-GL/2 encoded number, 8-bit (base 64) or 7-bit (base 32) digits, sign in bit 0.
+std::string Encode(long value, bool sevenBit = false) {
+    unsigned long v = static_cast<unsigned long>(value < 0 ? -value : value) << 1 | (value < 0 ? 1 : 0);
+    const unsigned base = sevenBit ? 32 : 64;
+    std::string out;
+    while (v >= base) {
+        out += static_cast<char>(63 + v % base);
+        v /= base;
+    }
+    out += static_cast<char>(sevenBit ? 95 + v : 191 + v);
+    return out;
+}
+
+}  // namespace
+
+TEST(StandardPlotReader, WritesTheBodyInDrawingOrderWithHeaders) {
+    test::ScratchDir dir;
+    Converted c = Convert(dir, "IN;SP2;PU10,20;PD30,20,30,40;SP0;PU0,0;SP3;PD5,5;SP9;PD6,6;");
+    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    EXPECT_EQ(Body(c.records), "S K2 M10,20 L30,20 L30,40 K1 M0,0 K3 M0,0 L5,5 K1 M5,5 L6,6 E");
+    EXPECT_EQ(c.count, 17);
+    EXPECT_EQ(c.count, static_cast<std::int32_t>(c.records.size()));
+    EXPECT_EQ(c.records[0].code, RecHeaderCount);
+    EXPECT_EQ(c.records[0].x, 17);
+    EXPECT_EQ(c.records[0].y, OrientationMirrorY);
+    EXPECT_EQ(c.records[1], test::Rec(RecHeaderMin, 0, 0, 0));
+    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 30, 40, 0));
+
+    // A file without drawing: job start and path end, the box left at its start values.
+    c = Convert(dir, "IN;SP1;");
+    EXPECT_EQ(Body(c.records), "S E");
+    EXPECT_EQ(c.records[1], test::Rec(RecHeaderMin, BoxStartMin, BoxStartMin));
+    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, BoxStartMax, BoxStartMax));
+}
+
+TEST(StandardPlotReader, FindsHpglBehindNulBytesPjlAndPclWrappers) {
+    test::ScratchDir dir;
+    std::string wrapped(600, '\0');
+    wrapped += "\x1b%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=HPGL2\r\n\x1b" "E\x1b*r1A\x1b*b3WABC\x1b%0BBPINPS2000,2000";
+    wrapped += "SP1PU0,0PD100,0\x1b%0A\x1b*b2WPD\x1b%1BPD100,100;\x1b%-12345X";
+    EXPECT_EQ(BodyOf(dir, wrapped), "S K1 M0,0 L100,0 L100,100 E");
+
+    // HP-GL device control sequences in front, '#' comment lines between instructions.
+    EXPECT_EQ(BodyOf(dir, "\x1b.(;\x1b.I81;;17:\x1b.N;19:IN;# a comment with PD9,9\nPU1,1;PD2,2;"), "S K1 M1,1 L2,2 E");
+}
+
+TEST(StandardPlotReader, RefusesFilesThatAreNotPlotterFiles) {
+    test::ScratchDir dir;
+    const std::string input = dir.File("in.plt"), job = dir.File("in.PT1");
+    test::WriteText(job, "previous job");
+    struct {
+        std::string text;
+        std::string reason;
+    } cases[] = {
+        {"", "the file is empty"},
+        {std::string(40, '\0') + "\r\n", "the file holds no instructions"},
+        {"\x1b%-12345X@PJL JOB\n", "the printer wrapper holds no HP-GL"},
+        {"<?xml version=\"1.0\"?><svg/>", "it starts with \"<?xml version=\"1\", neither HP-GL nor DM/PL"},
+        {"G21\nG1 X10 Y10\n", "it starts with \"G21\", neither HP-GL nor DM/PL"},
+        {"\x89PNG\r\n\x1a\n", "it starts with \"?PNG\", neither HP-GL nor DM/PL"},
+    };
+    for (const auto& k : cases) {
+        test::WriteText(input, k.text);
+        std::int32_t count = 7;
+        StandardPlotStats stats;
+        std::string error;
+        EXPECT_EQ(ConvertStandardPlotFile(input, job, count, stats, error), ConversionNotPlotterFile);
+        EXPECT_EQ(error, "not a plotter file: " + input + ": " + k.reason);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(test::ReadBytes(job), "previous job");
+    }
+
+    std::int32_t count = 0;
+    StandardPlotStats stats;
+    std::string error;
+    EXPECT_EQ(ConvertStandardPlotFile(dir.File("missing.plt"), job, count, stats, error), ConversionFileFailed);
+    EXPECT_EQ(error, "cannot read " + dir.File("missing.plt") + ": No such file or directory");
+    test::WriteText(input, "IN;PD1,1;");
+    EXPECT_EQ(ConvertStandardPlotFile(input, dir.File("no/such/dir/x.PT1"), count, stats, error), ConversionFileFailed);
+    EXPECT_EQ(error, "cannot write " + dir.File("no/such/dir/x.PT1") + ": No such file or directory");
+}
+
+TEST(StandardPlotReader, RefusesCoordinatesBeyondTheJobRange) {
+    test::ScratchDir dir;
+    const std::string job = dir.File("in.PT1");
+    for (const char* text : {"IN;PD1000000001,0;", "IN;PU0,0;PR999999999,0,999999999,0;",
+                             "IN;SC0,1000000,0,1,2;PD1001,0;", "IN;PD1000000000000000000000000000000000000,0;",
+                             "IN;SC5,5,0,1;PD5,5;"}) {
+        Converted c = Convert(dir, text);
+        if (c.result == ConversionDone) {  // the degenerate scaling is ignored, not drawn to infinity
+            EXPECT_STREQ(text, "IN;SC5,5,0,1;PD5,5;");
+            EXPECT_EQ(Body(c.records), "S K1 M0,0 L5,5 E");
+            continue;
+        }
+        EXPECT_EQ(c.result, ConversionOutOfRange) << text;
+        EXPECT_EQ(c.error, "cannot convert " + dir.File("in.plt") + ": a coordinate lies beyond 1000000000 units (25 km)");
+        EXPECT_FALSE(fs::exists(job));
+    }
+}
+
+TEST(HpglReader, ReadsLooseSyntaxDecimalsAndModes) {
+    test::ScratchDir dir;
+    // Blanks, commas and signs separate; terminators may be missing; any number of pairs.
+    EXPECT_EQ(BodyOf(dir, "PU100 200PD300-200 400,500\r\nPR10,10-20-20;PA;PD7,8"),
+              "S K1 M100,200 L300,-200 L400,500 L410,510 L390,490 L7,8 E");
+    // Decimals round to the nearest unit; PU and PD without pairs only set the pen.
+    EXPECT_EQ(BodyOf(dir, "IN;PU;PA1.5,2.49;PD;PA-1.5,0.5,.4,-.6;PU;"), "S K1 M2,2 L-1,1 L0,-1 E");
+    // An odd parameter is ignored; lower-case instructions are read.
+    EXPECT_EQ(BodyOf(dir, "pu5,5;pd6,6,7;"), "S K1 M5,5 L6,6 E");
+}
+
+TEST(HpglReader, ScalesRotatesAndKeepsScalingUntilIp) {
+    test::ScratchDir dir;
+    EXPECT_EQ(BodyOf(dir, "IN;IP0,0,1000,2000;SC0,10,0,10;PU0,0;PD10,10;PR-5,0;"), "S K1 M0,0 L1000,2000 L500,2000 E");
+    // Isotropic scaling centres the smaller factor; type 2 gives the factors directly.
+    EXPECT_EQ(BodyOf(dir, "IN;IP0,0,1000,2000;SC0,10,0,10,1;PU0,0;PD10,10;"), "S K1 M0,500 L1000,1500 E");
+    EXPECT_EQ(BodyOf(dir, "IN;IP0,0,1000,2000;SC0,10,0,10,1,0,0;PU0,0;PD10,10;"), "S K1 M0,0 L1000,1000 E");
+    EXPECT_EQ(BodyOf(dir, "IN;IP100,100;SC0,3,0,4,2;PU1,1;"), "S K1 M103,104 E");
+    // IP ends the scaling; IN resets P1 and P2 to (0,0) and (33600,47520).
+    EXPECT_EQ(BodyOf(dir, "IN;SC0,100,0,100;PU1,1;IP;PU1,1;IN;SC0,100,0,100;PU100,100;"),
+              "S K1 M336,475 M1,1 M33600,47520 E");
+    // PS sets the plot size that a bare IP spans.
+    EXPECT_EQ(BodyOf(dir, "IN;PS2000,1000;IP;SC0,1,0,1;PU1,1;"), "S K1 M2000,1000 E");
+    EXPECT_EQ(BodyOf(dir, "IN;RO90;PU10,20;RO180;PU10,20;RO270;PU10,20;RO45;PU10,20;"),
+              "S K1 M-20,10 M-10,-20 M20,-10 M10,20 E");
+}
+
+TEST(HpglReader, CirclesAndArcsAreChordsWithinOneUnit) {
+    test::ScratchDir dir;
+    Converted c = Convert(dir, "IN;PU1000,1000;CI500;PD1000,0;");
+    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    const auto& r = c.records;
+    ASSERT_GT(r.size(), 40u);
+    EXPECT_EQ(r[6], test::Rec(RecMove, 1500, 1000));
+    std::size_t lines = 0;
+    for (std::size_t i = 7; i < r.size() && r[i].code == RecLine; ++i, ++lines) {
+        // Vertex and chord middle stay within one unit of the circle.
+        double vx = r[i].x - 1000.0, vy = r[i].y - 1000.0;
+        double mx = (r[i].x + r[i - 1].x) / 2.0 - 1000, my = (r[i].y + r[i - 1].y) / 2.0 - 1000;
+        EXPECT_LE(std::fabs(std::hypot(vx, vy) - 500), 1.0);
+        EXPECT_LE(std::fabs(std::hypot(mx, my) - 500), 1.0);
+    }
+    EXPECT_GT(lines, 30u);
+    EXPECT_LT(lines, 200u);
+    EXPECT_EQ(r[6 + lines], test::Rec(RecLine, 1500, 1000));
+    // The pen returns to the centre, so the next line starts there.
+    EXPECT_EQ(Body(r, r.size() - 3), "M1000,1000 L1000,0 E");
+
+    // AA from (100,0) about the origin by 90 degrees ends at (0,100); AR takes a relative centre;
+    // a pen-up arc is one move to its end.
+    c = Convert(dir, "IN;PU100,0;PD;AA0,0,90;PU;AR0,-100,-90;");
+    ASSERT_EQ(c.result, ConversionDone);
+    EXPECT_EQ(c.records[c.records.size() - 3], test::Rec(RecLine, 0, 100));
+    EXPECT_EQ(Body(c.records, c.records.size() - 2), "M100,0 E");
+    // AT through three points: a half circle from (0,0) over (100,100) to (200,0).
+    c = Convert(dir, "IN;PU0,0;PD;AT100,100,200,0;");
+    ASSERT_EQ(c.result, ConversionDone);
+    EXPECT_EQ(c.records[c.records.size() - 2], test::Rec(RecLine, 200, 0));
+    for (std::size_t i = 6; i + 1 < c.records.size(); ++i) EXPECT_GE(c.records[i].y, 0);
+    // Collinear points draw a line.
+    EXPECT_EQ(BodyOf(dir, "IN;PU0,0;PD;AT50,0,100,0;"), "S K1 M0,0 L100,0 E");
+}
+
+TEST(HpglReader, DrawsRectanglesAsOutlines) {
+    test::ScratchDir dir;
+    EXPECT_EQ(BodyOf(dir, "IN;PU10,10;EA30,20;ER-5,5;RA0,0;RR1,1;"),
+              "S K1 M10,10 L30,10 L30,20 L10,20 L10,10 L5,10 L5,15 L10,15 L10,10 L0,10 L0,0 L10,0 L10,10 L11,10 L11,11 "
+              "L10,11 L10,10 E");
+}
+
+TEST(HpglReader, DecodesEncodedPolylines) {
+    test::ScratchDir dir;
+    // Pen up to absolute (100,200), then relative cuts; ':' selects the knife.
+    std::string pe = "IN;PE:" + Encode(3) + "<=" + Encode(100) + Encode(200) + Encode(50) + Encode(-20) +
+                     Encode(-150) + Encode(0) + ";";
+    EXPECT_EQ(BodyOf(dir, pe), "S K3 M100,200 L150,180 L0,180 E");
+    // Seven-bit mode and fractional bits (3 bits: values in eighths).
+    pe = "IN;PE7>" + Encode(3, true) + "<=" + Encode(80, true) + Encode(-16, true) + Encode(4, true) +
+         Encode(12, true) + ";PD1,1;";
+    EXPECT_EQ(BodyOf(dir, pe), "S K1 M10,-2 L11,0 L1,1 E");
+}
+
+TEST(HpglReader, SkipsAndCountsLabelsFillsAndUnknownInstructions) {
+    test::ScratchDir dir;
+    Converted c = Convert(dir,
+                          "IN;SP1;LT2,4;VS10;CO\"PD5,5\";CO no quotes PD;PU0,0;LBPD100,100;\x03PD10,0;"
+                          "DT#,1;LBtext;PD#PD10,10;FP;WG5,0,90;XX1,2;ZZ;SMA;PD20,10;SM;PM0;PD30,10;PM2;EP;");
+    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    EXPECT_EQ(Body(c.records), "S K1 M0,0 L10,0 L10,10 L20,10 L30,10 E");
+    EXPECT_EQ(c.stats.labels, 3);
+    EXPECT_EQ(c.stats.fills, 2);
+    EXPECT_EQ(c.stats.unknown, 2);
+    // A label without its terminator runs to the end of the file.
+    c = Convert(dir, "IN;PU0,0;PD1,1;LBHello;PD9,9;");
+    EXPECT_EQ(Body(c.records), "S K1 M0,0 L1,1 E");
+    EXPECT_EQ(c.stats.labels, 1);
+}
+
+TEST(DmplReader, ReadsHeaderUnitsPenListsAndEnds) {
+    test::ScratchDir dir;
+    // ECN: one unit is one job unit; coordinate lists with commas or blanks.
+    EXPECT_EQ(BodyOf(dir, ";:HOA,ECN,U,10,20,D,30,20 30 40,P2,U,0,0,D5,5,e@ D9,9"),
+              "S K1 M10,20 L30,20 L30,40 K2 M0,0 L5,5 E");
+    // EC1 (0.001 inch), EC5 (0.005 inch) and ECM (0.1 mm); "@" and "Z" end the drawing.
+    EXPECT_EQ(BodyOf(dir, ";:HAL0EC1 U 1000,0 D 1000,1000 @ D 0,0"), "S K1 M1016,0 L1016,1016 E");
+    EXPECT_EQ(BodyOf(dir, " ;:EC5 A U100 100 D 200 100 Z D 0,0"), "S K1 M508,508 L1016,508 E");
+    EXPECT_EQ(BodyOf(dir, "\r\n;:ECM U10,10 R D10,0 0,10 A D 0,0;"), "S K1 M40,40 L80,40 L80,80 L0,0 E");
+    // A cutter's set-up lines in front; unknown commands counted.
+    Converted c = Convert(dir, "\x1b;@:\r\nSET MARKER_X=1.\r\nEND.\r\n;:HOA,ECN,U,0,0,D,1,1,X5,D2,2,e");
+    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    EXPECT_EQ(Body(c.records), "S K1 M0,0 L1,1 L2,2 E");
+    EXPECT_EQ(c.stats.unknown, 1);
+}
+
+TEST(StandardPlotReader, EveryRealFileGivesAValidJobOrAClearRefusal) {
+    const fs::path dir = VELKAR_REALPLT_DIR;
+    if (!fs::is_directory(dir)) GTEST_SKIP() << "no real plotter files at " << dir;
+    test::ScratchDir scratch;
+    int converted = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name == "SOURCES.tsv") continue;
+        std::int32_t count = 0;
+        StandardPlotStats stats;
+        std::string error;
+        ConversionResult r = ConvertStandardPlotFile(e.path().string(), scratch.File("job.PT1"), count, stats, error);
+        if (name == "textilecadinterpreter__GEMINI.cut") {
+            EXPECT_EQ(r, ConversionNotPlotterFile);
+            EXPECT_EQ(error, "not a plotter file: " + e.path().string() +
+                                 ": it starts with \"H1*G71*M70*D2*M1\", neither HP-GL nor DM/PL");
+            continue;
+        }
+        ASSERT_EQ(r, ConversionDone) << name << ": " << error;
+        std::vector<JobRecord> records = test::ReadRecords(scratch.File("job.PT1"));
+        ASSERT_EQ(static_cast<std::size_t>(count), records.size()) << name;
+        EXPECT_EQ(records[0].x, count) << name;
+        EXPECT_EQ(records[3].code, RecJobStart) << name;
+        EXPECT_EQ(records.back().code, RecPathEnd) << name;
+        ++converted;
+    }
+    EXPECT_EQ(converted, 55);
+}
