@@ -50,8 +50,11 @@ run_fuzzers() {
     name=$(basename "$target")
     corpus=$(mktemp -d)
     echo "== $name for ${FUZZ_SECONDS}s"
+    # libFuzzer stops at a corpus directory that does not exist: pass only those present.
+    local seeds=()
+    for d in fuzz/seeds ../shared/realplt examples; do [ -d "$d" ] && seeds+=("$d"); done
     if ! "$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
-         "$corpus" fuzz/seeds ../shared/realplt examples 2>"$corpus.log"; then
+         "$corpus" "${seeds[@]}" 2>"$corpus.log"; then
       tail -n 40 "$corpus.log"
       failed=1
     else

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "cutter/cuttersend.h"
 #include "cutter/knifepath.h"
 #include "testsupport.h"
@@ -490,4 +492,63 @@ TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {
                       move)
                   .bytes,
               "U4334967295,-2147483648 U4294967295,0   @ 0 U0,0  @  ");
+}
+
+namespace {
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunVelkar(std::vector<std::string> args) {
+    args.insert(args.begin(), "velkar");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    std::ostringstream out, err;
+    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST(StreamCommand, WritesTheExactStreamsAndRefusesBadArguments) {
+    test::ScratchDir dir;
+    const std::string square = dir.File("square.PT1"), mirrored = dir.File("mirrored.PT1");
+    test::WriteRecords(square, SquareJob(OrientationAsStored, true));
+    test::WriteRecords(mirrored, SquareJob(OrientationMirrorY, true));
+
+    CliRun run = RunVelkar({"stream", square, "--sharp", "0.5", "--close", "1"});
+    EXPECT_EQ(run.code, cli::ExitOk);
+    EXPECT_EQ(run.out,
+              ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
+              "U400,0   @ 0 U0,0  @  ");
+    EXPECT_EQ(run.err, "");
+
+    const std::string file = dir.File("stream.txt");
+    run = RunVelkar({"stream", mirrored, "--sharp", "0.5", "--close", "1", "--move-x", "10", "--move-y", "5", "-o",
+                     file, "--define-color"});
+    EXPECT_EQ(run.code, cli::ExitOk);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(test::ReadBytes(file),
+              ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
+              "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
+
+    EXPECT_EQ(RunVelkar({"stream", square, "--sharp", "2.01"}).err,
+              "velkar: --sharp takes a number of millimetres from 0 to 2\n");
+    EXPECT_EQ(RunVelkar({"stream", square, "--close", "5"}).code, cli::ExitOk);
+    EXPECT_EQ(RunVelkar({"stream", square, "--close", "5x"}).err,
+              "velkar: --close takes a number of millimetres from 0 to 5\n");
+    EXPECT_EQ(RunVelkar({"stream", square, "--move-x"}).err,
+              "velkar: --move-x takes a number of millimetres from -1000000 to 1000000\n");
+    run = RunVelkar({"stream", square, "--pen-tip"});
+    EXPECT_EQ(run.code, cli::ExitUsage);
+    EXPECT_EQ(run.err, "velkar: unknown option '--pen-tip' (see 'velkar stream --help')\n");
+    run = RunVelkar({"stream", dir.File("missing.PT1")});
+    EXPECT_EQ(run.code, cli::ExitFileError);
+    EXPECT_EQ(run.err, "velkar: " + dir.File("missing.PT1") + ": No such file or directory\n");
+    EXPECT_EQ(RunVelkar({"stream", square, "-o", dir.File("no/such/dir")}).err,
+              "velkar: " + dir.File("no/such/dir") + ": No such file or directory\n");
+    EXPECT_EQ(RunVelkar({"stream"}).err, "velkar: no job given (see 'velkar stream --help')\n");
 }

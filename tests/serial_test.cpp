@@ -3,12 +3,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <thread>
 
 #include <csignal>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <grp.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -20,6 +22,8 @@
 #include <QFile>
 #include <QLockFile>
 
+#include "cli/cli.h"
+#include "cli/commands.h"
 #include "cutter/cuttersend.h"
 #include "serial/commport.h"
 #include "serial/lineparameters.h"
@@ -336,6 +340,9 @@ TEST(CommPort, SecondOpenOfTheSameDeviceFailsAndEveryWayOutReleasesIt) {
         << second.OpenError().toStdString();
     EXPECT_TRUE(second.OpenError().endsWith(lock + QLatin1Char(')'))) << second.OpenError().toStdString();
     EXPECT_FALSE(second.IsOpen());
+    // The first send keeps the port.
+    EXPECT_EQ(first.WriteBlock("U0,0 ", 5), 5);
+    EXPECT_EQ(pty.Read(5), "U0,0 ");
     first.ClosePort();
     ASSERT_TRUE(second.OpenPort(Settings(), pty.Path())) << second.OpenError().toStdString();
     second.ClosePort();
@@ -416,4 +423,95 @@ TEST(CommPort, OpenFailuresNameThePortTheDeviceAndTheReason) {
     }
     EXPECT_EQ(CCommPort::DescribeOpenError(QStringLiteral("/dev/ttyS0"), EBUSY, &st),
               QStringLiteral("/dev/ttyS0: Device or resource busy"));
+}
+
+namespace {
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunVelkar(std::vector<std::string> args) {
+    args.insert(args.begin(), "velkar");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    std::ostringstream out, err;
+    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
+    ProfileOverride profile;
+    test::ScratchDir dir;
+    const std::string square = dir.File("square.PT1");
+    test::WriteRecords(square, {Rec(RecHeaderCount, 10, 4), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 400, 400),
+                                Rec(RecJobStart), Rec(RecMove, 0, 0), Rec(RecLine, 400, 0), Rec(RecLine, 400, 400),
+                                Rec(RecLine, 0, 400), Rec(RecLine, 0, 0), Rec(RecPathEnd)});
+    const std::string expected =
+        ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+    {
+        Pty pty;
+        CliRun run = RunVelkar({"cut", square, "--device", pty.path, "--yes", "--speed", "14400", "--stop", "1.5"});
+        EXPECT_EQ(run.code, cli::ExitOk) << run.err;
+        EXPECT_EQ(run.out, "sent 7 records, 96 bytes to " + pty.path + "\n");
+        EXPECT_EQ(pty.Read(expected.size()), expected);
+    }
+    {
+        // Nobody reads: once the first bytes arrive the operator presses Ctrl-C.
+        Pty pty;
+        const std::string big = BigJob(dir, 400000);
+        std::thread operatorAtKeyboard([&] {
+            pollfd p{pty.master, POLLIN, 0};
+            poll(&p, 1, 10000);
+            kill(getpid(), SIGINT);
+        });
+        CliRun run = RunVelkar({"cut", big, "--device", pty.path, "--yes"});
+        operatorAtKeyboard.join();
+        EXPECT_EQ(run.code, cli::ExitCancelled);
+        EXPECT_EQ(run.out, "");
+        ASSERT_GE(run.err.size(), 14u);
+        EXPECT_EQ(run.err.substr(run.err.size() - 14), " cancle send \n");
+    }
+    profile.Write("[comm]\nport=2\ndevice2=/nonexistent/ttyUSB9\n");
+    CliRun run = RunVelkar({"cut", square, "--yes"});
+    EXPECT_EQ(run.code, cli::ExitFileError);
+    EXPECT_EQ(run.err, "serial can't open\n/nonexistent/ttyUSB9: No such file or directory\n");
+    EXPECT_EQ(RunVelkar({"cut", square, "--port", "5"}).err, "velkar: --port takes a port number from 1 to 4\n");
+    EXPECT_EQ(RunVelkar({"cut", square, "--stop", "3"}).err, "velkar: --stop takes 1, 1.5 or 2\n");
+    EXPECT_EQ(RunVelkar({"cut", square, "--port", "1", "--device", "/dev/null"}).err,
+              "velkar: --port and --device exclude each other\n");
+}
+
+TEST(CommPort, OtherDevicesAreWrittenAsTheyAreAndTheirFailuresReported) {
+    // A device that refuses every byte: the write fails with the device and the reason.
+    CCommPort full;
+    ASSERT_TRUE(full.OpenPort(Settings(), QStringLiteral("/dev/full"))) << full.OpenError().toStdString();
+    EXPECT_FALSE(full.IsTerminal());
+    EXPECT_EQ(full.Write("U0,0 ", 5), CutterOutput::Status::Failed);
+    EXPECT_EQ(full.ErrorText(), "/dev/full: No space left on device");
+    EXPECT_EQ(full.WriteBlock("U0,0 ", 5), -1);
+    EXPECT_FALSE(full.ClosePort());
+
+    // A named pipe whose reader goes away ends the send with an error, not the program.
+    test::ScratchDir dir;
+    const std::string fifo = dir.File("cutter.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CCommPort nobody;
+    EXPECT_FALSE(nobody.OpenPort(Settings(), QString::fromStdString(fifo)));
+    EXPECT_EQ(nobody.OpenError(), QString::fromStdString(fifo) + QStringLiteral(": No such device or address"));
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    CCommPort pipe;
+    ASSERT_TRUE(pipe.OpenPort(Settings(), QString::fromStdString(fifo))) << pipe.OpenError().toStdString();
+    EXPECT_EQ(pipe.WriteBlock("D1,2 ", 5), 5);
+    char got[8] = {};
+    EXPECT_EQ(read(reader, got, sizeof got), 5);
+    EXPECT_STREQ(got, "D1,2 ");
+    close(reader);
+    EXPECT_EQ(pipe.Write("D3,4 ", 5), CutterOutput::Status::Failed);
+    EXPECT_EQ(pipe.ErrorText(), fifo + ": Broken pipe");
 }

@@ -8,8 +8,8 @@ namespace velkar {
 
 namespace {
 
-// Degrees per radian as the cutter software has always used it; the corner
-// decisions (and so the cut track) depend on this exact value.
+// Not quite degrees per radian (57.2958): the corner decisions, and so the cut
+// track, rest on this exact value.
 constexpr double AngleFactor = 57.325;
 // The buffer test lets at most 96 points in; the overlap visits at most 95.
 constexpr int OverlapFullAbove = 188;

@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -148,7 +149,9 @@ bool CCommPort::Open(const QString& device, const LineParameters* line, const QS
             return FailOpen(device + QStringLiteral(": the speed ") + QString::number(line->baud) +
                             QStringLiteral(" cannot be set: ") + SystemError(error));
     }
-    m_nQueueLimit = QueueLimitFor(line->baud);
+    // A pseudo-terminal has no line to pace (and reports no queue).
+    const bool pseudo = major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+    m_nQueueLimit = pseudo ? 0 : QueueLimitFor(line->baud);
     return true;
 }
 
@@ -172,13 +175,18 @@ bool CCommPort::AcquireLock(const QString& device) {
     return FailOpen(reason);
 }
 
-void CCommPort::Release(bool discard) {
+bool CCommPort::Release(bool discard) {
+    bool closed = true;
     if (m_fd >= 0) {
         if (m_bTerminal) {
             if (discard) ::tcflush(m_fd, TCOFLUSH);
             ::ioctl(m_fd, TIOCNXCL);
         }
-        ::close(m_fd);
+        // A file written for a dry run can still fail here (a full disk).
+        if (::close(m_fd) != 0 && errno != EINTR) {
+            SetWriteError(errno);
+            closed = false;
+        }
         m_fd = -1;
     }
     m_bTerminal = false;
@@ -186,6 +194,7 @@ void CCommPort::Release(bool discard) {
         m_lock->unlock();
         m_lock.reset();
     }
+    return closed;
 }
 
 bool CCommPort::AskCancel() { return m_cancelQuery && m_cancelQuery(); }
@@ -201,10 +210,10 @@ CutterOutput::Status CCommPort::Write(const char* data, std::size_t n) {
     bool cancelled = false;
     Clock::time_point lastProgress = Clock::now();
     while (done < n) {
-        int wait = 0;      // ms to wait before the next try; 0: write now
+        int wait = 0;  // ms to wait before the next try; 0: write now
         bool byPoll = false;
-        if (m_bTerminal) {
-            int queued = 0;
+        int queued = 0;
+        if (m_nQueueLimit > 0) {
             if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
                 SetWriteError(errno);
                 return Status::Failed;
@@ -245,8 +254,8 @@ CutterOutput::Status CCommPort::Write(const char* data, std::size_t n) {
         } else {
             // The queue drains at the line's pace; look again soon.
             ::poll(nullptr, 0, std::min(wait, 5));
-            int queued = 0;
-            if (::ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued <= m_nQueueLimit) lastProgress = Clock::now();
+            int left = 0;
+            if (::ioctl(m_fd, TIOCOUTQ, &left) == 0 && left < queued) lastProgress = Clock::now();
         }
     }
     return Status::Written;
@@ -290,8 +299,7 @@ bool CCommPort::ClosePort() {
         return true;
     }
     const bool delivered = m_strError.isEmpty() && Drain();
-    Release(!delivered);
-    return delivered;
+    return Release(!delivered) && delivered;
 }
 
 }  // namespace velkar

@@ -23,7 +23,9 @@ class CSerialSettings;
 // Exclusive: while open, the device is held by a lock file in the directory
 // serial programs share (/run/lock, "LCK..<name>"), by flock() and, for a
 // terminal, by TIOCEXCL; a second open of the same device, from this or another
-// program, fails. Everything is released on every way out.
+// program, fails. Everything is released on every way out; a lock left by a
+// process that no longer exists is taken over. VELKAR_LOCK_DIR, when set,
+// replaces the lock directory.
 //
 // Writes never block the caller for more than one short slice (about 50 ms)
 // without asking the cancel query; on a stalled line a cancel ends the write
@@ -90,7 +92,7 @@ private:
     void SetWriteError(int error);
     bool AskCancel();
     bool AcquireLock(const QString& device);
-    void Release(bool discard);
+    bool Release(bool discard);
     bool Drain();
 
     int m_fd = -1;
