@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Set-up, build, run and test in one place, for a fresh Debian 12 machine.
-#   scripts/dev.sh run    install what is missing, build, run the program's main job
+#   scripts/dev.sh run    install what is missing, build, start the desktop program with the example job
 #   scripts/dev.sh test   install what is missing, build, run every test and the fuzzers
 #   scripts/dev.sh bench  install what is missing, build and run the benchmarks
 set -euo pipefail
@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libqt6svg6-dev libgl-dev
-  xvfb xauth socat hp2xx shared-mime-info
+  xvfb xauth socat hp2xx shared-mime-info fonts-wqy-microhei
 )
 BUILD=${VELKAR_BUILD_DIR:-build}
 FUZZ_BUILD=${VELKAR_FUZZ_BUILD_DIR:-build-fuzz}
@@ -69,11 +69,8 @@ case "${1:-}" in
   run)
     install_missing
     build_main
-    # Until the desktop program exists, the main job is an import of a bundled example.
-    job_dir=$(mktemp -d)
-    trap 'rm -rf "$job_dir"' EXIT
-    "$BUILD/src/velkar" import examples/square-and-star.plt --flavour zorvex -o "$job_dir/square-and-star.PT1"
-    "$BUILD/src/velkar" info "$job_dir/square-and-star.PT1"
+    # The desktop program with the bundled example job (written into the build tree).
+    "$BUILD/src/velkar" --job "$BUILD/examples/sample.PT1"
     ;;
   test)
     install_missing

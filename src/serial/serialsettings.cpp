@@ -62,9 +62,4 @@ QString CSerialSettings::DeviceForPort(int port) const {
     return m_astrDevice[static_cast<std::size_t>(port - 1)];
 }
 
-void CSerialSettings::SetDevice(int port, const QString& device) {
-    if (port < 1 || port > 4) return;
-    m_astrDevice[static_cast<std::size_t>(port - 1)] = device;
-}
-
 }  // namespace velkar

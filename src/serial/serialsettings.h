@@ -27,10 +27,6 @@ public:
     // The device that COM number `port` (1 to 4) names: key "device<port>",
     // default /dev/ttyS0 to /dev/ttyS3. Empty for any other number.
     QString DeviceForPort(int port) const;
-    QString GetDevice(int port) const { return DeviceForPort(port); }
-    // Changes the device of COM number `port` (1 to 4) for this object only;
-    // other numbers are ignored.
-    void SetDevice(int port, const QString& device);
 
     // The keys in the order LoadSettings reads and SaveSettings writes them.
     static const std::array<const char*, 5>& LoadOrder();

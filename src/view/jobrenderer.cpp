@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
+
+#include <QImage>
+#include <QPaintEngine>
+#include <QTransform>
 
 #include <QLine>
 #include <QPainter>
@@ -20,6 +25,8 @@ namespace {
 
 // Painters work in int; coordinates beyond this are clipped before they reach one.
 constexpr std::int64_t CoordLimit = std::int64_t{1} << 28;
+// Larger raster areas are drawn through the painter instead of an own image.
+constexpr std::int64_t MaxCanvasPixels = std::int64_t{64} << 20;
 
 std::int64_t TruncateClamped(double value) {
     // Move fields are unchecked floats; keep their conversion defined for any value.
@@ -30,14 +37,102 @@ std::int64_t TruncateClamped(double value) {
 
 std::int64_t ClampCoord(std::int64_t v) { return std::clamp(v, -CoordLimit, CoordLimit); }
 
+// Draws one-pixel lines straight into an image: on raster surfaces (the screen,
+// PNG files) a million short segments cost far less this way than through the
+// painter, which is then handed the finished image once.
+class RasterCanvas {
+public:
+    // area: the logical rectangle the image stands for.
+    explicit RasterCanvas(const QRect& area)
+        : m_image(area.size(), QImage::Format_ARGB32_Premultiplied), m_origin(area.topLeft()) {
+        m_image.fill(Qt::transparent);
+        m_bits = reinterpret_cast<std::uint32_t*>(m_image.bits());
+        m_stride = m_image.bytesPerLine() / 4;
+        m_width = m_image.width();
+        m_height = m_image.height();
+    }
+
+    bool IsValid() const { return !m_image.isNull(); }
+    void SetColor(const QColor& color) { m_color = color.rgba(); }
+    const QImage& Image() const { return m_image; }
+    QPoint Origin() const { return m_origin; }
+
+    // Both end points are drawn; coordinates are logical units within CoordLimit.
+    // The pixels inside the image are the same whatever part of the segment
+    // the image covers, so partial repaints join up with full ones.
+    void Line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+        x1 -= m_origin.x();
+        x2 -= m_origin.x();
+        y1 -= m_origin.y();
+        y2 -= m_origin.y();
+        if ((x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= m_width && x2 >= m_width) ||
+            (y1 >= m_height && y2 >= m_height))
+            return;
+        const std::int64_t dx = std::abs(x2 - x1);
+        const std::int64_t dy = std::abs(y2 - y1);
+        const std::int64_t sx = x1 < x2 ? 1 : -1;
+        const std::int64_t sy = y1 < y2 ? 1 : -1;
+        if (dx >= dy)
+            Walk(x1, y1, dx, dy, sx, sy, m_width, m_height, 1, m_stride);
+        else
+            Walk(y1, x1, dy, dx, sy, sx, m_height, m_width, m_stride, 1);
+    }
+
+private:
+    static std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+
+    // Bresenham along the major axis a (da >= db), entered directly at the
+    // first step inside the image: after i steps the minor axis has advanced
+    // ceil((2 db i - da) / (2 da)) times.
+    void Walk(std::int64_t a1, std::int64_t b1, std::int64_t da, std::int64_t db, std::int64_t sa, std::int64_t sb,
+              std::int64_t sizeA, std::int64_t sizeB, std::int64_t strideA, std::int64_t strideB) {
+        std::int64_t first = 0;
+        std::int64_t last = 0;
+        if (sa > 0) {
+            first = std::max<std::int64_t>(0, -a1);
+            last = std::min(da, sizeA - 1 - a1);
+        } else {
+            first = std::max<std::int64_t>(0, a1 - (sizeA - 1));
+            last = std::min(da, a1);
+        }
+        if (first > last) return;
+        const std::int64_t k = da == 0 ? 0 : CeilDiv(2 * db * first - da, 2 * da);
+        std::int64_t e = 2 * db - da + 2 * db * first - 2 * da * k;
+        std::int64_t a = a1 + sa * first;
+        std::int64_t b = b1 + sb * k;
+        const std::uint32_t c = m_color;
+        for (std::int64_t i = first; i <= last; ++i) {
+            if (b >= 0 && b < sizeB)
+                m_bits[a * strideA + b * strideB] = c;
+            else if ((sb > 0) == (b >= sizeB))
+                break;  // past the far edge for good
+            if (e > 0) {
+                b += sb;
+                e -= 2 * da;
+            }
+            e += 2 * db;
+            a += sa;
+        }
+    }
+
+    QImage m_image;
+    QPoint m_origin;
+    std::uint32_t* m_bits = nullptr;
+    std::int64_t m_stride = 0;
+    std::int64_t m_width = 0;
+    std::int64_t m_height = 0;
+    std::uint32_t m_color = 0xff000000u;
+};
+
 // Collects the mapped track and hands it to the painter in batches, so that a
 // job of a million records costs a handful of painter calls instead of one per
 // segment. Batches are flushed at every pen change, which keeps the order in
 // which knives overdraw each other.
 class TrackSink final : public KnifePathSink {
 public:
-    TrackSink(QPainter& painter, std::int64_t xOrigin, std::int64_t yOrigin, int ySign, const QRect& exposed)
-        : m_painter(painter), m_xOrigin(xOrigin), m_yOrigin(yOrigin), m_ySign(ySign) {
+    TrackSink(QPainter& painter, RasterCanvas* canvas, std::int64_t xOrigin, std::int64_t yOrigin, int ySign,
+              const QRect& exposed)
+        : m_painter(painter), m_pCanvas(canvas), m_xOrigin(xOrigin), m_yOrigin(yOrigin), m_ySign(ySign) {
         m_bCull = !exposed.isEmpty();
         if (m_bCull) {
             // One pixel of slack for the pen's width.
@@ -64,7 +159,10 @@ public:
 
     void SetPen(const QPen& pen) {
         Flush();
-        m_painter.setPen(pen);
+        if (m_pCanvas)
+            m_pCanvas->SetColor(pen.color());
+        else
+            m_painter.setPen(pen);
     }
 
     void Flush() {
@@ -81,6 +179,16 @@ private:
             if ((x1 < m_left && x2 < m_left) || (x1 > m_right && x2 > m_right) || (y1 < m_top && y2 < m_top) ||
                 (y1 > m_bottom && y2 > m_bottom))
                 return;
+        }
+        if (m_pCanvas) {
+            if (std::max({std::abs(x1), std::abs(y1), std::abs(x2), std::abs(y2)}) > CoordLimit) {
+                QLine clipped;
+                if (!ClipToLimit(x1, y1, x2, y2, clipped)) return;
+                m_pCanvas->Line(clipped.x1(), clipped.y1(), clipped.x2(), clipped.y2());
+            } else {
+                m_pCanvas->Line(x1, y1, x2, y2);
+            }
+            return;
         }
         QLine line;
         if (std::max({std::abs(x1), std::abs(y1), std::abs(x2), std::abs(y2)}) > CoordLimit) {
@@ -131,6 +239,7 @@ private:
     }
 
     QPainter& m_painter;
+    RasterCanvas* m_pCanvas;  // null: lines go through the painter
     std::int64_t m_xOrigin;
     std::int64_t m_yOrigin;
     int m_ySign;
@@ -217,7 +326,21 @@ RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, con
         const std::int64_t yBase = orientation == OrientationMirrorY ? maxY / z + FrameTop : FrameTop;
         const std::int64_t yOrigin = yBase + TruncateClamped(static_cast<double>(s.moveY) * unitsPerMm);
 
-        TrackSink sink(painter, xOrigin, yOrigin, ySign, exposed);
+        // Raster surfaces without scaling take the track as one finished image.
+        std::unique_ptr<RasterCanvas> canvas;
+        QRect area = exposed;
+        const QTransform& t = painter.worldTransform();
+        if (painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
+            t.type() <= QTransform::TxTranslate && painter.device()) {
+            const QRect deviceArea(QPoint(static_cast<int>(-t.dx()), static_cast<int>(-t.dy())),
+                                   QSize(painter.device()->width(), painter.device()->height()));
+            area = area.isEmpty() ? deviceArea : area.intersected(deviceArea);
+            if (!area.isEmpty() && std::int64_t{area.width()} * area.height() <= MaxCanvasPixels) {
+                canvas = std::make_unique<RasterCanvas>(area);
+                if (!canvas->IsValid()) canvas.reset();
+            }
+        }
+        TrackSink sink(painter, canvas.get(), xOrigin, yOrigin, ySign, canvas ? area : exposed);
         CKnifePath path(sharp, close, sink);
         sink.SetPen(QPen(KnifeColor(1), 1));
         // The count comes from the file; the end of the file ends the body
@@ -236,6 +359,7 @@ RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, con
             }
         }
         sink.Flush();
+        if (canvas) painter.drawImage(canvas->Origin(), canvas->Image());
     } catch (const FileError&) {
         // A file that fails mid-read is drawn as far as it could be read.
     }

@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <QVBoxLayout>
+
+#include "serial/profile.h"
 
 namespace velkar {
 
@@ -132,6 +135,10 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
 
 int CSerialDlg::exec() {
     m_settings.LoadSettings();
+    for (int n = 1; n <= 4; ++n) {
+        m_devices[static_cast<std::size_t>(n - 1)] = m_settings.DeviceForPort(n);
+        m_deviceChanged[static_cast<std::size_t>(n - 1)] = false;
+    }
     CheckMatchingButtons();
     ShowDevices();
     return QDialog::exec();
@@ -154,7 +161,7 @@ void CSerialDlg::OnButtonClicked(int id) {
 
 void CSerialDlg::ShowDevices() {
     for (int n = 1; n <= 4; ++n)
-        m_deviceLabels[static_cast<std::size_t>(n - 1)]->setText(m_settings.GetDevice(n));
+        m_deviceLabels[static_cast<std::size_t>(n - 1)]->setText(m_devices[static_cast<std::size_t>(n - 1)]);
     const QSignalBlocker block(m_pDevice);
     m_pDevice->clear();
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
@@ -162,19 +169,29 @@ void CSerialDlg::ShowDevices() {
     bool ok = false;
     const int chosen = m_settings.m_strPort.toInt(&ok);
     m_pDevice->setEnabled(ok && chosen >= 1 && chosen <= 4);
-    m_pDevice->setEditText(m_pDevice->isEnabled() ? m_settings.GetDevice(chosen) : QString());
+    m_pDevice->setEditText(m_pDevice->isEnabled() ? m_devices[static_cast<std::size_t>(chosen - 1)] : QString());
 }
 
 void CSerialDlg::OnDeviceEdited() {
     bool ok = false;
     const int chosen = m_settings.m_strPort.toInt(&ok);
     if (!ok || chosen < 1 || chosen > 4) return;
-    m_settings.SetDevice(chosen, m_pDevice->currentText().trimmed());
-    m_deviceLabels[static_cast<std::size_t>(chosen - 1)]->setText(m_settings.GetDevice(chosen));
+    const auto i = static_cast<std::size_t>(chosen - 1);
+    m_devices[i] = m_pDevice->currentText().trimmed();
+    m_deviceChanged[i] = true;
+    m_deviceLabels[i]->setText(m_devices[i]);
 }
 
 void CSerialDlg::accept() {
     m_settings.SaveSettings();
+    // Only a device the operator pointed elsewhere is written; the others keep
+    // whatever the profile holds (or their defaults).
+    auto profile = OpenProfile();
+    for (int n = 1; n <= 4; ++n) {
+        const auto i = static_cast<std::size_t>(n - 1);
+        if (m_deviceChanged[i] && !m_devices[i].isEmpty())
+            profile->setValue(QStringLiteral("comm/device%1").arg(n), m_devices[i]);
+    }
     QDialog::accept();
 }
 

@@ -27,7 +27,8 @@ class CSerialDlg : public QDialog {
 public:
     explicit CSerialDlg(QWidget* parent = nullptr);
 
-    // The settings the dialog edits (loaded when it is shown).
+    // The settings the dialog edits (loaded when it is shown). Devices chosen
+    // for a COM number are stored in "device1" to "device4" of section "comm" on OK.
     const CSerialSettings& Settings() const { return m_settings; }
 
     // The radio button of a control identifier (1000 to 1019), nullptr for others.
@@ -54,6 +55,8 @@ private:
     std::array<QRadioButton*, 20> m_buttons{};
     std::array<QLabel*, 4> m_deviceLabels{};
     QComboBox* m_pDevice = nullptr;
+    std::array<QString, 4> m_devices;  // device of COM1 to COM4
+    std::array<bool, 4> m_deviceChanged{};
 };
 
 }  // namespace velkar

@@ -1,0 +1,455 @@
+// The desktop program as a whole: command table and routing, view commands,
+// zoom, modes, document commands, start-up and printing, driven through the
+// real main window and the command identifiers.
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QtTest/QtTest>
+
+#include "app/aboutdlg.h"
+#include "app/commandtable.h"
+#include "app/cutterparamdlg.h"
+#include "app/mainframe.h"
+#include "app/materialdlg.h"
+#include "app/velkarapp.h"
+#include "app/velkardoc.h"
+#include "qtsupport.h"
+#include "serial/profile.h"
+#include "testsupport.h"
+#include "view/commandids.h"
+#include "view/jobrenderer.h"
+#include "view/movedlg.h"
+#include "view/serialdlg.h"
+#include "view/velkarview.h"
+
+using namespace velkar;
+using velkar::test::Click;
+using velkar::test::OnNextModal;
+using velkar::test::ProfileValue;
+using velkar::test::Rec;
+using velkar::test::SetEdit;
+
+class GuiTest : public QObject {
+    Q_OBJECT
+    velkar::test::ScratchDir m_dir;
+    std::unique_ptr<CVelkarApp> m_app;
+
+    CMainFrame* Frame() { return m_app->MainFrame(); }
+    CVelkarView* View() { return m_app->View(); }
+
+    QMenu* Menu(const QString& title) {
+        for (QAction* a : Frame()->menuBar()->actions())
+            if (a->text() == title) return a->menu();
+        return nullptr;
+    }
+
+    // Opens a menu's update pass, as showing it does.
+    void UpdateMenu(const QString& title) {
+        QMenu* menu = Menu(title);
+        QVERIFY(menu);
+        emit menu->aboutToShow();
+    }
+
+    std::string SmallJob() {
+        const std::string path = m_dir.File("small.PT1");
+        velkar::test::WriteJob(path, {Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)}, 4, 400);
+        return path;
+    }
+
+    // Runs the command and returns the class name of the modal dialog it opened (closed with Cancel or OK).
+    QString DialogOf(int id) {
+        QString name;
+        OnNextModal([&name](QWidget* w) {
+            name = QString::fromLatin1(w->metaObject()->className());
+            if (auto* cancel = w->findChild<QPushButton*>(QStringLiteral("cancel")))
+                cancel->click();
+            else if (auto* dialog = qobject_cast<QDialog*>(w))
+                dialog->reject();
+        });
+        Frame()->Execute(id);
+        return name;
+    }
+
+private slots:
+    void init() {
+        velkar::test::ClearProfile();
+        m_app = std::make_unique<CVelkarApp>();
+        QVERIFY(m_app->InitInstance({}));
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+    }
+
+    void cleanup() { m_app.reset(); }
+
+    void MenusToolBarAndPrompts() {
+        QStringList titles;
+        for (QAction* a : Frame()->menuBar()->actions()) titles << a->text();
+        QCOMPARE(titles, QStringList({QStringLiteral("File(&F)"), QStringLiteral("View(&V)"),
+                                      QStringLiteral("Figure(&I)"), QStringLiteral("Cut(&P)"),
+                                      QStringLiteral("Help&H)")}));
+        QStringList file;
+        for (QAction* a : Menu(QStringLiteral("File(&F)"))->actions())
+            file << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(file, QStringList({QStringLiteral("New(&N)\tCtrl+N"), QStringLiteral("Open(&O)...\tCtrl+O"),
+                                    QStringLiteral("Save(&S)\tCtrl+S"), QStringLiteral("Save as(&A)..."),
+                                    QStringLiteral("-"), QStringLiteral("Import..."), QStringLiteral("-"),
+                                    QStringLiteral("Recent"), QStringLiteral("-"), QStringLiteral("Exit(&X)")}));
+        QVERIFY(!Frame()->Action(cmd::FileMru1)->isEnabled());
+        QStringList cut;
+        for (QAction* a : Menu(QStringLiteral("Cut(&P)"))->actions()) cut << a->text();
+        QCOMPARE(cut, QStringList({QStringLiteral("Cut(&P)..."), QStringLiteral("Serial Port.."),
+                                   QStringLiteral("Cuter Parameter..."), QStringLiteral("Material..."),
+                                   QStringLiteral("Define Color "), QStringLiteral("Pen Tip")}));
+
+        QList<int> buttons;
+        int separators = 0;
+        for (QAction* a : Frame()->ToolBar()->actions()) {
+            if (a->isSeparator())
+                ++separators;
+            else
+                buttons << a->data().toInt();
+        }
+        QCOMPARE(buttons, QList<int>({32776, 57601, 57603, 32771, 32773, 32778, 32775, 32777, 32772, 57664}));
+        QCOMPARE(separators, 9);
+        QCOMPARE(Frame()->ToolBar()->iconSize(), QSize(18, 18));
+        for (int id : buttons) QVERIFY(!Frame()->Action(id)->icon().isNull());
+
+        QCOMPARE(Frame()->Action(cmd::FileNew)->statusTip(), QStringLiteral("Creat  new file"));
+        QCOMPARE(Frame()->Action(cmd::FileNew)->toolTip(), QStringLiteral("New"));
+        QCOMPARE(Frame()->Action(cmd::Cut)->statusTip(), QStringLiteral("Sent Cuter"));
+        QCOMPARE(Frame()->Action(cmd::Cut)->toolTip(), QStringLiteral(" Cuter"));
+        QCOMPARE(Frame()->Action(cmd::ZoomIn)->statusTip(), QStringLiteral("Zoom "));
+        QCOMPARE(Frame()->Action(cmd::Material)->toolTip(), QStringLiteral(" Set Material "));
+        QCOMPARE(Frame()->Action(cmd::FileMru1)->statusTip(), QString::fromUtf8("打开该文档"));
+
+        QCOMPARE(Frame()->StatusText(), QString::fromUtf8("就绪"));
+        QStringList panes;
+        for (QLabel* l : Frame()->statusBar()->findChildren<QLabel*>()) panes << l->text();
+        QVERIFY(panes.contains(QString::fromUtf8("大写")));
+        QVERIFY(panes.contains(QString::fromUtf8("数字")));
+        QVERIFY(panes.contains(QString::fromUtf8("滚动")));
+        Frame()->SetStatusText(QStringLiteral("Ready"));
+        QCOMPARE(Frame()->StatusText(), QStringLiteral("Ready"));
+        QVERIFY(Frame()->windowTitle().endsWith(QStringLiteral("Velkar")));
+    }
+
+    void EachCommandReachesItsHandler() {
+        QCOMPARE(DialogOf(cmd::Move), QStringLiteral("velkar::CMoveDlg"));
+        QCOMPARE(DialogOf(cmd::CutterParameter), QStringLiteral("velkar::CCutterParamDlg"));
+        QCOMPARE(DialogOf(cmd::Material), QStringLiteral("velkar::CMaterialDlg"));
+        QCOMPARE(DialogOf(cmd::SerialPort), QStringLiteral("velkar::CSerialDlg"));
+        QCOMPARE(DialogOf(cmd::AppAbout), QStringLiteral("velkar::CAboutDlg"));
+        QCOMPARE(DialogOf(cmd::FileSaveAs), QStringLiteral("QFileDialog"));
+        QCOMPARE(DialogOf(cmd::FileSave), QStringLiteral("QFileDialog"));  // no name yet: asks for one
+
+        for (int id : {cmd::ZoomOut, cmd::ZoomIn, cmd::Redraw, cmd::DefineColor, cmd::PenTip, cmd::FileOpen,
+                       cmd::Import, cmd::Cut, cmd::FileNew, cmd::ViewToolbar, cmd::ViewStatusBar})
+            QVERIFY2(Frame()->Execute(id), qPrintable(QString::number(id)));
+        QVERIFY(Frame()->ToolBar()->isHidden());
+        QVERIFY(Frame()->statusBar()->isHidden());
+        Frame()->Execute(cmd::ViewToolbar);
+        Frame()->Execute(cmd::ViewStatusBar);
+        Frame()->UpdateAllCommandUI();
+        QVERIFY(Frame()->Action(cmd::ViewToolbar)->isChecked());
+        QVERIFY(Frame()->Action(cmd::ViewStatusBar)->isChecked());
+        // The edit keys have no handler anywhere.
+        QVERIFY(!Frame()->Execute(cmd::EditCopy));
+        QVERIFY(!Frame()->Execute(cmd::FilePrintSetup));
+        // Open and Redraw are the view's, although the application maps them too.
+        QVERIFY(View()->OnCommand(cmd::FileOpen));
+        QVERIFY(View()->OnCommand(cmd::Redraw));
+    }
+
+    void AcceleratorsReachTheirCommands() {
+        Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
+        QString opened;
+        OnNextModal([&opened](QWidget* w) {
+            opened = QString::fromLatin1(w->metaObject()->className());
+            static_cast<QDialog*>(w)->reject();
+        });
+        QTest::keyClick(Frame(), Qt::Key_S, Qt::ControlModifier);  // Save without a name asks for one
+        QCOMPARE(opened, QStringLiteral("QFileDialog"));
+        Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
+        View()->SetScrollSizes(QSize(700, 800));
+        QTest::keyClick(Frame(), Qt::Key_N, Qt::ControlModifier);  // New runs the view's initial update
+        QCOMPARE(View()->ScrollSize(), QSize(100, 100));
+        // Cut is disabled without a job, so its command does not run from the tool bar either.
+        Frame()->UpdateAllCommandUI();
+        QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
+        QVERIFY(QApplication::quitOnLastWindowClosed());
+    }
+
+    void CutIsEnabledOnlyWithAJob() {
+        Frame()->UpdateAllCommandUI();
+        QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
+        View()->m_strJobPath = QString::fromStdString(SmallJob());
+        Frame()->UpdateAllCommandUI();
+        QVERIFY(Frame()->Action(cmd::Cut)->isEnabled());
+        View()->m_strJobPath.clear();
+        UpdateMenu(QStringLiteral("Cut(&P)"));
+        QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
+    }
+
+    void ZoomInClampsAndFallsBack() {
+        Frame()->Execute(cmd::ZoomIn);
+        QVERIFY(View()->m_bZoomIn);
+        QCOMPARE(View()->cursor().shape(), Qt::BitmapCursor);
+        QCOMPARE(View()->cursor().hotSpot(), QPoint(0, 0));
+        QCOMPARE(View()->cursor().pixmap().size(), QSize(32, 32));
+        for (int i = 0; i < 9; ++i) QTest::mouseClick(View()->viewport(), Qt::LeftButton);
+        QCOMPARE(View()->m_dScale, 512.0);
+        QCOMPARE(CJobRenderer::ScaleDivisor(View()->m_dScale), 20480);
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton);
+        QCOMPARE(View()->m_dScale, 64.0);
+        QCOMPARE(CJobRenderer::ScaleDivisor(View()->m_dScale), 2560);
+        // A right click disarms; further left clicks change nothing.
+        QTest::mouseClick(View()->viewport(), Qt::RightButton);
+        QVERIFY(!View()->m_bZoomIn);
+        QCOMPARE(View()->cursor().shape(), Qt::ArrowCursor);
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton);
+        QCOMPARE(View()->m_dScale, 64.0);
+    }
+
+    void ZoomOutHalvesDownToTheSmallestScale() {
+        Frame()->Execute(cmd::ZoomOut);
+        QList<int> divisors;
+        for (int i = 0; i < 5; ++i) {
+            QTest::mouseClick(View()->viewport(), Qt::LeftButton);
+            divisors << CJobRenderer::ScaleDivisor(View()->m_dScale);
+        }
+        QCOMPARE(divisors, QList<int>({20, 10, 5, 2, 1}));
+        QCOMPARE(View()->m_dScale, 0.03125);
+        for (int i = 0; i < 10; ++i) QTest::mouseClick(View()->viewport(), Qt::LeftButton);
+        QCOMPARE(View()->m_dScale, 0.0025);
+        QCOMPARE(CJobRenderer::ScaleDivisor(View()->m_dScale), 1);
+    }
+
+    void ZoomModesExcludeEachOtherWithOneCheckMark() {
+        QTest::mouseClick(View()->viewport(), Qt::RightButton);  // nothing armed: nothing changes
+        QCOMPARE(View()->m_dScale, 1.0);
+        Frame()->Execute(cmd::ZoomOut);
+        Frame()->Execute(cmd::ZoomIn);
+        UpdateMenu(QStringLiteral("View(&V)"));
+        QVERIFY(!View()->m_bZoomOut);
+        QVERIFY(View()->m_bZoomIn);
+        QVERIFY(!Frame()->Action(cmd::ZoomOut)->isChecked());
+        QVERIFY(Frame()->Action(cmd::ZoomIn)->isChecked());
+        Frame()->Execute(cmd::ZoomIn);  // choosing it again keeps it armed
+        QVERIFY(View()->m_bZoomIn);
+    }
+
+    void DefineColorAndPenTip() {
+        UpdateMenu(QStringLiteral("Cut(&P)"));
+        QVERIFY(!Frame()->Action(cmd::DefineColor)->isChecked());
+        QVERIFY(!Frame()->Action(cmd::PenTip)->isEnabled());
+        Frame()->Action(cmd::DefineColor)->trigger();
+        UpdateMenu(QStringLiteral("Cut(&P)"));
+        QVERIFY(View()->m_bDefineColor);
+        QVERIFY(Frame()->Action(cmd::DefineColor)->isChecked());
+        QVERIFY(Frame()->Action(cmd::PenTip)->isEnabled());
+        Frame()->Action(cmd::PenTip)->trigger();
+        UpdateMenu(QStringLiteral("Cut(&P)"));
+        QVERIFY(View()->m_bPenTip);
+        QVERIFY(Frame()->Action(cmd::PenTip)->isChecked());
+        // Define Color off: Pen Tip is cleared and disabled when the Cut menu opens.
+        Frame()->Action(cmd::DefineColor)->trigger();
+        QVERIFY(View()->m_bPenTip);
+        UpdateMenu(QStringLiteral("Cut(&P)"));
+        QVERIFY(!View()->m_bPenTip);
+        QVERIFY(!Frame()->Action(cmd::PenTip)->isChecked());
+        QVERIFY(!Frame()->Action(cmd::PenTip)->isEnabled());
+        Frame()->Action(cmd::DefineColor)->trigger();
+        UpdateMenu(QStringLiteral("Cut(&P)"));
+        QVERIFY(!Frame()->Action(cmd::PenTip)->isChecked());
+    }
+
+    void MovesAccumulateAndCancelChangesNothing() {
+        auto move = [this](const QString& x, const QString& y, bool ok) {
+            OnNextModal([=](QWidget* w) {
+                SetEdit(w, "edit1020", x);
+                SetEdit(w, "edit1021", y);
+                Click(w, ok ? "ok" : "cancel");
+            });
+            Frame()->Execute(cmd::Move);
+        };
+        move(QStringLiteral("10"), QStringLiteral("5"), true);
+        move(QStringLiteral("-4"), QStringLiteral("0"), true);
+        QCOMPARE(View()->m_fMoveX, 6.0f);
+        QCOMPARE(View()->m_fMoveY, 5.0f);
+        move(QStringLiteral("100"), QStringLiteral("100"), false);
+        QCOMPARE(View()->m_fMoveX, 6.0f);
+        QCOMPARE(View()->m_fMoveY, 5.0f);
+    }
+
+    void CutterParameterCommandStoresTheOffsets() {
+        OnNextModal([](QWidget* w) {
+            SetEdit(w, "edit1020", QStringLiteral("1.5"));
+            SetEdit(w, "edit1021", QStringLiteral("4"));
+            Click(w, "ok");
+        });
+        Frame()->Execute(cmd::CutterParameter);
+        QCOMPARE(View()->m_fSharpOffset, 1.5f);
+        QCOMPARE(View()->m_fCloseOffset, 4.0f);
+        QCOMPARE(View()->m_fSmooth, 0.0f);
+        OnNextModal([](QWidget* w) {
+            QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("edit1020"))->text(), QStringLiteral("1.5"));
+            SetEdit(w, "edit1020", QStringLiteral("0.5"));
+            Click(w, "cancel");
+        });
+        Frame()->Execute(cmd::CutterParameter);
+        QCOMPARE(View()->m_fSharpOffset, 1.5f);
+        QCOMPARE(ProfileValue(QStringLiteral("material/length")), QStringLiteral("<absent>"));
+    }
+
+    void MaterialCommandRepaintsEvenAfterCancel() {
+        View()->m_strJobPath = QString::fromStdString(SmallJob());
+        View()->OnRedraw();
+        QTRY_VERIFY(View()->ScrollSize() == QSize(600, 700));
+        QCoreApplication::processEvents();
+        QSignalSpy painted(View(), &CVelkarView::painted);
+        OnNextModal([](QWidget* w) { Click(w, "cancel"); });
+        Frame()->Execute(cmd::Material);
+        QTRY_VERIFY(painted.count() > 0);
+        QCOMPARE(ProfileValue(QStringLiteral("material/length")), QStringLiteral("<absent>"));
+        OnNextModal([](QWidget* w) {
+            SetEdit(w, "edit1000", QStringLiteral("400"));
+            Click(w, "ok");
+        });
+        Frame()->Execute(cmd::Material);
+        QTRY_COMPARE(View()->m_nMaterialWidth, 400);
+        QCOMPARE(View()->ScrollSize(), QSize(800, 700));
+        QCOMPARE(ProfileValue(QStringLiteral("material/width")), QStringLiteral("400"));
+    }
+
+    void ViewPaintsTheJobAndNothingWhileSending() {
+        View()->m_strJobPath = QString::fromStdString(SmallJob());
+        View()->OnRedraw();
+        QTRY_COMPARE(View()->m_nJobRecords, 6);
+        QImage shot = View()->viewport()->grab().toImage();
+        QCOMPARE(shot.pixel(350, 110), qRgb(0, 0, 0));
+        QCOMPARE(shot.pixel(300, 100), qRgb(200, 200, 200));
+        View()->m_bSending = true;
+        View()->OnRedraw();
+        shot = View()->viewport()->grab().toImage();
+        QCOMPARE(shot.pixel(350, 110), qRgb(255, 255, 255));
+        QCOMPARE(shot.pixel(300, 100), qRgb(255, 255, 255));
+        View()->m_bSending = false;
+        // Scrolled, the same job point moves with the picture.
+        View()->resize(300, 200);
+        View()->OnRedraw();
+        QTRY_VERIFY(View()->horizontalScrollBar()->maximum() > 0);
+        View()->horizontalScrollBar()->setValue(100);
+        View()->verticalScrollBar()->setValue(50);
+        shot = View()->viewport()->grab().toImage();
+        QCOMPARE(shot.pixel(250, 60), qRgb(0, 0, 0));
+    }
+
+    void NewKeepsTheJobAndSaveWritesAnEmptyFile() {
+        View()->m_strJobPath = QString::fromStdString(SmallJob());
+        View()->m_fMoveX = 3.0f;
+        Frame()->Execute(cmd::FileNew);
+        QCOMPARE(View()->m_strJobPath, QString::fromStdString(SmallJob()));
+        QCOMPARE(View()->m_fMoveX, 3.0f);
+        QCOMPARE(View()->ScrollSize(), QSize(100, 100));
+
+        const QString target = QString::fromStdString(m_dir.File("saved.vlk"));
+        OnNextModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog);
+            dialog->selectFile(target);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        Frame()->Execute(cmd::FileSaveAs);
+        QCOMPARE(QFileInfo(target).size(), 0);
+        QCOMPARE(m_app->Document()->PathName(), target);
+        QVERIFY(Frame()->windowTitle().startsWith(QStringLiteral("saved.vlk")));
+        // Save now writes to the same name without asking.
+        velkar::test::WriteText(target.toStdString(), "again");
+        Frame()->Execute(cmd::FileSave);
+        QCOMPARE(QFileInfo(target).size(), 0);
+        QCOMPARE(m_app->RecentFiles().Entries(), QStringList({target}));
+    }
+
+    void RecentFileListKeepsFour() {
+        QStringList names;
+        for (int i = 1; i <= 5; ++i) {
+            const QString path = QString::fromStdString(m_dir.File("doc" + std::to_string(i) + ".vlk"));
+            velkar::test::WriteText(path.toStdString(), "");
+            m_app->Document()->OnOpenDocument(path);
+            names.prepend(path);
+        }
+        QCOMPARE(m_app->RecentFiles().Entries(), names.mid(0, 4));
+        QCOMPARE(ProfileValue(QStringLiteral("Recent File List/File1")), names.at(0));
+        QCOMPARE(ProfileValue(QStringLiteral("Recent File List/File4")), names.at(3));
+        QVERIFY(!Frame()->Action(cmd::FileMru1)->isVisible());
+        QStringList fileMenu;
+        for (QAction* a : Menu(QStringLiteral("File(&F)"))->actions())
+            if (a->isVisible() && a->text().startsWith(QLatin1Char('&'))) fileMenu << a->text();
+        QCOMPARE(fileMenu.size(), 4);
+        QVERIFY(fileMenu.at(0).startsWith(QStringLiteral("&1 ")));
+        // Opening an entry opens it as the document, which loads nothing and keeps the job.
+        View()->m_strJobPath = QString::fromStdString(SmallJob());
+        Frame()->Execute(cmd::FileMru1 + 3);
+        QCOMPARE(m_app->Document()->PathName(), names.at(3));
+        QCOMPARE(m_app->RecentFiles().Entries().at(0), names.at(3));
+        QCOMPARE(View()->m_strJobPath, QString::fromStdString(SmallJob()));
+    }
+
+    void StartupShowsTheMaterialDialogOverTheWindow() {
+        bool frameVisible = false;
+        QString length, width;
+        OnNextModal([&](QWidget* w) {
+            frameVisible = Frame()->isVisible();
+            QVERIFY(qobject_cast<CMaterialDlg*>(w));
+            QCOMPARE(w->parentWidget(), static_cast<QWidget*>(Frame()));
+            length = w->findChild<QLineEdit*>(QStringLiteral("edit1001"))->text();
+            width = w->findChild<QLineEdit*>(QStringLiteral("edit1000"))->text();
+            Click(w, "cancel");
+        });
+        m_app->ShowStartupMaterialDialog();
+        QVERIFY(frameVisible);
+        QCOMPARE(length, QStringLiteral("200"));
+        QCOMPARE(width, QStringLiteral("200"));
+        QCOMPARE(ProfileValue(QStringLiteral("material/length")), QStringLiteral("<absent>"));
+
+        CVelkarApp other;
+        QString error;
+        QVERIFY(!other.InitInstance({QStringLiteral("--scale"), QStringLiteral("1000")}, &error));
+        QCOMPARE(error, QStringLiteral("--scale must be a number from 0.0025 to 512, not '1000'"));
+        QVERIFY(!other.InitInstance({QStringLiteral("--bogus")}, &error));
+        QCOMPARE(error, QStringLiteral("unknown option '--bogus'"));
+        QVERIFY(other.InitInstance({QStringLiteral("--job"), QString::fromStdString(SmallJob()),
+                                    QStringLiteral("--sharp"), QStringLiteral("1")}));
+        QCOMPARE(other.View()->m_strJobPath, QString::fromStdString(SmallJob()));
+        QCOMPARE(other.View()->m_fSharpOffset, 1.0f);
+        // Exit closes the main window.
+        other.MainFrame()->Execute(cmd::AppExit);
+        QVERIFY(!other.MainFrame()->isVisible());
+    }
+
+    void PrintingDrawsThroughThePaintEntry() {
+        View()->m_strJobPath = QString::fromStdString(SmallJob());
+        View()->m_nJobRecords = 0;
+        const QString pdf = QString::fromStdString(m_dir.File("print.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        View()->PrintTo(printer);
+        QCOMPARE(View()->m_nJobRecords, 6);
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        QCOMPARE(velkar::test::ReadBytes(pdf.toStdString()).substr(0, 5), std::string("%PDF-"));
+    }
+};
+
+QTEST_MAIN(GuiTest)
+#include "gui_test.moc"
