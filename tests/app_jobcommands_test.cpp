@@ -188,6 +188,7 @@ private slots:
     void unwritableJobPathFallsBackToTheTemporaryJob();
     void failedConversionIsToldAndKeepsThePreviousJob();
     void twoPaintsAfterOneImportConvertOnce();
+    void standardPltTellsWhatWasNotCut();
     void openChecksTheHeadersAndEnablesCut();
     void commandLineAndDroppedFilesOpenOrImport();
     void cutSendsTheStreamIntoThePseudoTerminal();
@@ -496,6 +497,26 @@ void JobCommandsTest::twoPaintsAfterOneImportConvertOnce() {
     m_view->OnDraw(painter, QRect());
     QVERIFY(!m_view->m_bConvertPending);
     QVERIFY(test::ReadBytes(job.toStdString()) != marked);
+}
+
+void JobCommandsTest::standardPltTellsWhatWasNotCut() {
+    // Any first characters will do for "Standard PLT"; a label is counted, not cut.
+    const QString labelled = m_work->filePath(QStringLiteral("labelled.plt"));
+    test::WriteText(labelled.toStdString(), "\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;");
+    QCOMPARE(ImportAndPaint(labelled, 5), QStringList());
+    QCOMPARE(m_view->m_strJobPath, m_work->filePath(QStringLiteral("labelled.PT1")));
+    QCOMPARE(m_app->MainFrame()->StatusText(),
+             QStringLiteral("Ready - not cut: 1 labels, 0 fills, 0 unknown instructions"));
+    QVERIFY(Shown(*m_view) == Expected(*m_view));
+
+    // Anything else is refused at the paint, naming the file; the job file stays as it was.
+    const QString prose = m_work->filePath(QStringLiteral("prose.plt"));
+    test::WriteText(prose.toStdString(), "Dear operator, this is a letter.\n");
+    m_script->messages.clear();
+    const QStringList told = ImportAndPaint(prose, 5);
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith(QStringLiteral("not a plotter file: ") + prose), qPrintable(told.first()));
+    QCOMPARE(QFileInfo(m_work->filePath(QStringLiteral("prose.PT1"))).size(), 0);
 }
 
 void JobCommandsTest::openChecksTheHeadersAndEnablesCut() {
