@@ -32,10 +32,7 @@ bool CanWriteJob(const std::string& path, const std::string& source) {
 
 }  // namespace
 
-bool CImportJob::Refuse(const QString& text) {
-    ShowMessage(m_view.window(), text);
-    return false;
-}
+void CImportJob::Refuse(const QString& text) { ShowMessage(m_view.window(), text); }
 
 void CImportJob::Run(const QString& prefill) {
     std::string tempDir;

@@ -24,7 +24,7 @@ public:
     void Run(const QString& prefill = QString());
 
 private:
-    bool Refuse(const QString& text);
+    void Refuse(const QString& text);
 
     CVelkarView& m_view;
 };
