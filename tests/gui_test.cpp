@@ -151,6 +151,8 @@ private slots:
         QCOMPARE(DialogOf(cmd::FileSave), QStringLiteral("QFileDialog"));  // no name yet: asks for one
         QCOMPARE(DialogOf(cmd::FileOpen), QStringLiteral("QFileDialog"));
         QCOMPARE(DialogOf(cmd::Import), QStringLiteral("velkar::CImportDlg"));
+        QCOMPARE(DialogOf(cmd::FilePrintPreview), QStringLiteral("QPrintPreviewDialog"));
+        QVERIFY(DialogOf(cmd::FilePrint).contains(QStringLiteral("PrintDialog")));
 
         for (int id : {cmd::ZoomOut, cmd::ZoomIn, cmd::Redraw, cmd::DefineColor, cmd::PenTip, cmd::Cut, cmd::FileNew,
                        cmd::ViewToolbar, cmd::ViewStatusBar})
@@ -241,7 +243,12 @@ private slots:
         QTest::mouseClick(View()->viewport(), Qt::RightButton);  // nothing armed: nothing changes
         QCOMPARE(View()->m_dScale, 1.0);
         Frame()->Execute(cmd::ZoomOut);
+        const QImage plus = View()->cursor().pixmap().toImage();
         Frame()->Execute(cmd::ZoomIn);
+        const QImage minus = View()->cursor().pixmap().toImage();
+        QVERIFY(!plus.isNull());
+        QVERIFY(plus != minus);  // each mode shows its own magnifier
+        QCOMPARE(View()->horizontalScrollBar()->cursor().shape(), Qt::BitmapCursor);
         UpdateMenu(QStringLiteral("View(&V)"));
         QVERIFY(!View()->m_bZoomOut);
         QVERIFY(View()->m_bZoomIn);
@@ -451,6 +458,10 @@ private slots:
         QCOMPARE(View()->m_nJobRecords, 6);
         QVERIFY(QFileInfo(pdf).size() > 0);
         QCOMPARE(velkar::test::ReadBytes(pdf.toStdString()).substr(0, 5), std::string("%PDF-"));
+        // The preview draws its pages through the same paint entry.
+        View()->m_nJobRecords = 0;
+        QCOMPARE(DialogOf(cmd::FilePrintPreview), QStringLiteral("QPrintPreviewDialog"));
+        QCOMPARE(View()->m_nJobRecords, 6);
     }
 };
 

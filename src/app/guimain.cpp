@@ -1,6 +1,7 @@
 #include "app/guimain.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include <QApplication>
 
@@ -10,6 +11,17 @@
 namespace velkar {
 
 int RunDesktop(int argc, char** argv) {
+    // Without any display Qt would abort; say what is missing instead.
+    const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    bool platformArgument = false;
+    for (int i = 1; i < argc; ++i) platformArgument = platformArgument || std::strcmp(argv[i], "-platform") == 0;
+    if (!platformChosen && !platformArgument && !qEnvironmentVariableIsSet("DISPLAY") &&
+        !qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr,
+                     "velkar: no display for the desktop program (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                     "run it under xvfb-run, or see 'velkar --help' for the commands that need none\n");
+        return 1;
+    }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velkar"));
     QApplication::setOrganizationName(QStringLiteral("QV VELKAR1"));

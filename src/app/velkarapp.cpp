@@ -115,17 +115,22 @@ int CVelkarApp::Run() {
 }
 
 int CVelkarApp::RunScreenshot() {
-    // Picture of the main window once the view has drawn the job, then quit.
+    // Picture of the main window once the view has drawn the job (or after a
+    // few seconds, should no paint come), then quit.
     int result = 0;
-    QObject::connect(View(), &CVelkarView::painted, this, [this, &result] {
-        QTimer::singleShot(100, this, [this, &result] {
-            if (!m_pFrame->grab().save(m_strScreenshot)) {
-                std::fprintf(stderr, "velkar: cannot write %s\n", m_strScreenshot.toLocal8Bit().constData());
-                result = 1;
-            }
-            QApplication::exit(result);
-        });
-    }, Qt::SingleShotConnection);
+    bool taken = false;
+    auto take = [this, &result, &taken] {
+        if (taken) return;
+        taken = true;
+        if (!m_pFrame->grab().save(m_strScreenshot)) {
+            std::fprintf(stderr, "velkar: cannot write %s\n", m_strScreenshot.toLocal8Bit().constData());
+            result = 1;
+        }
+        QApplication::exit(result);
+    };
+    QObject::connect(View(), &CVelkarView::painted, this, [this, take] { QTimer::singleShot(100, this, take); },
+                     Qt::SingleShotConnection);
+    QTimer::singleShot(5000, this, take);
     View()->OnRedraw();
     QApplication::exec();
     return result;
