@@ -62,7 +62,12 @@ void BM_StandardPlotMillionInstructions(benchmark::State& state) {
 
 }  // namespace
 
-// Median of five repetitions; the bytes/s column is the figure to compare with 200 MB/s.
-BENCHMARK(BM_StandardPlotMillionInstructions)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+// Median of five repetitions; the bytes/s column, taken from the wall-clock time (the
+// file is written too), is the figure to compare with 200 MB/s.
+BENCHMARK(BM_StandardPlotMillionInstructions)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

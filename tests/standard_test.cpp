@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -212,8 +213,94 @@ TEST(HpglReader, CirclesAndArcsAreChordsWithinOneUnit) {
     ASSERT_EQ(c.result, ConversionDone);
     EXPECT_EQ(c.records[c.records.size() - 2], test::Rec(RecLine, 200, 0));
     for (std::size_t i = 6; i + 1 < c.records.size(); ++i) EXPECT_GE(c.records[i].y, 0);
+    // The file's chord angle is followed: 12 chords of 30 degrees; 100 degrees in chords of 30, 30, 30 and 10;
+    // with CT1 the parameter is the chord's distance from the curve (50 on radius 500: 7 chords).
+    auto cuts = [](const Converted& conv) {
+        return std::count_if(conv.records.begin(), conv.records.end(), [](const JobRecord& rec) { return rec.code == RecLine; });
+    };
+    c = Convert(dir, "IN;PU1000,1000;CI500,30;");
+    EXPECT_EQ(cuts(c), 12);
+    EXPECT_EQ(c.records[7], test::Rec(RecLine, 1433, 1250));
+    c = Convert(dir, "IN;PU500,0;PD;AA0,0,100,30;");
+    EXPECT_EQ(Body(c.records, 6), "L433,250 L250,433 L0,500 L-87,492 E");
+    EXPECT_EQ(cuts(Convert(dir, "IN;CT1;PU1000,1000;CI500,50;")), 7);
+    EXPECT_EQ(cuts(Convert(dir, "IN;CT1;CT0;PU1000,1000;CI500,0.01;")), 720);
     // Collinear points draw a line.
     EXPECT_EQ(BodyOf(dir, "IN;PU0,0;PD;AT50,0,100,0;"), "S K1 M0,0 L100,0 E");
+}
+
+TEST(HpglReader, ClipsCutsToTheInputWindow) {
+    test::ScratchDir dir;
+    // Outside the window the knife travels only when a cut needs it; IW without parameters ends the window.
+    EXPECT_EQ(BodyOf(dir, "IN;IW0,0,100,100;PU-50,50;PD150,50;PU200,200;PD50,150,50,-50;IW;PD60,-60;"),
+              "S K1 M0,50 L100,50 M50,100 L50,0 M50,-50 L60,-60 E");
+    // A circle cut by the window, and a window in user units.
+    Converted c = Convert(dir, "IN;SC0,10,0,10,2;IW0,0,10,10;PU0,0;CI5;");
+    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    for (std::size_t i = 4; i + 1 < c.records.size(); ++i) {
+        EXPECT_GE(c.records[i].x, 0);
+        EXPECT_GE(c.records[i].y, 0);
+    }
+    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 50, 50));
+}
+
+TEST(HpglReader, CutsDashedLineTypesAsTheirDashes) {
+    test::ScratchDir dir;
+    // LT2 in millimetres: 5 mm patterns of half dash, half gap, running on over vertices and PD
+    // instructions, starting again after a pen-up move; LT alone is solid again.
+    EXPECT_EQ(BodyOf(dir, "IN;LT2,5,1;PU0,0;PD150,0;PD300,0;PU0,10;PD250,10;LT;PD400,10;"),
+              "S K1 M0,0 L100,0 M200,0 L300,0 M0,10 L100,10 M200,10 L250,10 L400,10 E");
+    // The default length is 4% of the diagonal from P1 to P2 (58199 units); LT keeps the length.
+    EXPECT_EQ(BodyOf(dir, "IN;LT3;PU0,0;PD4000,0;"), "S K1 M0,0 L1630,0 M2328,0 L3958,0 E");
+    EXPECT_EQ(BodyOf(dir, "IN;LT2,10;LT2;PU0,0;PD3000,0;"), "S K1 M0,0 L2910,0 E");
+    // A zero part is a dot: the shortest cut, along the line. Type 0 dots each segment's end.
+    EXPECT_EQ(BodyOf(dir, "IN;LT1,5,1;PU0,0;PD450,0;"), "S K1 M0,0 L1,0 M200,0 L201,0 M400,0 L401,0 E");
+    EXPECT_EQ(BodyOf(dir, "IN;LT0;PU0,0;PD0,100,50,100;"), "S K1 M0,0 M0,100 L0,101 M50,100 L51,100 E");
+    // Adaptive: a whole number of patterns (here 2.5 rounded to 3) fits each segment, half dashes at its ends.
+    EXPECT_EQ(BodyOf(dir, "IN;LT-2,5,1;PU0,0;PD500,0;"),
+              "S K1 M0,0 L42,0 M125,0 L167,0 L208,0 M292,0 L333,0 L375,0 M458,0 L500,0 E");
+    // UL defines a pattern in percent; a type beyond 8 is solid.
+    EXPECT_EQ(BodyOf(dir, "IN;UL2,20,30,40,10;LT2,5,1;PU0,0;PD200,0;LT9;PD300,0;"),
+              "S K1 M0,0 L40,0 M100,0 L180,0 M200,0 L300,0 E");
+    // Dashes are clipped to the input window like any cut.
+    EXPECT_EQ(BodyOf(dir, "IN;IW0,0,250,250;LT2,5,1;PU0,0;PD450,0;"), "S K1 M0,0 L100,0 M200,0 L250,0 E");
+    // Far more patterns than a knife could tell apart: the segment is cut solid.
+    EXPECT_EQ(BodyOf(dir, "IN;LT2,0.001,1;PU0,0;PD1000000,0;"), "S K1 M0,0 L1000000,0 E");
+}
+
+TEST(HpglReader, MovesThePenAsLabelsAndCpWouldMoveIt) {
+    test::ScratchDir dir;
+    auto endOf = [&dir](const std::string& text) {
+        // Where a relative cut after the text starts.
+        Converted c = Convert(dir, "IN;PU1000,1000;" + text + ";PR;PD0,3000;");
+        EXPECT_EQ(c.result, ConversionDone) << c.error;
+        return c.records.size() > 5 ? Body(c.records, c.records.size() - 3) : std::string();
+    };
+    // A character is 1.5 widths; the width starts at 0.5% of P2 - P1 (33600): 252 units.
+    EXPECT_EQ(endOf("LBABCD\x03"), "M2008,1000 L2008,4000 E");
+    EXPECT_EQ(endOf("LBA\bB\x03"), "M1252,1000 L1252,4000 E");
+    // CR returns to where the last pen instruction left the pen; LF goes down two heights
+    // (0.75% of 47520 each).
+    EXPECT_EQ(endOf("LBAB\r\nC\x03"), "M1252,287 L1252,3287 E");
+    EXPECT_EQ(endOf("LBA\x03LBB\x03;CP"), "M1000,287 L1000,3287 E");
+    EXPECT_EQ(endOf("LBA\x03PR100,0;LBB\x03;CP"), "M1352,287 L1352,3287 E");
+    // SI in centimetres, SR in percent, ES extra space, DI and DR turn the text.
+    EXPECT_EQ(endOf("SI1,1;LBA\x03"), "M1600,1000 L1600,4000 E");
+    EXPECT_EQ(endOf("SR1,1;LBA\x03"), "M1504,1000 L1504,4000 E");
+    EXPECT_EQ(endOf("ES1,1;LBAB\x03"), "M2008,1000 L2008,4000 E");
+    EXPECT_EQ(endOf("DI1,1;LBA\x03"), "M1178,1178 L1178,4178 E");
+    EXPECT_EQ(endOf("DR0,1;LBA\r\n\x03"), "M1713,1000 L1713,4000 E");
+    // Centred and right-aligned labels start back by half or all of their length.
+    EXPECT_EQ(endOf("LO5;LBAB\x03"), "M1252,1000 L1252,4000 E");
+    EXPECT_EQ(endOf("LO17;LBAB\x03"), "M1000,1000 L1000,4000 E");
+    // CP counts characters forwards and lines upwards.
+    EXPECT_EQ(endOf("SI1,1;CP1,1"), "M1600,1800 L1600,4800 E");
+    // DT t,0 prints the terminator with the label (a line feed acts as one); DT t,1 does not.
+    EXPECT_EQ(endOf("DT#,0;LBAB#"), "M1756,1000 L1756,4000 E");
+    EXPECT_EQ(endOf("DT#,1;LBAB#"), "M1504,1000 L1504,4000 E");
+    EXPECT_EQ(endOf("DT\n,0;LBAB\n"), "M1504,287 L1504,3287 E");
+    // IN starts over: default size and direction.
+    EXPECT_EQ(endOf("SI1,1;DI0,1;IN;PU1000,1000;LBA\x03"), "M1252,1000 L1252,4000 E");
 }
 
 TEST(HpglReader, DrawsRectanglesAsOutlines) {
@@ -238,10 +325,11 @@ TEST(HpglReader, DecodesEncodedPolylines) {
 TEST(HpglReader, SkipsAndCountsLabelsFillsAndUnknownInstructions) {
     test::ScratchDir dir;
     Converted c = Convert(dir,
-                          "IN;SP1;LT2,4;VS10;CO\"PD5,5\";CO no quotes PD;PU0,0;LBPD100,100;\x03PD10,0;"
+                          "IN;SP1;PW2,4;VS10;CO\"PD5,5\";CO no quotes PD;PU0,0;LBPD100,100;\x03PD10,0;"
                           "DT#,1;LBtext;PD#PD10,10;FP;WG5,0,90;XX1,2;ZZ;SMA;PD20,10;SM;PM0;PD30,10;PM2;EP;");
     ASSERT_EQ(c.result, ConversionDone) << c.error;
-    EXPECT_EQ(Body(c.records), "S K1 M0,0 L10,0 L10,10 L20,10 L30,10 E");
+    // The labels move the pen by their 10 and 7 characters (252 units each).
+    EXPECT_EQ(Body(c.records), "S K1 M0,0 M2520,0 L10,0 M1774,0 L10,10 L20,10 L30,10 E");
     EXPECT_EQ(c.stats.labels, 3);
     EXPECT_EQ(c.stats.fills, 2);
     EXPECT_EQ(c.stats.unknown, 2);

@@ -29,9 +29,9 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 // Settings that change nothing a knife cuts; skipped without being counted.
 bool IsHarmlessSetting(unsigned code) {
     static constexpr unsigned settings[] = {
-        Code("LT"), Code("PW"), Code("VS"), Code("PT"), Code("SI"), Code("SR"), Code("DI"), Code("DR"), Code("CS"),
-        Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("ES"), Code("LO"), Code("TD"), Code("FT"), Code("UL"),
-        Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"), Code("IW"), Code("CT"),
+        Code("PW"), Code("VS"), Code("PT"), Code("CS"),
+        Code("CA"), Code("SS"), Code("SA"), Code("SL"), Code("TD"), Code("FT"),
+        Code("LA"), Code("MC"), Code("TR"), Code("NP"), Code("PC"), Code("CR"), Code("WU"),
         Code("OP"), Code("OI"), Code("OS"), Code("OE"), Code("OF"), Code("OH"), Code("OW"), Code("OC"), Code("OD"),
         Code("OA"), Code("OG"), Code("OL"), Code("PG"), Code("AF"), Code("AH"), Code("NR"), Code("BP"),
         Code("EC"), Code("AC"), Code("RF"), Code("PP"), Code("QL"), Code("AS"), Code("FS"), Code("VA"), Code("VN"),
@@ -87,10 +87,34 @@ void HpglReader::Read(const char* begin, const char* end) {
         }
         case Code("IN"): Initialize(true), SkipParameters(); break;
         case Code("DF"): Initialize(false), SkipParameters(); break;
-        case Code("IP"): InputP1P2(); break;
-        case Code("IR"): InputRelative(); break;
-        case Code("PS"): PlotSize(); break;
-        case Code("SC"): Scale(); break;
+        case Code("IP"): case Code("IR"): case Code("PS"): case Code("SC"): {
+            double v[7];
+            int n = Numbers(v, 7);
+            if (code == Code("IP")) m_scaling.InputPoints(v, n);
+            else if (code == Code("IR")) m_scaling.InputRelative(v, n);
+            else if (code == Code("PS")) m_scaling.PlotSize(v, n);
+            else m_scaling.Scale(v, n);
+            break;
+        }
+        case Code("IW"): InputWindow(); break;
+        case Code("LT"): {
+            double v[3];
+            int n = Numbers(v, 3);
+            m_lineType.Select(v, n, m_scaling.Diagonal());
+            break;
+        }
+        case Code("CT"): {
+            double mode = 0;
+            m_bChordDistance = Number(mode) && mode == 1;
+            SkipParameters();
+            break;
+        }
+        case Code("UL"): {
+            double v[21];
+            int n = Numbers(v, 21);
+            m_lineType.Define(v, n);
+            break;
+        }
         case Code("RO"): Rotate(); break;
         case Code("CI"): Circle(); break;
         case Code("AA"): Arc(false); break;
@@ -101,7 +125,21 @@ void HpglReader::Read(const char* begin, const char* end) {
         case Code("ER"): case Code("RR"): Rectangle(true); break;
         case Code("EW"): EdgeWedge(); break;
         case Code("PE"): Encoded(); break;
-        case Code("LB"): case Code("BL"): SkipText(true); break;
+        case Code("LB"): Label(); break;
+        case Code("BL"): SkipText(true); break;
+        case Code("SI"): case Code("SR"): case Code("DI"): case Code("DR"): case Code("LO"): case Code("ES"):
+        case Code("CP"): {
+            double v[2];
+            int n = Numbers(v, 2);
+            if (code == Code("SI")) m_labelPen.AbsoluteSize(v, n);
+            else if (code == Code("SR")) m_labelPen.RelativeSize(v, n);
+            else if (code == Code("DI")) m_labelPen.AbsoluteDirection(v, n);
+            else if (code == Code("DR")) m_labelPen.RelativeDirection(v, n);
+            else if (code == Code("LO")) m_labelPen.Origin(v, n);
+            else if (code == Code("ES")) m_labelPen.ExtraSpace(v, n);
+            else MoveLabelPen(v, n);
+            break;
+        }
         case Code("WD"): SkipText(false); break;
         case Code("DT"): DefineTerminator(); break;
         case Code("SM"): SymbolMode(); break;
@@ -116,9 +154,16 @@ void HpglReader::Read(const char* begin, const char* end) {
 }
 
 bool HpglReader::Number(double& value) {
-    while (m_p < m_end && (*m_p == ',' || *m_p == ' ' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n')) ++m_p;
-    if (m_p >= m_end || !StartsPlotNumber(*m_p)) return false;
-    value = ParsePlotNumber(m_p, m_end);
+    // A local cursor: stores through the member would be redone for every character.
+    const char* p = m_p;
+    const char* const end = m_end;
+    while (p < end && (*p == ',' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+    if (p >= end || !StartsPlotNumber(*p)) {
+        m_p = p;
+        return false;
+    }
+    value = ParsePlotNumber(p, end);
+    m_p = p;
     return true;
 }
 
@@ -151,10 +196,32 @@ void HpglReader::SkipText(bool count) {
     SkipTerminator();
 }
 
+void HpglReader::Label() {
+    ++m_stats.labels;
+    const void* t = std::memchr(m_p, m_cTerminator, static_cast<std::size_t>(m_end - m_p));
+    const char* textEnd = t ? static_cast<const char*>(t) : m_end;
+    double x = m_sink.X(), y = m_sink.Y();
+    const std::size_t printed = static_cast<std::size_t>(textEnd - m_p) + (t && m_bPrintTerminator ? 1 : 0);
+    m_labelPen.Label(m_p, printed, m_scaling.SpanX(), m_scaling.SpanY(), x, y);
+    if (x != m_sink.X() || y != m_sink.Y()) m_sink.SetPoint(x, y);
+    m_p = t ? textEnd + 1 : m_end;
+    SkipTerminator();
+}
+
+void HpglReader::MoveLabelPen(const double* v, int n) {
+    double x = m_sink.X(), y = m_sink.Y();
+    m_labelPen.CharacterPlot(v, n, m_scaling.SpanX(), m_scaling.SpanY(), x, y);
+    if (x != m_sink.X() || y != m_sink.Y()) m_sink.SetPoint(x, y);
+}
+
 void HpglReader::DefineTerminator() {
-    // DT t[,mode]: the character right after DT; a bare DT restores ETX.
+    // DT t[,mode]: the character right after DT; a bare DT restores ETX. Mode 0 prints
+    // the terminator as part of the label, so it moves the pen too.
+    m_bPrintTerminator = false;
     if (m_p < m_end && *m_p != ';') {
         m_cTerminator = *m_p++;
+        double mode = 1;
+        if (m_p < m_end && *m_p == ',' && Number(mode)) m_bPrintTerminator = mode == 0;
         SkipParameters();
     } else {
         m_cTerminator = '\x03';
@@ -189,136 +256,125 @@ void HpglReader::PenPairs() {
         Plot(x, y, m_bRelative, m_bPenDown);
     }
     SkipTerminator();
+    m_labelPen.SetReturnPoint(m_sink.X(), m_sink.Y());
 }
 
 void HpglReader::Plot(double x, double y, bool relative, bool down) {
     double px, py;
     if (relative) {
-        px = m_sink.X() + m_dSX * x;
-        py = m_sink.Y() + m_dSY * y;
+        px = m_sink.X() + m_scaling.FactorX() * x;
+        py = m_sink.Y() + m_scaling.FactorY() * y;
     } else {
-        ToPlotter(x, y, px, py);
+        m_scaling.ToPlotter(x, y, px, py);
     }
     if (down)
+        CutTo(px, py);
+    else
+        TravelTo(px, py);
+}
+
+void HpglReader::CutTo(double px, double py) {
+    if (m_lineType.Solid()) {
+        ClipCut(px, py);
+        return;
+    }
+    const double x0 = m_sink.X(), y0 = m_sink.Y(), dx = px - x0, dy = py - y0, length = std::hypot(dx, dy);
+    if (!std::isfinite(length)) {
+        ClipCut(px, py);
+        return;
+    }
+    const double ux = length > 0 ? dx / length : 1, uy = length > 0 ? dy / length : 0;
+    double at = 0;  // how far along the segment the knife is
+    m_lineType.Walk(length, [&](double from, double to) {
+        if (from != at) m_sink.SetPoint(x0 + ux * from, y0 + uy * from);
+        if (to > from) {
+            ClipCut(x0 + ux * to, y0 + uy * to);
+            at = to;
+        } else {
+            // A dot becomes the shortest cut, one unit along the line.
+            ClipCut(x0 + ux * (from + 1), y0 + uy * (from + 1));
+            at = -1;
+        }
+    });
+    if (at != length) m_sink.SetPoint(px, py);
+}
+
+void HpglReader::ClipCut(double px, double py) {
+    if (!m_bWindow) {
         m_sink.LineTo(px, py);
+        return;
+    }
+    // Liang-Barsky: the part of the segment inside the window is cut, the rest travelled.
+    const double x0 = m_sink.X(), y0 = m_sink.Y(), dx = px - x0, dy = py - y0;
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - m_dWindow[0], m_dWindow[2] - x0, y0 - m_dWindow[1], m_dWindow[3] - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) t0 = 2;  // parallel to this edge and outside it
+            continue;
+        }
+        double t = q[i] / p[i];
+        if (p[i] < 0) t0 = std::fmax(t0, t);
+        else t1 = std::fmin(t1, t);
+    }
+    if (!(t0 <= t1)) {
+        m_sink.SetPoint(px, py);
+        return;
+    }
+    if (t0 > 0) m_sink.SetPoint(x0 + t0 * dx, y0 + t0 * dy);
+    m_sink.LineTo(x0 + t1 * dx, y0 + t1 * dy);
+    if (t1 < 1) m_sink.SetPoint(px, py);
+}
+
+void HpglReader::TravelTo(double px, double py) {
+    m_lineType.Restart();
+    // Outside the window the move is made only when a cut needs it.
+    if (m_bWindow && !(px >= m_dWindow[0] && px <= m_dWindow[2] && py >= m_dWindow[1] && py <= m_dWindow[3]))
+        m_sink.SetPoint(px, py);
     else
         m_sink.MoveTo(px, py);
 }
 
-void HpglReader::ToPlotter(double ux, double uy, double& px, double& py) const {
-    px = m_dOX + m_dSX * ux;
-    py = m_dOY + m_dSY * uy;
-}
-
-void HpglReader::ToUser(double px, double py, double& ux, double& uy) const {
-    ux = (px - m_dOX) / m_dSX;
-    uy = (py - m_dOY) / m_dSY;
+void HpglReader::InputWindow() {
+    double v[4];
+    int n = 0;
+    while (n < 4 && Number(v[n])) ++n;
+    SkipParameters();
+    m_bWindow = n == 4;
+    if (!m_bWindow) return;
+    double x0, y0, x1, y1;
+    m_scaling.ToPlotter(v[0], v[1], x0, y0);
+    m_scaling.ToPlotter(v[2], v[3], x1, y1);
+    m_dWindow[0] = std::fmin(x0, x1), m_dWindow[1] = std::fmin(y0, y1);
+    m_dWindow[2] = std::fmax(x0, x1), m_dWindow[3] = std::fmax(y0, y1);
 }
 
 void HpglReader::Initialize(bool reset) {
     m_bRelative = false;
-    m_nScaleType = -1;
+    m_bWindow = false;
     m_cTerminator = '\x03';
+    m_bPrintTerminator = false;
+    m_lineType.Select(nullptr, 0, 0);
+    m_bChordDistance = false;
+    m_labelPen.Reset();
     if (reset) {
+        m_lineType.Reset();
         m_bPenDown = false;
-        m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
+        m_scaling.Reset();
         m_sink.SetRotation(0);
         m_sink.SetPoint(0, 0);
-    }
-    UpdateScaling();
-}
-
-void HpglReader::InputP1P2() {
-    double v[4];
-    int n = 0;
-    while (n < 4 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n == 0) {
-        m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
-    } else if (n >= 2) {
-        double dx = m_dP2X - m_dP1X, dy = m_dP2Y - m_dP1Y;
-        m_dP1X = v[0], m_dP1Y = v[1];
-        if (n == 4)
-            m_dP2X = v[2], m_dP2Y = v[3];
-        else
-            m_dP2X = v[0] + dx, m_dP2Y = v[1] + dy;
-    }
-    m_nScaleType = -1;
-    UpdateScaling();
-}
-
-void HpglReader::InputRelative() {
-    double v[4];
-    int n = 0;
-    while (n < 4 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n == 0) {
-        m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
-    } else if (n >= 2) {
-        double dx = m_dP2X - m_dP1X, dy = m_dP2Y - m_dP1Y;
-        m_dP1X = m_dSizeX * v[0] / 100, m_dP1Y = m_dSizeY * v[1] / 100;
-        if (n == 4)
-            m_dP2X = m_dSizeX * v[2] / 100, m_dP2Y = m_dSizeY * v[3] / 100;
-        else
-            m_dP2X = m_dP1X + dx, m_dP2Y = m_dP1Y + dy;
-    }
-    m_nScaleType = -1;
-    UpdateScaling();
-}
-
-void HpglReader::PlotSize() {
-    double v[2];
-    int n = 0;
-    while (n < 2 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n >= 1 && v[0] > 0 && v[0] < PlotJobSink::MaxCoordinate) m_dSizeX = v[0];
-    if (n >= 2 && v[1] > 0 && v[1] < PlotJobSink::MaxCoordinate) m_dSizeY = v[1];
-    m_dP1X = 0, m_dP1Y = 0, m_dP2X = m_dSizeX, m_dP2Y = m_dSizeY;
-    UpdateScaling();
-}
-
-void HpglReader::Scale() {
-    double v[7];
-    int n = 0;
-    while (n < 7 && Number(v[n])) ++n;
-    SkipParameters();
-    if (n < 4) {
-        m_nScaleType = -1;
+        m_labelPen.SetReturnPoint(0, 0);
     } else {
-        for (int i = 0; i < 4; ++i) m_dScale[i] = v[i];
-        m_nScaleType = n >= 5 && (v[4] == 1 || v[4] == 2) ? static_cast<int>(v[4]) : 0;
-        m_dLeft = n >= 6 ? v[5] : 50;
-        m_dBottom = n >= 7 ? v[6] : 50;
+        m_scaling.Off();
     }
-    UpdateScaling();
 }
 
-void HpglReader::UpdateScaling() {
-    double sx = 1, sy = 1, ox = 0, oy = 0;
-    if (m_nScaleType >= 0) {
-        double xmin = m_dScale[0], xmax = m_dScale[1], ymin = m_dScale[2], ymax = m_dScale[3];
-        double width = m_dP2X - m_dP1X, height = m_dP2Y - m_dP1Y;
-        if (m_nScaleType == 2) {
-            sx = xmax, sy = ymax;
-        } else {
-            sx = width / (xmax - xmin);
-            sy = height / (ymax - ymin);
-            if (m_nScaleType == 1) {
-                double s = std::fmin(std::fabs(sx), std::fabs(sy));
-                sx = std::copysign(s, sx), sy = std::copysign(s, sy);
-            }
-        }
-        ox = m_dP1X - xmin * sx;
-        oy = m_dP1Y - ymin * sy;
-        if (m_nScaleType == 1) {
-            ox += (width - sx * (xmax - xmin)) * m_dLeft / 100;
-            oy += (height - sy * (ymax - ymin)) * m_dBottom / 100;
-        }
-        // A degenerate scaling (empty range, zero factor) is ignored rather than drawn to infinity.
-        if (!(std::isfinite(sx) && std::isfinite(sy) && std::isfinite(ox) && std::isfinite(oy) && sx != 0 && sy != 0))
-            sx = 1, sy = 1, ox = 0, oy = 0;
-    }
-    m_dSX = sx, m_dSY = sy, m_dOX = ox, m_dOY = oy;
+int HpglReader::Numbers(double* values, int most) {
+    int n = 0;
+    while (n < most && Number(values[n])) ++n;
+    SkipParameters();
+    return n;
 }
 
 void HpglReader::Rotate() {
@@ -328,68 +384,95 @@ void HpglReader::Rotate() {
     m_sink.SetRotation(angle == 90 || angle == 180 || angle == 270 ? static_cast<int>(angle) : 0);
 }
 
-void HpglReader::ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down) {
+double HpglReader::ChordStep(double value, double radius) const {
+    // A chord angle in degrees (CT0), limited to 0.5 to 180 as a plotter limits it, or
+    // with CT1 the largest distance of a chord from the curve, in user units.
+    if (!std::isfinite(value)) return 0;
+    double degrees;
+    if (m_bChordDistance) {
+        double r = std::fabs(radius), d = std::fabs(value);
+        degrees = d >= r || r == 0 ? 180 : 2 * std::acos(1 - d / r) * 180 / Pi;
+    } else {
+        degrees = std::fabs(value);
+    }
+    return std::fmax(0.5, std::fmin(180.0, degrees)) * Pi / 180;
+}
+
+void HpglReader::ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down, double chordStep) {
     // cx, cy, radius in user units; angles in radians. Points are mapped one by one, so a
     // scaling with different x and y factors draws the ellipse the plotter would draw.
-    double plotterRadius = std::fabs(radius) * std::fmax(std::fabs(m_dSX), std::fabs(m_dSY));
     int n = MaxChords;
-    if (plotterRadius > ChordTolerance) {
-        double step = 2 * std::acos(1 - ChordTolerance / plotterRadius);
-        double needed = std::ceil(std::fabs(sweep) / step);
+    if (chordStep > 0) {
+        // The file's own chord angle: equal chords and a shorter last one, as the plotter draws them.
+        double needed = std::ceil(std::fabs(sweep) / chordStep - 1e-9);
         if (needed < MaxChords) n = static_cast<int>(needed);
     } else {
-        n = 1;
+        double plotterRadius =
+            std::fabs(radius) * std::fmax(std::fabs(m_scaling.FactorX()), std::fabs(m_scaling.FactorY()));
+        if (plotterRadius > ChordTolerance) {
+            double step = 2 * std::acos(1 - ChordTolerance / plotterRadius);
+            double needed = std::ceil(std::fabs(sweep) / step);
+            if (needed < MaxChords) n = static_cast<int>(needed);
+        } else {
+            n = 1;
+        }
+        int quarters = static_cast<int>(std::ceil(std::fabs(sweep) / (Pi / 2)));
+        if (n < quarters) n = quarters;
+        chordStep = std::fabs(sweep) / (n < 1 ? 1 : n);
     }
-    int quarters = static_cast<int>(std::ceil(std::fabs(sweep) / (Pi / 2)));
-    if (n < quarters) n = quarters;
     if (n < 1) n = 1;
+    const double direction = sweep < 0 ? -1 : 1;
     for (int i = 1; i <= n; ++i) {
-        double a = start + sweep * i / n;
+        double a = i == n ? start + sweep : start + direction * chordStep * i;
         double px, py;
-        ToPlotter(cx + radius * std::cos(a), cy + radius * std::sin(a), px, py);
+        m_scaling.ToPlotter(cx + radius * std::cos(a), cy + radius * std::sin(a), px, py);
         if (down)
-            m_sink.LineTo(px, py);
+            CutTo(px, py);
         else if (i == n)
-            m_sink.MoveTo(px, py);
+            TravelTo(px, py);
     }
 }
 
 void HpglReader::Circle() {
-    double radius = 0;
+    double radius = 0, chord = 0;
     bool has = Number(radius);
+    bool hasChord = has && Number(chord);
     SkipParameters();
     if (!has || !std::isfinite(radius)) return;
     double cx = m_sink.X(), cy = m_sink.Y();
     double ucx, ucy;
-    ToUser(cx, cy, ucx, ucy);
+    m_scaling.ToUser(cx, cy, ucx, ucy);
     double sx, sy;
-    ToPlotter(ucx + radius, ucy, sx, sy);
-    m_sink.MoveTo(sx, sy);
-    ArcPoints(ucx, ucy, radius, 0, 2 * Pi, true);
+    m_scaling.ToPlotter(ucx + radius, ucy, sx, sy);
+    TravelTo(sx, sy);
+    ArcPoints(ucx, ucy, radius, 0, 2 * Pi, true, hasChord ? ChordStep(chord, radius) : 0);
     m_sink.SetPoint(cx, cy);
 }
 
 void HpglReader::Arc(bool relative) {
-    double xc = 0, yc = 0, sweep = 0;
+    double xc = 0, yc = 0, sweep = 0, chord = 0;
     bool ok = Number(xc) && Number(yc) && Number(sweep);
+    bool hasChord = ok && Number(chord);
     SkipParameters();
     if (!ok) return;
     double ux, uy;
-    ToUser(m_sink.X(), m_sink.Y(), ux, uy);
+    m_scaling.ToUser(m_sink.X(), m_sink.Y(), ux, uy);
     if (relative) xc += ux, yc += uy;
     double radius = std::hypot(ux - xc, uy - yc);
     if (!std::isfinite(radius) || radius == 0 || !std::isfinite(sweep)) return;
     sweep = std::fmax(-360.0, std::fmin(360.0, sweep));
-    ArcPoints(xc, yc, radius, std::atan2(uy - yc, ux - xc), sweep * Pi / 180, m_bPenDown);
+    ArcPoints(xc, yc, radius, std::atan2(uy - yc, ux - xc), sweep * Pi / 180, m_bPenDown,
+              hasChord ? ChordStep(chord, radius) : 0);
 }
 
 void HpglReader::ThreePointArc(bool relative) {
-    double xi = 0, yi = 0, xe = 0, ye = 0;
+    double xi = 0, yi = 0, xe = 0, ye = 0, chord = 0;
     bool ok = Number(xi) && Number(yi) && Number(xe) && Number(ye);
+    bool hasChord = ok && Number(chord);
     SkipParameters();
     if (!ok) return;
     double x0, y0;
-    ToUser(m_sink.X(), m_sink.Y(), x0, y0);
+    m_scaling.ToUser(m_sink.X(), m_sink.Y(), x0, y0);
     if (relative) xi += x0, yi += y0, xe += x0, ye += y0;
     double d = 2 * (x0 * (yi - ye) + xi * (ye - y0) + xe * (y0 - yi));
     double s0 = x0 * x0 + y0 * y0, si = xi * xi + yi * yi, se = xe * xe + ye * ye;
@@ -408,7 +491,7 @@ void HpglReader::ThreePointArc(bool relative) {
     double toEnd = ccw(std::atan2(ye - cy, xe - cx));
     double toMid = ccw(std::atan2(yi - cy, xi - cx));
     double sweep = toEnd == 0 ? 2 * Pi : (toMid < toEnd ? toEnd : toEnd - 2 * Pi);
-    ArcPoints(cx, cy, radius, a0, sweep, m_bPenDown);
+    ArcPoints(cx, cy, radius, a0, sweep, m_bPenDown, hasChord ? ChordStep(chord, radius) : 0);
 }
 
 void HpglReader::Rectangle(bool relative) {
@@ -418,29 +501,30 @@ void HpglReader::Rectangle(bool relative) {
     if (!ok) return;
     double x0 = m_sink.X(), y0 = m_sink.Y(), x1, y1;
     if (relative)
-        x1 = x0 + m_dSX * x, y1 = y0 + m_dSY * y;
+        x1 = x0 + m_scaling.FactorX() * x, y1 = y0 + m_scaling.FactorY() * y;
     else
-        ToPlotter(x, y, x1, y1);
-    m_sink.LineTo(x1, y0);
-    m_sink.LineTo(x1, y1);
-    m_sink.LineTo(x0, y1);
-    m_sink.LineTo(x0, y0);
+        m_scaling.ToPlotter(x, y, x1, y1);
+    CutTo(x1, y0);
+    CutTo(x1, y1);
+    CutTo(x0, y1);
+    CutTo(x0, y0);
 }
 
 void HpglReader::EdgeWedge() {
-    double radius = 0, start = 0, sweep = 0;
+    double radius = 0, start = 0, sweep = 0, chord = 0;
     bool ok = Number(radius) && Number(start) && Number(sweep);
+    bool hasChord = ok && Number(chord);
     SkipParameters();
     if (!ok || !std::isfinite(radius) || !std::isfinite(start) || !std::isfinite(sweep)) return;
     double cx = m_sink.X(), cy = m_sink.Y(), ucx, ucy;
-    ToUser(cx, cy, ucx, ucy);
+    m_scaling.ToUser(cx, cy, ucx, ucy);
     sweep = std::fmax(-360.0, std::fmin(360.0, sweep));
     double a0 = std::fmod(start, 360.0) * Pi / 180;
     double px, py;
-    ToPlotter(ucx + radius * std::cos(a0), ucy + radius * std::sin(a0), px, py);
-    m_sink.LineTo(px, py);
-    ArcPoints(ucx, ucy, radius, a0, sweep * Pi / 180, true);
-    m_sink.LineTo(cx, cy);
+    m_scaling.ToPlotter(ucx + radius * std::cos(a0), ucy + radius * std::sin(a0), px, py);
+    CutTo(px, py);
+    ArcPoints(ucx, ucy, radius, a0, sweep * Pi / 180, true, hasChord ? ChordStep(chord, radius) : 0);
+    CutTo(cx, cy);
 }
 
 bool HpglReader::EncodedNumber(bool sevenBit, double& value) {

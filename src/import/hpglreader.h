@@ -1,5 +1,8 @@
 #pragma once
 
+#include "import/hpgllabelpen.h"
+#include "import/hpgllinetype.h"
+#include "import/hpglscaling.h"
 #include "import/plotjobsink.h"
 #include "import/standardplotstats.h"
 
@@ -8,17 +11,19 @@ namespace velkar {
 // Reads HP-GL and HP-GL/2 instructions from a buffer and draws them into a
 // PlotJobSink. Understands IN, DF, SP, PU, PD, PA, PR (any number of pairs,
 // separated by commas, blanks or signs, terminators optional, decimals), IP, IR,
-// SC (types 0, 1 and 2), PS, RO, CI, AA, AR, AT, RT, EA, ER, RA, RR, EW, PE and
-// polygon mode (edges are cut as they are given); LB, BL and SM texts and FP and
-// WG fills are skipped and counted in the stats, other instructions skipped with
-// their parameters (settings silently, the rest counted as unknown). Escape
-// sequences, PCL passages and '#' comment lines are skipped.
-//
-// Without IP, P1 is (0, 0) and P2 (33600, 47520); PS sets P2 to the plot size.
-// IP and IR end a scaling: the user units of a later SC span the new P1 and P2.
-// Arcs and circles become chords within a quarter unit of the curve.
-// Raises PlotRangeError (from the sink) for a coordinate out of range and
-// FileError when the job cannot be written.
+// SC (types 0, 1 and 2), PS, IW (cuts are clipped to the window), RO, CI, AA,
+// AR, AT, RT, EA, ER, RA, RR, EW, PE and polygon mode (edges are cut as they
+// are given). Line types (LT, UL) cut a dashed line as its dashes. Labels move
+// the pen as the plotter would draw them (HpglLabelPen), and so does CP. LB, BL and SM texts and FP and WG fills are skipped and counted in
+// the stats; other instructions are skipped with their parameters (settings
+// silently, the rest counted as unknown). Escape sequences, PCL passages and
+// '#' comment lines are skipped. User units become plotter units through
+// HpglScaling. Arcs and circles become chords whose sagitta is a quarter unit,
+// so that with the rounding they stay within one unit of the curve (at most
+// 4096 chords per arc), unless the file gives its own chord angle (or with CT1
+// chord distance), which is then followed as a plotter follows it: equal chords
+// and a shorter last one. Raises PlotRangeError (from the sink) for a coordinate
+// out of range and FileError when the job cannot be written.
 class HpglReader {
 public:
     HpglReader(PlotJobSink& sink, StandardPlotStats& stats);
@@ -29,16 +34,16 @@ private:
     void SkipParameters();
     void SkipTerminator();
     void SkipText(bool count);
+    void Label();
+    void MoveLabelPen(const double* v, int n);
     void PenPairs();
     void Plot(double x, double y, bool relative, bool down);
-    void ToPlotter(double ux, double uy, double& px, double& py) const;
-    void ToUser(double px, double py, double& ux, double& uy) const;
+    void CutTo(double px, double py);
+    void ClipCut(double px, double py);
+    void TravelTo(double px, double py);
+    void InputWindow();
+    int Numbers(double* values, int most);
     void Initialize(bool reset);
-    void InputP1P2();
-    void InputRelative();
-    void PlotSize();
-    void Scale();
-    void UpdateScaling();
     void Rotate();
     void DefineTerminator();
     void SymbolMode();
@@ -50,7 +55,9 @@ private:
     void EdgeWedge();
     void Encoded();
     bool EncodedNumber(bool sevenBit, double& value);
-    void ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down);
+    double ChordStep(double value, double radius) const;
+    // chordStep: the file's chord angle in radians, or 0 for chords within one unit of the curve.
+    void ArcPoints(double cx, double cy, double radius, double start, double sweep, bool down, double chordStep);
 
     PlotJobSink& m_sink;
     StandardPlotStats& m_stats;
@@ -60,12 +67,13 @@ private:
     bool m_bPenDown = false;
     bool m_bRelative = false;
     char m_cTerminator = '\x03';
-    double m_dSizeX = 33600, m_dSizeY = 47520;  // plot size
-    double m_dP1X = 0, m_dP1Y = 0, m_dP2X = 33600, m_dP2Y = 47520;
-    int m_nScaleType = -1;                      // -1: scaling off
-    double m_dScale[4] = {0, 1, 0, 1};          // xmin, xmax, ymin, ymax (or factors for type 2)
-    double m_dLeft = 50, m_dBottom = 50;        // isotropic placement, percent
-    double m_dSX = 1, m_dSY = 1, m_dOX = 0, m_dOY = 0;  // user to plotter: p = o + s * u
+    bool m_bPrintTerminator = false;  // DT t,0: the terminator is drawn with the label
+    HpglScaling m_scaling;
+    HpglLineType m_lineType;
+    HpglLabelPen m_labelPen;
+    bool m_bChordDistance = false;  // CT1: chord parameters are distances, not angles
+    bool m_bWindow = false;
+    double m_dWindow[4] = {0, 0, 0, 0};  // clip window in plotter units: left, bottom, right, top
 };
 
 }  // namespace velkar

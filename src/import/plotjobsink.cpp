@@ -11,7 +11,11 @@ std::int32_t RoundUnit(double v) {
     // Written as a negated range test so that NaN is refused too.
     if (!(v >= -PlotJobSink::MaxCoordinate && v <= PlotJobSink::MaxCoordinate))
         throw PlotRangeError("a coordinate lies beyond 1000000000 units (25 km)");
-    return static_cast<std::int32_t>(std::floor(v + 0.5));
+    // floor(v + 0.5) without a library call: truncation, then one step down for negatives.
+    const double t = v + 0.5;
+    std::int64_t i = static_cast<std::int64_t>(t);
+    if (static_cast<double>(i) > t) --i;
+    return static_cast<std::int32_t>(i);
 }
 
 }  // namespace

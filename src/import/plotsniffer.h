@@ -21,7 +21,9 @@ struct PlotSniff {
 
 // Looks past leading NUL bytes, blanks, printer escape sequences, PJL lines and
 // '#' comment lines, and recognises HP-GL by a known two-letter instruction or
-// DM/PL by its ";:" header. Never reads outside [data, data + size).
+// DM/PL by its ";:" header. A DM/PL drawing behind a cutter program's own set-up
+// lines is found by a ";:" at the start of a line within the first 64 KiB.
+// Never reads outside [data, data + size).
 PlotSniff SniffPlotDialect(const char* data, std::size_t size);
 
 // Skips one escape sequence starting at p (*p is ESC) and returns the byte after

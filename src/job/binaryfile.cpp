@@ -11,7 +11,7 @@
 namespace velkar {
 
 namespace {
-constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kBufferSize = 1 << 18;
 }
 
 FileError::FileError(std::string path, std::string reason)
@@ -120,7 +120,7 @@ std::size_t BinaryFile::Read(void* buffer, std::size_t n) {
     return got;
 }
 
-void BinaryFile::Write(const void* buffer, std::size_t n) {
+void BinaryFile::WriteBuffered(const void* buffer, std::size_t n) {
     if (m_fd < 0) throw FileError(m_strPath, "file is not open");
     if (!m_bWriting) {
         DropReadAhead();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,7 +50,15 @@ public:
     // Reads up to n bytes; fewer only at the end of the file. Raises FileError on an I/O error.
     std::size_t Read(void* buffer, std::size_t n);
     // Writes n bytes (buffered). Raises FileError when the data cannot be written.
-    void Write(const void* buffer, std::size_t n);
+    void Write(const void* buffer, std::size_t n) {
+        // A record into a buffer with room left is the common case; it stays inline.
+        if (m_bWriting && n < m_buffer.size() - m_nBufLen) {
+            std::memcpy(m_buffer.data() + m_nBufLen, buffer, n);
+            m_nBufLen += n;
+            return;
+        }
+        WriteBuffered(buffer, n);
+    }
     void SeekBegin(std::uint64_t offset);
     void SeekEnd();
     // Flushes and closes; raises FileError if buffered data cannot be written.
@@ -61,6 +70,7 @@ public:
     static void Rename(const std::string& from, const std::string& to);
 
 private:
+    void WriteBuffered(const void* buffer, std::size_t n);
     void FlushWrite();
     void DropReadAhead();
     [[noreturn]] void Fail(const char* what, int error) const;
