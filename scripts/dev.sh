@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libqt6svg6-dev libgl-dev
-  xvfb xauth socat hp2xx fonts-wqy-microhei
+  xvfb xauth socat hp2xx shared-mime-info fonts-wqy-microhei
 )
 BUILD=${VELKAR_BUILD_DIR:-build}
 FUZZ_BUILD=${VELKAR_FUZZ_BUILD_DIR:-build-fuzz}

@@ -149,11 +149,13 @@ private slots:
         QCOMPARE(DialogOf(cmd::AppAbout), QStringLiteral("velkar::CAboutDlg"));
         QCOMPARE(DialogOf(cmd::FileSaveAs), QStringLiteral("QFileDialog"));
         QCOMPARE(DialogOf(cmd::FileSave), QStringLiteral("QFileDialog"));  // no name yet: asks for one
+        QCOMPARE(DialogOf(cmd::FileOpen), QStringLiteral("QFileDialog"));
+        QCOMPARE(DialogOf(cmd::Import), QStringLiteral("velkar::CImportDlg"));
         QCOMPARE(DialogOf(cmd::FilePrintPreview), QStringLiteral("QPrintPreviewDialog"));
         QVERIFY(DialogOf(cmd::FilePrint).contains(QStringLiteral("PrintDialog")));
 
-        for (int id : {cmd::ZoomOut, cmd::ZoomIn, cmd::Redraw, cmd::DefineColor, cmd::PenTip, cmd::FileOpen,
-                       cmd::Import, cmd::Cut, cmd::FileNew, cmd::ViewToolbar, cmd::ViewStatusBar})
+        for (int id : {cmd::ZoomOut, cmd::ZoomIn, cmd::Redraw, cmd::DefineColor, cmd::PenTip, cmd::Cut, cmd::FileNew,
+                       cmd::ViewToolbar, cmd::ViewStatusBar})
             QVERIFY2(Frame()->Execute(id), qPrintable(QString::number(id)));
         QVERIFY(Frame()->ToolBar()->isHidden());
         QVERIFY(Frame()->statusBar()->isHidden());
@@ -166,6 +168,7 @@ private slots:
         QVERIFY(!Frame()->Execute(cmd::EditCopy));
         QVERIFY(!Frame()->Execute(cmd::FilePrintSetup));
         // Open and Redraw are the view's, although the application maps them too.
+        OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
         QVERIFY(View()->OnCommand(cmd::FileOpen));
         QVERIFY(View()->OnCommand(cmd::Redraw));
     }

@@ -1,6 +1,12 @@
 #include "app/mainframe.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -11,6 +17,8 @@
 #include <QToolBar>
 
 #include "app/commandtable.h"
+#include "app/cutjob.h"
+#include "app/progresswnd.h"
 #include "view/artwork.h"
 #include "view/commandids.h"
 #include "view/messagebox.h"
@@ -30,12 +38,64 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     CreateAccelerators();
     SetDocumentTitle(QStringLiteral("Velkar"));
     resize(1000, 760);
+    setAcceptDrops(true);
+    connect(m_pView, &CVelkarView::sendFinished, this, [this] {
+        if (!m_bCloseAfterSend) return;
+        m_bCloseAfterSend = false;
+        // Closed from the event loop, once the send's stack has unwound.
+        QTimer::singleShot(0, this, &QWidget::close);
+    });
 
     // Tool-bar buttons follow the job state while the program is idle.
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, [this] { UpdateCommandUI(CCommandTable::ToolBar()); });
     idle->start(250);
     UpdateCommandUI(CCommandTable::ToolBar());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_pView->m_bSending) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // The view and its job file are in use by the send on this thread's stack.
+    event->ignore();
+    if (m_bCloseAfterSend) return;
+    QMessageBox box(QMessageBox::NoIcon, AppTitle(),
+                    QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    if (box.exec() != QMessageBox::Yes) return;
+    m_bCloseAfterSend = true;
+    if (!m_pView->m_bSending) {
+        // The send ended while the question was open.
+        m_bCloseAfterSend = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    if (CProgressWnd* progress = CCutJob::Running()) progress->OnCancelButton();
+}
+
+namespace {
+
+// The one local file of a drag, or an empty string.
+QString DraggedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_pView->m_bSending && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QString path = DraggedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The dialogs open after the drop has finished, not inside it.
+    QTimer::singleShot(0, m_pView, [view = m_pView, path] { view->OpenOrImportFile(path); });
 }
 
 QString CMainFrame::IdleText() { return QString::fromUtf8("就绪"); }
@@ -193,10 +253,10 @@ void CMainFrame::UpdateAllCommandUI() {
     UpdateCommandUI(ids);
 }
 
-void CMainFrame::SetStatusText(QString text) {
+void CMainFrame::SetStatusText(QString text, bool repaintNow) {
     statusBar()->clearMessage();
     m_pMessagePane->setText(text);
-    m_pMessagePane->repaint();
+    if (repaintNow) m_pMessagePane->repaint();
 }
 
 QString CMainFrame::StatusText() const {

@@ -38,8 +38,9 @@ public:
     void UpdateCommandUI(const std::vector<int>& ids);
     void UpdateAllCommandUI();
 
-    // Shows text in the message pane at once.
-    void SetStatusText(QString text);
+    // Shows text in the message pane at once; without repaintNow at the
+    // pane's next paint (needed while another widget of the window paints).
+    void SetStatusText(QString text, bool repaintNow = true);
     QString StatusText() const;
     // The idle text of the message pane.
     static QString IdleText();
@@ -53,6 +54,14 @@ public:
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
+
+protected:
+    // While a send runs, closing asks whether to cancel it and closes only
+    // once it has stopped.
+    void closeEvent(QCloseEvent* event) override;
+    // A dropped file is opened or imported as one named on the command line.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateMenus();
@@ -71,6 +80,7 @@ private:
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentPlaceholder = nullptr;  // "Recent", shown greyed while the list is empty
     QStringList m_recentFiles;
+    bool m_bCloseAfterSend = false;
 };
 
 }  // namespace velkar

@@ -28,6 +28,7 @@ CVelkarApp::CVelkarApp(QObject* parent) : QObject(parent) {
     connect(m_pDoc, &CVelkarDoc::titleChanged, m_pFrame, &CMainFrame::SetDocumentTitle);
     connect(m_pDoc, &CVelkarDoc::pathUsed, this, &CVelkarApp::AddRecentFile);
     connect(m_pDoc, &CVelkarDoc::updateAllViews, m_pFrame->View(), &CVelkarView::OnUpdate);
+    connect(m_pFrame->View(), &CVelkarView::titleRequested, m_pDoc, &CVelkarDoc::SetTitle);
     m_pFrame->View()->OnInitialUpdate();
 }
 
@@ -95,7 +96,7 @@ bool CVelkarApp::InitInstance(const QStringList& arguments, QString* error) {
             return false;
         }
     }
-    if (!document.isEmpty()) m_pDoc->OnOpenDocument(document);
+    if (!document.isEmpty()) m_strStartFile = QFileInfo(document).absoluteFilePath();
     m_pFrame->show();
     m_pFrame->activateWindow();
     return true;
@@ -108,6 +109,8 @@ int CVelkarApp::Run() {
     ShowStartupMaterialDialog();
     // Closing the material dialog must not end the program; only the main window does.
     if (!m_pFrame->isVisible()) return 0;
+    if (!m_strStartFile.isEmpty())
+        QTimer::singleShot(0, View(), [view = View(), path = m_strStartFile] { view->OpenOrImportFile(path); });
     return QApplication::exec();
 }
 

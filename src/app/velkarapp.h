@@ -22,7 +22,8 @@ public:
     ~CVelkarApp() override;
 
     // Creates the window, handles the command line and shows the main window.
-    // A file named there becomes the document (nothing is read from it). For
+    // A file named there is opened (a PT1 job) or imported (a plotter file,
+    // with the import dialog showing it) once Run() has started. For
     // demonstrations: "--job FILE" shows FILE as the current job; "--scale S",
     // "--sharp MM" and "--close MM" preset the zoom and the knife offsets;
     // "--screenshot PNG" makes Run() save a picture of the window and quit.
@@ -54,6 +55,7 @@ private:
     CMainFrame* m_pFrame;
     CRecentFileList m_recent;
     QString m_strScreenshot;
+    QString m_strStartFile;
 };
 
 }  // namespace velkar

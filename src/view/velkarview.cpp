@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -9,12 +12,20 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QTimer>
 
+#include "app/cutjob.h"
 #include "app/cutterparamdlg.h"
+#include "app/importjob.h"
+#include "app/jobconversion.h"
+#include "app/mainframe.h"
 #include "app/materialdlg.h"
+#include "app/openjob.h"
+#include "job/jobrecord.h"
 #include "serial/profile.h"
 #include "view/artwork.h"
 #include "view/commandids.h"
+#include "view/messagebox.h"
 #include "view/movedlg.h"
 #include "view/serialdlg.h"
 
@@ -51,8 +62,13 @@ bool CVelkarView::OnCommand(int id) {
 bool CVelkarView::OnUpdateCommand(int id, CommandState& state) {
     switch (id) {
         case cmd::Cut:
-            // No job, nothing to cut.
-            if (m_strJobPath.isEmpty()) state.enabled = false;
+            // No job, nothing to cut; and one send at a time.
+            if (m_strJobPath.isEmpty() || m_bSending) state.enabled = false;
+            return true;
+        case cmd::Import:
+        case cmd::FileOpen:
+            // The running send holds the job; a new one waits until it has ended.
+            if (m_bSending) state.enabled = false;
             return true;
         case cmd::DefineColor: state.checked = m_bDefineColor; return true;
         case cmd::PenTip:
@@ -87,7 +103,38 @@ RenderSettings CVelkarView::CurrentRenderSettings() const {
     return s;
 }
 
-void CVelkarView::OnDraw(QPainter& painter, const QRect& exposed) { DrawJob(painter, exposed); }
+void CVelkarView::OnDraw(QPainter& painter, const QRect& exposed) {
+    if (m_bConvertPending) RunPendingConversion();
+    DrawJob(painter, exposed);
+}
+
+void CVelkarView::RunPendingConversion() {
+    m_bConvertPending = false;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    auto* frame = qobject_cast<CMainFrame*>(window());
+    // Inside a paint of the window another widget cannot be repainted at once;
+    // the wait cursor is the feedback there, the pane follows at its next paint.
+    const bool repaintNow = !m_bInPaintEvent;
+    if (frame) frame->SetStatusText(QStringLiteral("open file ,please wait....."), repaintNow);
+
+    CJobConversion::Request request;
+    request.source = m_strSourcePath.toStdString();
+    request.job = m_strJobPath.toStdString();
+    request.fileType = m_nFileType;
+    request.flavour = m_nImportFlavour;
+    request.orderPaths = m_bOrderPaths;
+    const CJobConversion::Outcome outcome = CJobConversion::Run(request, m_nRecordCount);
+    if (outcome.jobEmptied) m_strJobPath.clear();
+
+    if (frame)
+        frame->SetStatusText(outcome.notes.empty() ? QStringLiteral("Ready")
+                                                   : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes),
+                             repaintNow);
+    QGuiApplication::restoreOverrideCursor();
+    // Told once the paint is over: a message box inside a paint would paint again.
+    if (!outcome.failure.empty())
+        QTimer::singleShot(0, this, [this, text = QString::fromStdString(outcome.failure)] { ShowMessage(window(), text); });
+}
 
 void CVelkarView::DrawJob(QPainter& painter, const QRect& exposed) {
     const RenderOutcome outcome = CJobRenderer::Draw(painter, CurrentRenderSettings(), exposed);
@@ -129,12 +176,14 @@ void CVelkarView::resizeEvent(QResizeEvent* event) {
 void CVelkarView::scrollContentsBy(int dx, int dy) { viewport()->scroll(dx, dy); }
 
 void CVelkarView::paintEvent(QPaintEvent* event) {
+    m_bInPaintEvent = true;
     {
         QPainter painter(viewport());
         const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
         painter.translate(-offset);
         OnDraw(painter, event->rect().translated(offset));
     }
+    m_bInPaintEvent = false;
     emit painted();
 }
 
@@ -248,10 +297,31 @@ void CVelkarView::OnFilePrintPreview() {
     preview.exec();
 }
 
-void CVelkarView::OnImport() {}
+void CVelkarView::OnImport() {
+    if (!m_bSending) CImportJob(*this).Run();
+}
 
-void CVelkarView::OnOpen() {}
+void CVelkarView::OnOpen() {
+    if (!m_bSending) COpenJob(*this).Run();
+}
 
-void CVelkarView::OnCut() {}
+void CVelkarView::OnCut() { CCutJob(*this).Run(); }
+
+void CVelkarView::OpenOrImportFile(const QString& path) {
+    if (m_bSending) return;
+    bool job = QFileInfo(path).suffix().compare(QLatin1String("pt1"), Qt::CaseInsensitive) == 0;
+    if (!job) {
+        // A job renamed without its extension is still known by its first header.
+        QFile file(path);
+        unsigned char image[RecordSize] = {};
+        if (file.open(QIODevice::ReadOnly) &&
+            file.read(reinterpret_cast<char*>(image), RecordSize) == static_cast<qint64>(RecordSize))
+            job = JobRecord::Decode(image).code == RecHeaderCount;
+    }
+    if (job)
+        COpenJob(*this).OpenPath(path);
+    else
+        CImportJob(*this).Run(path);
+}
 
 }  // namespace velkar

@@ -43,6 +43,7 @@ public:
     bool m_bSending = false;          // a send runs: nothing is drawn
     bool m_bPenTip = false;           // only meaningful with m_bDefineColor
     bool m_bConvertPending = false;   // a conversion waits for the next paint
+    bool m_bOrderPaths = false;       // "Standard PLT": order the paths per knife instead of keeping the drawing order
 
     // Zoom limits and the value Zoom In falls back to past the upper limit.
     static constexpr double MinScale = 0.0025;
@@ -83,12 +84,22 @@ public:
     void OnFilePrint();
     void OnFilePrintDirect();
     void OnFilePrintPreview();
-    // Job commands: Import, Open and Cut.
+    // Job commands: Import, Open and Cut. Import and Open are refused while a send runs.
     void OnImport();
     void OnOpen();
     void OnCut();
+    // A file named on the command line or dropped on the window: a PT1 job
+    // (by its extension or its first header) is opened as Open does, anything
+    // else imported as Import does, with the dialog showing the file.
+    void OpenOrImportFile(const QString& path);
+    // The conversion an Import left for the next paint; OnDraw runs it first.
+    void RunPendingConversion();
 
 signals:
+    // Import or Open made path the current job: the document takes it as its title.
+    void titleRequested(const QString& path);
+    // A send to the cutter has ended (whichever way).
+    void sendFinished();
     // Emitted after every paint of the viewport (tests and the screenshot tool wait for it).
     void painted();
 
@@ -105,6 +116,7 @@ private:
     void UpdateScrollBars();
 
     QSize m_scrollSize{100, 100};
+    bool m_bInPaintEvent = false;  // the window's backing store is being painted
 };
 
 }  // namespace velkar

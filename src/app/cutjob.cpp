@@ -1,0 +1,100 @@
+#include "app/cutjob.h"
+
+#include <QPointer>
+
+#include "app/progresssendhooks.h"
+#include "app/progresswnd.h"
+#include "cutter/cuttersend.h"
+#include "serial/commport.h"
+#include "view/messagebox.h"
+#include "view/velkarview.h"
+
+namespace velkar {
+
+namespace {
+
+QPointer<CProgressWnd> s_pRunning;
+
+// Clears the sending state on every way out and lets the view draw again.
+class SendingScope {
+public:
+    explicit SendingScope(CVelkarView& view) : m_view(view) { m_view.m_bSending = true; }
+    ~SendingScope() {
+        m_view.m_bSending = false;
+        m_view.OnUpdate();
+        emit m_view.sendFinished();
+    }
+    SendingScope(const SendingScope&) = delete;
+    SendingScope& operator=(const SendingScope&) = delete;
+
+private:
+    CVelkarView& m_view;
+};
+
+}  // namespace
+
+CProgressWnd* CCutJob::Running() { return s_pRunning.data(); }
+
+void CCutJob::Run() {
+    CVelkarView& v = m_view;
+    // One send at a time: a second one would clear the state of the first.
+    if (v.m_bSending || v.m_strJobPath.isEmpty()) return;
+    QWidget* parent = v.window();
+    SendingScope sending(v);
+
+    CutterSendOptions options;
+    options.sharpMm = v.m_fSharpOffset;
+    options.closeMm = v.m_fCloseOffset;
+    options.moveXMm = v.m_fMoveX;
+    options.moveYMm = v.m_fMoveY;
+    options.defineColor = v.m_bDefineColor;
+    options.penTip = v.m_bDefineColor && v.m_bPenTip;
+    if (const std::string problem = CCutterSend::CheckOptions(options); !problem.empty()) {
+        ShowMessage(parent, QString::fromStdString(problem));
+        return;
+    }
+    CCutterSend send(options);
+    if (!send.OpenJob(v.m_strJobPath.toStdString())) {
+        ShowMessage(parent, QString::fromStdString(send.ErrorText()));
+        return;
+    }
+    v.m_nJobRecords = send.JobRecords();
+
+    CCommPort port;
+    if (!port.OpenPort()) {
+        ShowMessage(parent, QString::fromLatin1(CCommPort::CantOpenText) % QLatin1Char('\n') % port.OpenError());
+        return;
+    }
+
+    CProgressWnd progress(&v, QStringLiteral("send..."), true);
+    s_pRunning = &progress;
+    // A stalled line must not keep the window from reacting or from cancelling.
+    port.SetCancelQuery([&progress] {
+        progress.PumpPending(true);
+        return progress.IsCancelRequested();
+    });
+    CProgressSendHooks hooks(progress, parent);
+    const CCutterSend::Result result = send.Send(hooks, port);
+    const bool delivered = port.ClosePort();
+    s_pRunning.clear();
+
+    switch (result) {
+        case CCutterSend::Result::Completed:
+            if (!delivered && !port.ErrorText().empty())
+                ShowMessage(parent, QStringLiteral("send stopped: ") % QString::fromStdString(port.ErrorText()));
+            else if (!delivered)
+                ShowMessage(parent, QString::fromLatin1(CCutterSend::CancelText));
+            break;
+        case CCutterSend::Result::Declined:
+        case CCutterSend::Result::Cancelled:
+            break;
+        case CCutterSend::Result::OutputFailed:
+            ShowMessage(parent, QStringLiteral("send stopped: ") % QString::fromStdString(send.ErrorText()));
+            break;
+        case CCutterSend::Result::ReadFailed:
+            ShowMessage(parent, QString::fromStdString(send.ErrorText()));
+            break;
+    }
+}
+
+}  // namespace velkar

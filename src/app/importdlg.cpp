@@ -1,0 +1,139 @@
+#include "app/importdlg.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+
+#include "app/recentdirectory.h"
+
+namespace velkar {
+
+namespace {
+
+// The dialog is laid out in dialog units (a quarter of the average character
+// width across, an eighth of the line height down) so that it keeps its
+// proportions with any font.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font) : m_fm(font) {}
+    QRect Rect(int x, int y, int w, int h) const {
+        const int cx = m_fm.averageCharWidth();
+        const int cy = m_fm.height();
+        return {x * cx / 4, y * cy / 8, w * cx / 4, h * cy / 8};
+    }
+
+private:
+    QFontMetrics m_fm;
+};
+
+struct FlavourButton {
+    const char* label;
+    int y;
+};
+
+constexpr FlavourButton Flavours[CImportDlg::FlavourCount] = {
+    {"ZORVEX PLT", 21}, {"Coredraw PLT", 33}, {"AutoCad PLT", 45}, {"CasMate PLT", 58}, {"Standard PLT", 71},
+};
+
+constexpr int StandardFlavour = 5;
+
+}  // namespace
+
+CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("CImportDlg"));
+    setWindowTitle(QStringLiteral("Import..."));
+    setModal(true);
+    const DialogUnits du(font());
+
+    auto* group = new QGroupBox(QStringLiteral("PLT Form"), this);
+    group->setGeometry(du.Rect(7, 7, 79, 111));
+    auto* buttons = new QButtonGroup(this);
+    for (int i = 0; i < FlavourCount; ++i) {
+        const FlavourButton& f = Flavours[i];
+        auto* b = new QRadioButton(QString::fromLatin1(f.label), group);
+        b->setObjectName(QStringLiteral("flavour%1").arg(i + 1));
+        const QRect r = du.Rect(15, f.y, 66, 10);
+        b->setGeometry(r.translated(-group->x(), -group->y()));
+        buttons->addButton(b, i + 1);
+        m_flavourButtons[i] = b;
+    }
+    m_flavourButtons[StandardFlavour - 1]->setToolTip(QStringLiteral("HP-GL, HP-GL/2 or DM/PL from any program"));
+    connect(buttons, &QButtonGroup::idClicked, this, [this](int id) { OnFlavourClicked(id); });
+
+    auto* label = new QLabel(QStringLiteral("FileName:"), this);
+    label->setGeometry(du.Rect(101, 11, 37, 13));
+    m_editFileName = new QLineEdit(this);
+    m_editFileName->setObjectName(QStringLiteral("fileName"));
+    m_editFileName->setGeometry(du.Rect(140, 9, 79, 13));
+    label->setBuddy(m_editFileName);
+
+    m_btnScan = new QPushButton(QStringLiteral("Scan>>>"), this);
+    m_btnScan->setObjectName(QStringLiteral("scan"));
+    m_btnScan->setAutoDefault(false);
+    m_btnScan->setGeometry(du.Rect(183, 32, 36, 14));
+    connect(m_btnScan, &QPushButton::clicked, this, [this] { OnScan(); });
+
+    m_chkOrderPaths = new QCheckBox(QStringLiteral("Order paths"), this);
+    m_chkOrderPaths->setObjectName(QStringLiteral("orderPaths"));
+    m_chkOrderPaths->setGeometry(du.Rect(101, 71, 118, 10));
+    connect(m_chkOrderPaths, &QCheckBox::toggled, this, [this](bool on) { m_bOrderPaths = on; });
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    ok->setGeometry(du.Rect(135, 104, 36, 14));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    cancel->setGeometry(du.Rect(183, 104, 36, 14));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    setFixedSize(du.Rect(0, 0, 235, 125).size());
+}
+
+void CImportDlg::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) OnInitDialog();
+    QDialog::showEvent(event);
+}
+
+void CImportDlg::OnInitDialog() {
+    m_flavourButtons[0]->setChecked(true);
+    m_nFlavour = 1;
+    m_editFileName->setText(m_strFileName);
+    m_chkOrderPaths->setChecked(m_bOrderPaths);
+    m_chkOrderPaths->setEnabled(false);
+}
+
+void CImportDlg::OnFlavourClicked(int flavour) {
+    m_nFlavour = flavour;
+    m_chkOrderPaths->setEnabled(flavour == StandardFlavour);
+}
+
+void CImportDlg::OnScan() {
+    QFileDialog dialog(this, QString(), CRecentDirectory::Get(), QStringLiteral("PLT Files(*.PLT *.plt)"));
+    dialog.setObjectName(QStringLiteral("scanDialog"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        const QString path = dialog.selectedFiles().constFirst();
+        CRecentDirectory::RememberFile(path);
+        m_editFileName->setText(path);
+    } else {
+        m_editFileName->clear();
+    }
+}
+
+void CImportDlg::accept() {
+    m_strFileName = m_editFileName->text();
+    QDialog::accept();
+}
+
+}  // namespace velkar

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace velkar {
+
+// The modal "Import..." dialog: which drawing program wrote the plotter file
+// (the import flavour) and which file it is.
+//
+// Flavours: 1 "ZORVEX PLT", 2 "Coredraw PLT", 3 "AutoCad PLT", 4 "CasMate PLT",
+// 5 "Standard PLT". Each time the dialog is shown, flavour 1 is selected and
+// m_nFlavour is 1; afterwards m_nFlavour is the flavour of the radio button
+// clicked last. m_strFileName goes into the "FileName:" edit when the dialog is
+// shown and is read back from it on OK only. m_bOrderPaths is the "Order paths"
+// check box (off by default), which matters for flavour 5 only and is enabled
+// only while that flavour is chosen.
+class CImportDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int FlavourCount = 5;
+
+    explicit CImportDlg(QWidget* parent = nullptr);
+
+    QString m_strFileName;
+    int m_nFlavour = 1;
+    bool m_bOrderPaths = false;
+
+    // The "Scan>>>" button: a file dialog for plotter files that starts in the
+    // directory used last. A chosen file goes into the edit; cancelling the file
+    // dialog empties the edit.
+    void OnScan();
+
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnFlavourClicked(int flavour);
+
+    QRadioButton* m_flavourButtons[FlavourCount] = {};
+    QLineEdit* m_editFileName = nullptr;
+    QPushButton* m_btnScan = nullptr;
+    QCheckBox* m_chkOrderPaths = nullptr;
+};
+
+}  // namespace velkar

@@ -1,0 +1,102 @@
+#include "app/importjob.h"
+
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include "app/importdlg.h"
+#include "import/plottertype.h"
+#include "import/standardplotreader.h"
+#include "job/binaryfile.h"
+#include "job/tempdir.h"
+#include "view/messagebox.h"
+#include "view/velkarview.h"
+
+namespace velkar {
+
+namespace {
+
+// A job path is usable when it can be opened for writing; an existing job
+// keeps its content and a missing one is created empty.
+bool CanWriteJob(const std::string& path, const std::string& source) {
+    // A job path that is the plotter file itself (a plotter file named *.PT1)
+    // would be replaced by its own conversion.
+    struct stat a {}, b {};
+    if (::stat(path.c_str(), &a) == 0 && ::stat(source.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+        return false;
+    BinaryFile probe;
+    if (!probe.Open(path, BinaryFile::Mode::CreateKeep)) return false;
+    probe.Abandon();
+    return true;
+}
+
+}  // namespace
+
+void CImportJob::Refuse(const QString& text) { ShowMessage(m_view.window(), text); }
+
+void CImportJob::Run(const QString& prefill) {
+    std::string tempDir;
+    try {
+        tempDir = PrivateTempDir();
+    } catch (const TempDirError&) {
+        Refuse(QStringLiteral("can't made temp dir in diver c:"));
+        return;
+    }
+
+    CImportDlg dlg(m_view.window());
+    dlg.m_strFileName = prefill;
+    if (dlg.exec() != QDialog::Accepted) return;
+
+    CVelkarView& v = m_view;
+    v.m_nImportFlavour = dlg.m_nFlavour;
+    v.m_bOrderPaths = dlg.m_bOrderPaths;
+    // A typed relative name means the directory the program was started in.
+    v.m_strSourcePath = dlg.m_strFileName.isEmpty() ? QString() : QFileInfo(dlg.m_strFileName).absoluteFilePath();
+    if (v.m_strSourcePath.isEmpty()) {
+        Refuse(QStringLiteral("you don't select file"));
+        return;
+    }
+
+    const std::string source = v.m_strSourcePath.toStdString();
+    std::string first39;
+    int error = 0;
+    try {
+        if (!ReadRecognitionText(source, first39, error)) {
+            Refuse(QStringLiteral("cannot open ") % v.m_strSourcePath % QStringLiteral(": ") %
+                   QString::fromStdString(SystemErrorText(error)));
+            return;
+        }
+    } catch (const FileError& e) {
+        Refuse(QStringLiteral("cannot read ") % v.m_strSourcePath % QStringLiteral(": ") %
+               QString::fromStdString(e.Reason()));
+        return;
+    }
+    v.m_nFileType = RecognizePlotterType(first39);
+
+    std::string job = DeriveJobPath(source);
+    if (!CanWriteJob(job, source)) {
+        job = tempDir + "/" + FallbackJobName;
+        if (!CanWriteJob(job, source)) {
+            v.m_strJobPath.clear();
+            Refuse(QStringLiteral("can't made temp file in diver c:"));
+            return;
+        }
+    }
+    v.m_strJobPath = QString::fromStdString(job);
+
+    // "Standard PLT" reads the language from the content, whatever the first characters say.
+    const std::string refusal =
+        v.m_nImportFlavour == FlavourStandard ? std::string() : CheckFlavourAndType(v.m_nImportFlavour, v.m_nFileType);
+    if (!refusal.empty()) {
+        Refuse(QString::fromStdString(refusal));
+        return;
+    }
+
+    v.m_bConvertPending = true;
+    emit v.titleRequested(v.m_strSourcePath);
+    v.OnUpdate();
+    v.m_fMoveX = 0.0f;
+    v.m_fMoveY = 0.0f;
+}
+
+}  // namespace velkar

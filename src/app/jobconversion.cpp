@@ -1,0 +1,113 @@
+#include "app/jobconversion.h"
+
+#include <unistd.h>
+
+#include "import/hconverter.h"
+#include "import/hpglconverter.h"
+#include "import/plottertype.h"
+#include "import/standardplotreader.h"
+#include "job/binaryfile.h"
+#include "job/tempdir.h"
+#include "split/multiknifejob.h"
+
+namespace velkar {
+
+namespace {
+
+// The converters report only that a file failed to open; the reason is found
+// by trying the same open again. A job file that did not exist is not left
+// behind by the probe.
+std::string ProbeWrite(const std::string& path) {
+    const bool existed = ::access(path.c_str(), F_OK) == 0;
+    BinaryFile probe;
+    if (!probe.Open(path, BinaryFile::Mode::CreateKeep)) return SystemErrorText(probe.OpenError());
+    probe.Abandon();
+    if (!existed) ::unlink(path.c_str());
+    return {};
+}
+
+CJobConversion::Outcome RunStandard(const CJobConversion::Request& request, std::int32_t& count) {
+    CJobConversion::Outcome outcome;
+    StandardPlotStats stats;
+    std::string error;
+    ConversionResult result = ConversionDone;
+    if (request.orderPaths) {
+        ConversionResult converted = ConversionDone;
+        result = RunMultiKnifePipeline(
+            [&](const std::string& convertedJob, std::int32_t& n) {
+                converted = ConvertStandardPlotFile(request.source, convertedJob, n, stats, error);
+                return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
+            },
+            request.job, count);
+        if (converted != ConversionDone)
+            result = converted;
+        else if (result != ConversionDone && result != ConversionLineBeforeMove)
+            error = CJobConversion::ExplainOpenFailure(request.source, request.job);
+    } else {
+        result = ConvertStandardPlotFile(request.source, request.job, count, stats, error);
+    }
+    if (result != ConversionDone && result != ConversionLineBeforeMove) {
+        outcome.failure = error;
+        return outcome;
+    }
+    outcome.converted = true;
+    if (stats.labels != 0 || stats.fills != 0 || stats.unknown != 0)
+        outcome.notes = "not cut: " + std::to_string(stats.labels) + " labels, " + std::to_string(stats.fills) +
+                        " fills, " + std::to_string(stats.unknown) + " unknown instructions";
+    return outcome;
+}
+
+}  // namespace
+
+std::string CJobConversion::ExplainOpenFailure(const std::string& source, const std::string& job) {
+    BinaryFile in;
+    if (!in.Open(source, BinaryFile::Mode::Read)) return "cannot read " + source + ": " + SystemErrorText(in.OpenError());
+    in.Abandon();
+    if (std::string reason = ProbeWrite(job); !reason.empty()) return "cannot write " + job + ": " + reason;
+    try {
+        PrivateTempDir();  // the multi-knife pipeline keeps its intermediate files there
+    } catch (const TempDirError& e) {
+        return std::string("cannot convert ") + source + ": " + e.what();
+    }
+    return "cannot convert " + source + " into " + job;
+}
+
+CJobConversion::Outcome CJobConversion::Run(const Request& request, std::int32_t& count) {
+    Outcome outcome;
+    const std::string& source = request.source;
+    const std::string& job = request.job;
+    ConversionResult result = ConversionDone;
+    try {
+        if (request.flavour == FlavourStandard) return RunStandard(request, count);
+        switch (request.fileType) {
+            case PlotterTypeMultiKnife:
+                result = ConvertMultiKnifeJob(source, job, count, request.flavour);
+                break;
+            case PlotterTypeHpgl:
+                result = ConvertHpglFile(source, job, count, request.flavour);
+                break;
+            case PlotterTypeH:
+                result = ConvertHFile(source, job, count, request.flavour);
+                break;
+            default:
+                outcome.jobEmptied = true;
+                return outcome;
+        }
+    } catch (const FileError& e) {
+        outcome.failure = "cannot convert " + source + ": " + e.Path() + ": " + e.Reason();
+        return outcome;
+    } catch (const TempDirError& e) {
+        outcome.failure = "cannot convert " + source + ": " + e.what();
+        return outcome;
+    }
+    // The ordering steps of the multi-knife pipeline report 1 for a job that is
+    // still complete.
+    if (result == ConversionDone || result == ConversionLineBeforeMove) {
+        outcome.converted = true;
+        return outcome;
+    }
+    outcome.failure = ExplainOpenFailure(source, job);
+    return outcome;
+}
+
+}  // namespace velkar

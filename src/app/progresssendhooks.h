@@ -1,0 +1,35 @@
+#pragma once
+
+#include "cutter/cuttersendhooks.h"
+
+class QWidget;
+
+namespace velkar {
+
+class CProgressWnd;
+
+// Lets the progress window and message boxes answer what a send to the cutter
+// asks: "ready sent" (caption "Sent to cutter", OK or Cancel), the Pen Tip
+// prompts and " cancle send " (OK), the bar and its text, the event pump with
+// Esc cancelling, and the cancel flag. Both pointers are borrowed and must
+// outlive the object.
+class CProgressSendHooks : public CutterSendHooks {
+public:
+    CProgressSendHooks(CProgressWnd& progress, QWidget* dialogParent)
+        : m_progress(progress), m_pDialogParent(dialogParent) {}
+
+    bool AskReadySend() override;
+    void PromptKnifeChange(std::string_view text) override;
+    void SetBarRange(std::int32_t low, std::int32_t high, std::int32_t step) override;
+    void Advance() override;
+    void SetMessage(std::string_view text) override;
+    void PumpPending() override;
+    bool IsCancelRequested() override;
+    void Tell(std::string_view text) override;
+
+private:
+    CProgressWnd& m_progress;
+    QWidget* m_pDialogParent;
+};
+
+}  // namespace velkar

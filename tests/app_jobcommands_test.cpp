@@ -1,0 +1,773 @@
+// The job commands end to end through the real windows: Import with its
+// dialog and the conversion at the next paint, Open, and Cut into a
+// pseudo-terminal standing in for the cutter. Modal dialogs are answered by
+// a script that watches for them from the event loop they run.
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include <sys/stat.h>
+
+#include "app/cutjob.h"
+#include "app/importdlg.h"
+#include "app/mainframe.h"
+#include "app/progresswnd.h"
+#include "app/recentdirectory.h"
+#include "app/velkarapp.h"
+#include "import/hconverter.h"
+#include "import/hpglconverter.h"
+#include "import/standardplotreader.h"
+#include "job/jobrecord.h"
+#include "job/tempdir.h"
+#include "ptycutter.h"
+#include "serial/profile.h"
+#include "split/multiknifejob.h"
+#include "testsupport.h"
+#include "view/commandids.h"
+#include "view/commandtarget.h"
+#include "view/jobrenderer.h"
+#include "view/velkarview.h"
+
+using namespace velkar;
+
+namespace {
+
+QString Example(const char* name) { return QStringLiteral(VELKAR_SOURCE_DIR "/examples/") + QLatin1String(name); }
+
+// Answers the modal dialogs of the program as they appear: message boxes are
+// recorded and answered (OK or Yes unless told otherwise), the import dialog
+// gets a file name and a flavour, file dialogs get a file or are cancelled.
+class DialogScript : public QObject {
+public:
+    struct Message {
+        QString caption;
+        QString text;
+    };
+
+    DialogScript() {
+        m_timer.setInterval(2);
+        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
+        m_timer.start();
+    }
+
+    void Import(const QString& file, int flavour, bool order = false) {
+        m_importFile = file;
+        m_importFlavour = flavour;
+        m_importOrder = order;
+        m_importCancel = false;
+    }
+    void CancelImport() { m_importCancel = true; }
+    void PickFile(const QString& file) { m_pickFile = file; }
+    // The answer to the next message boxes: a standard button, and whether to keep answering so.
+    void Answer(QMessageBox::StandardButton button) { m_answer = button; }
+
+    QList<Message> messages;
+    QString prefilledFileName;  // what the import dialog showed when it opened
+
+private:
+    // Stack dialogs come and go at the same addresses: forget each when it goes.
+    void Handle(QObject* w) {
+        m_handled.insert(w);
+        connect(w, &QObject::destroyed, this, [this, w] { m_handled.remove(w); });
+    }
+
+    void Look() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible()) continue;
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                if (m_handled.contains(box)) continue;
+                Handle(box);
+                messages.append({box->windowTitle(), box->text()});
+                QAbstractButton* b = box->button(m_answer);
+                if (!b) b = box->button(QMessageBox::Ok);
+                b->click();
+                return;
+            }
+            if (auto* dlg = qobject_cast<CImportDlg*>(w)) {
+                if (m_handled.contains(dlg) || QApplication::activeModalWidget() != dlg) continue;
+                Handle(dlg);
+                auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileName"));
+                prefilledFileName = edit->text();
+                if (m_importCancel) {
+                    dlg->reject();
+                    return;
+                }
+                if (!m_importFile.isNull()) edit->setText(m_importFile);
+                dlg->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(m_importFlavour))->click();
+                if (m_importOrder) dlg->findChild<QAbstractButton*>(QStringLiteral("orderPaths"))->click();
+                dlg->findChild<QPushButton*>(QStringLiteral("ok"))->click();
+                return;
+            }
+            if (auto* fd = qobject_cast<QFileDialog*>(w)) {
+                if (m_handled.contains(fd)) continue;
+                Handle(fd);
+                if (m_pickFile.isEmpty()) {
+                    fd->reject();
+                } else {
+                    fd->selectFile(m_pickFile);
+                    static_cast<QDialog*>(fd)->accept();
+                }
+                return;
+            }
+        }
+    }
+
+    QTimer m_timer;
+    QSet<QObject*> m_handled;
+    QString m_importFile;
+    int m_importFlavour = 1;
+    bool m_importOrder = false;
+    bool m_importCancel = false;
+    QString m_pickFile;
+    QMessageBox::StandardButton m_answer = QMessageBox::Ok;
+};
+
+QStringList Texts(const QList<DialogScript::Message>& messages) {
+    QStringList t;
+    for (const auto& m : messages) t << m.text;
+    return t;
+}
+
+// What the view shows, and what the renderer draws for the same state on a clean canvas.
+QImage Shown(CVelkarView& view) { return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage Expected(CVelkarView& view) {
+    QImage image(view.viewport()->size(), QImage::Format_RGB32);
+    image.fill(view.viewport()->palette().color(QPalette::Base));
+    QPainter painter(&image);
+    CJobRenderer::Draw(painter, view.CurrentRenderSettings());
+    return image;
+}
+
+// A job of n records: headers, job start, a zigzag of moves and lines, one path end.
+void WriteZigzagJob(const std::string& path, int lines) {
+    std::vector<JobRecord> r;
+    const int n = 3 + 1 + 1 + lines + 1;
+    r.push_back(test::Rec(RecHeaderCount, n, OrientationAsStored));
+    r.push_back(test::Rec(RecHeaderMin, 0, 0));
+    r.push_back(test::Rec(RecHeaderMax, 4000, 4000));
+    r.push_back(test::Rec(RecJobStart));
+    r.push_back(test::Rec(RecMove, 0, 0));
+    for (int i = 1; i <= lines; ++i) r.push_back(test::Rec(RecLine, (i * 37) % 4000, (i % 2) * 400));
+    r.push_back(test::Rec(RecPathEnd));
+    test::WriteRecords(path, r);
+}
+
+QByteArray StreamOf(const QString& job, const QStringList& options = {}) {
+    QProcess p;
+    p.start(QStringLiteral(VELKAR_BINARY_DIR "/src/velkar"), QStringList{QStringLiteral("stream"), job} + options);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return "velkar stream failed: " + p.readAllStandardError();
+    return p.readAllStandardOutput();
+}
+
+}  // namespace
+
+class JobCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void importConvertsAtTheNextPaintAndDraws_data();
+    void importConvertsAtTheNextPaintAndDraws();
+    void importRefusalsAreTold();
+    void unusableTemporaryDirectoryRefusesImportAndOpen();
+    void unwritableJobPathFallsBackToTheTemporaryJob();
+    void failedConversionIsToldAndKeepsThePreviousJob();
+    void twoPaintsAfterOneImportConvertOnce();
+    void standardPltTellsWhatWasNotCut();
+    void openChecksTheHeadersAndEnablesCut();
+    void commandLineAndDroppedFilesOpenOrImport();
+    void cutSendsTheStreamIntoThePseudoTerminal();
+    void cutIsCancelledMidSendByButtonOrEsc();
+    void cutStopsWhenTheCutterEndCloses();
+    void cutToldWhenThePortCannotOpen();
+    void closingDuringASendCancelsItFirst();
+
+private:
+    void SetDevice(const QString& device);
+    // Imports file with flavour through the dialog and paints once.
+    QStringList ImportAndPaint(const QString& file, int flavour, bool order = false);
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<test::TempDirOverride> m_temp;
+    std::unique_ptr<CVelkarApp> m_app;
+    CVelkarView* m_view = nullptr;
+    std::unique_ptr<DialogScript> m_script;
+};
+
+void JobCommandsTest::initTestCase() {
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+}
+
+void JobCommandsTest::init() {
+    QFile::remove(m_config.filePath(QStringLiteral("QV VELKAR1/Velkar.ini")));
+    m_work = std::make_unique<QTemporaryDir>();
+    m_temp = std::make_unique<test::TempDirOverride>();
+    CRecentDirectory::Reset();
+    m_app = std::make_unique<CVelkarApp>();
+    QVERIFY(m_app->InitInstance({}));
+    m_view = m_app->View();
+    m_script = std::make_unique<DialogScript>();
+}
+
+void JobCommandsTest::cleanup() {
+    m_script.reset();
+    m_app.reset();
+    m_temp.reset();
+    m_work.reset();
+}
+
+void JobCommandsTest::SetDevice(const QString& device) {
+    auto profile = OpenProfile();
+    profile->setValue(QStringLiteral("comm/port"), QStringLiteral("1"));
+    profile->setValue(QStringLiteral("comm/device1"), device);
+    profile->sync();
+}
+
+QStringList JobCommandsTest::ImportAndPaint(const QString& file, int flavour, bool order) {
+    m_script->Import(file, flavour, order);
+    m_view->OnImport();
+    m_view->viewport()->repaint();
+    QCoreApplication::processEvents();  // a failure is told once the paint is over
+    return Texts(m_script->messages);
+}
+
+void JobCommandsTest::importConvertsAtTheNextPaintAndDraws_data() {
+    QTest::addColumn<QString>("example");
+    QTest::addColumn<int>("flavour");
+    QTest::addColumn<bool>("order");
+    QTest::addColumn<int>("type");
+    const struct {
+        const char* file;
+        int type;
+        std::vector<int> flavours;
+    } cases[] = {
+        {"square-and-star.plt", 1, {1, 2, 4, 5}},
+        {"arrow-h.plt", 3, {4}},
+        {"three-knives.plt", 0, {3, 4}},
+    };
+    for (const auto& c : cases)
+        for (int f : c.flavours)
+            QTest::addRow("%s flavour %d", c.file, f) << QString::fromLatin1(c.file) << f << false << c.type;
+    QTest::addRow("square-and-star.plt standard ordered") << QStringLiteral("square-and-star.plt") << 5 << true << 1;
+}
+
+void JobCommandsTest::importConvertsAtTheNextPaintAndDraws() {
+    QFETCH(QString, example);
+    QFETCH(int, flavour);
+    QFETCH(bool, order);
+    QFETCH(int, type);
+    // The plotter file is copied so that its job lands in the test's own directory.
+    const QString source = m_work->filePath(example);
+    QVERIFY(QFile::copy(Example(example.toLatin1().constData()), source));
+    m_view->m_fMoveX = 10.0f;
+    m_view->m_fMoveY = 5.0f;
+
+    m_script->Import(source, flavour, order);
+    m_view->OnImport();
+    QCOMPARE(Texts(m_script->messages), QStringList());
+    const QString job = m_work->filePath(QFileInfo(example).completeBaseName() + QStringLiteral(".PT1"));
+    QCOMPARE(m_view->m_strSourcePath, source);
+    QCOMPARE(m_view->m_strJobPath, job);
+    QCOMPARE(m_view->m_nFileType, type);
+    QCOMPARE(m_view->m_nImportFlavour, flavour);
+    QVERIFY(m_view->m_bConvertPending);
+    QCOMPARE(m_view->m_fMoveX, 0.0f);
+    QCOMPARE(m_view->m_fMoveY, 0.0f);
+    QVERIFY(m_app->MainFrame()->windowTitle().startsWith(source));
+    QCOMPARE(QFileInfo(job).size(), 0);  // made sure it can be written; converted only at the paint
+
+    m_view->viewport()->repaint();
+    QVERIFY(!m_view->m_bConvertPending);
+    QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+
+    // The job is exactly what the converter of the type (or flavour) writes.
+    const std::string reference = m_work->filePath(QStringLiteral("reference.PT1")).toStdString();
+    std::int32_t count = 0;
+    const std::string src = source.toStdString();
+    if (flavour == 5) {
+        StandardPlotStats stats;
+        std::string error;
+        if (order) {
+            RunMultiKnifePipeline([&](const std::string& converted, std::int32_t& n) {
+                return ConvertStandardPlotFile(src, converted, n, stats, error);
+            }, reference, count);
+        } else {
+            QCOMPARE(ConvertStandardPlotFile(src, reference, count, stats, error), ConversionDone);
+        }
+    } else if (type == 1) {
+        QCOMPARE(ConvertHpglFile(src, reference, count, flavour), ConversionDone);
+    } else if (type == 3) {
+        QCOMPARE(ConvertHFile(src, reference, count, flavour), ConversionDone);
+    } else {
+        QCOMPARE(ConvertMultiKnifeJob(src, reference, count, flavour), ConversionDone);
+    }
+    const std::string converted = test::ReadBytes(job.toStdString());
+    QVERIFY(converted.size() > 4 * RecordSize);
+    QVERIFY(converted == test::ReadBytes(reference));
+    QCOMPARE(m_view->m_nRecordCount, count);
+
+    // The picture is the job's, drawn as the renderer draws it.
+    const QImage shown = Shown(*m_view);
+    QVERIFY(shown == Expected(*m_view));
+    QVERIFY(shown != [&] {
+        QImage blank(shown.size(), QImage::Format_RGB32);
+        blank.fill(m_view->viewport()->palette().color(QPalette::Base));
+        return blank;
+    }());
+    QCOMPARE(m_view->m_nJobRecords, count);
+}
+
+void JobCommandsTest::importRefusalsAreTold() {
+    const QString h = m_work->filePath(QStringLiteral("arrow.plt"));
+    QVERIFY(QFile::copy(Example("arrow-h.plt"), h));
+    const QString hpgl = m_work->filePath(QStringLiteral("square.plt"));
+    QVERIFY(QFile::copy(Example("square-and-star.plt"), hpgl));
+    const QString late = m_work->filePath(QStringLiteral("late.plt"));
+    test::WriteText(late.toStdString(), std::string(39, ';') + "IN;PU0,0;PD100,0;");
+
+    // A job to keep: every refusal leaves it as the current one.
+    const QString kept = m_work->filePath(QStringLiteral("kept.PT1"));
+    WriteZigzagJob(kept.toStdString(), 3);
+    m_view->m_strJobPath = kept;
+
+    struct Case {
+        QString file;
+        int flavour;
+        QString message;
+        int type;
+    } cases[] = {
+        {QString(), 1, QStringLiteral("you don't select file"), -1},
+        {m_work->filePath(QStringLiteral("missing.plt")), 1,
+         QStringLiteral("cannot open ") + m_work->filePath(QStringLiteral("missing.plt")) +
+             QStringLiteral(": No such file or directory"), -1},
+        {h, 1, QStringLiteral("file type error"), 3},
+        {h, 2, QStringLiteral("file type error"), 3},
+        {h, 3, QStringLiteral("file type isn't CAD"), 3},
+        {hpgl, 3, QStringLiteral("file type isn't CAD"), 1},
+        {late, 1, QStringLiteral("file type error"), -1},
+        {late, 3, QStringLiteral("file type isn't CAD"), -1},
+    };
+    for (const Case& c : cases) {
+        m_script->messages.clear();
+        m_view->m_nFileType = -7;
+        m_view->m_strJobPath = kept;
+        m_script->Import(c.file, c.flavour);
+        m_view->OnImport();
+        QCOMPARE(Texts(m_script->messages), QStringList{c.message});
+        QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
+        QVERIFY(!m_view->m_bConvertPending);
+        QCOMPARE(m_view->m_nImportFlavour, c.flavour);
+        if (c.type != -1 || c.file == late) {
+            QCOMPARE(m_view->m_nFileType, c.type);
+            // The job path was decided before the check, as the refusal leaves it.
+            QVERIFY(m_view->m_strJobPath.endsWith(QStringLiteral(".PT1")));
+        } else {
+            QCOMPARE(m_view->m_strJobPath, kept);
+        }
+    }
+
+    // Type 2 (IN with PR) and an unrecognised file are taken by CasMate PLT,
+    // and the paint then leaves the view without a job.
+    const QString pr = m_work->filePath(QStringLiteral("pr.plt"));
+    test::WriteText(pr.toStdString(), "IN;PR;PU0,0;PD10,10;\n");
+    for (const QString& file : {pr, late}) {
+        m_script->messages.clear();
+        QCOMPARE(ImportAndPaint(file, 4), QStringList());
+        QVERIFY(m_view->m_strJobPath.isEmpty());
+        QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
+        CommandState state;
+        m_view->OnUpdateCommand(cmd::Cut, state);
+        QVERIFY(!state.enabled);
+    }
+
+    // Cancelling the dialog changes nothing and tells nothing.
+    m_view->m_strJobPath = kept;
+    m_script->messages.clear();
+    m_script->CancelImport();
+    m_view->OnImport();
+    QCOMPARE(Texts(m_script->messages), QStringList());
+    QCOMPARE(m_view->m_strJobPath, kept);
+    QVERIFY(!m_view->m_bConvertPending);
+}
+
+void JobCommandsTest::unusableTemporaryDirectoryRefusesImportAndOpen() {
+    const QString notDir = m_work->filePath(QStringLiteral("plain-file"));
+    test::WriteText(notDir.toStdString(), "x");
+    qputenv("VELKAR_TEMP", notDir.toLocal8Bit());
+    m_script->Import(Example("square-and-star.plt"), 1);
+    m_view->OnImport();
+    m_view->OnOpen();
+    QCOMPARE(Texts(m_script->messages),
+             (QStringList{QStringLiteral("can't made temp dir in diver c:"), QStringLiteral("can't made temp dir in diver c:")}));
+    QVERIFY(m_view->m_strSourcePath.isEmpty());
+    QVERIFY(!m_view->m_bConvertPending);
+}
+
+void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
+    const QString source = m_work->filePath(QStringLiteral("logo.plt"));
+    QVERIFY(QFile::copy(Example("square-and-star.plt"), source));
+    // A directory where the job would go cannot be written, even by root.
+    QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("logo.PT1")));
+    QCOMPARE(ImportAndPaint(source, 1), QStringList());
+    const QString fallback = QString::fromStdString(PrivateTempFile(FallbackJobName));
+    QCOMPARE(m_view->m_strJobPath, fallback);
+    std::int32_t count = 0;
+    const std::string reference = m_work->filePath(QStringLiteral("reference.PT1")).toStdString();
+    QCOMPARE(ConvertHpglFile(source.toStdString(), reference, count, 1), ConversionDone);
+    QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
+
+    // With the fallback unusable as well, nothing is left to write to.
+    QVERIFY(QFile::remove(fallback));
+    QVERIFY(QDir().mkdir(fallback));
+    m_script->messages.clear();
+    m_script->Import(source, 1);
+    m_view->OnImport();
+    QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("can't made temp file in diver c:")});
+    QVERIFY(m_view->m_strJobPath.isEmpty());
+    QVERIFY(!m_view->m_bConvertPending);
+
+    // A plotter file named like a job is never overwritten by its own job.
+    QVERIFY(QDir().rmdir(fallback));
+    const QString sameName = m_work->filePath(QStringLiteral("drawing.PT1"));
+    QVERIFY(QFile::copy(Example("square-and-star.plt"), sameName));
+    m_script->messages.clear();
+    QCOMPARE(ImportAndPaint(sameName, 1), QStringList());
+    QCOMPARE(m_view->m_strJobPath, fallback);
+    QVERIFY(test::ReadBytes(sameName.toStdString()) == test::ReadBytes(Example("square-and-star.plt").toStdString()));
+}
+
+void JobCommandsTest::failedConversionIsToldAndKeepsThePreviousJob() {
+    const QString source = m_work->filePath(QStringLiteral("logo.plt"));
+    QVERIFY(QFile::copy(Example("square-and-star.plt"), source));
+    const QString job = m_work->filePath(QStringLiteral("logo.PT1"));
+    WriteZigzagJob(job.toStdString(), 5);
+    const std::string before = test::ReadBytes(job.toStdString());
+
+    m_script->Import(source, 1);
+    m_view->OnImport();
+    QVERIFY(m_view->m_bConvertPending);
+    // The plotter file goes away before the paint converts it.
+    QVERIFY(QFile::remove(source));
+    m_view->viewport()->repaint();
+    QCoreApplication::processEvents();
+    QCOMPARE(Texts(m_script->messages),
+             QStringList{QStringLiteral("cannot read ") + source + QStringLiteral(": No such file or directory")});
+    QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
+    QVERIFY(test::ReadBytes(job.toStdString()) == before);
+    QVERIFY(Shown(*m_view) == Expected(*m_view));  // the job as it stands is drawn
+}
+
+void JobCommandsTest::twoPaintsAfterOneImportConvertOnce() {
+    const QString source = m_work->filePath(QStringLiteral("logo.plt"));
+    QVERIFY(QFile::copy(Example("square-and-star.plt"), source));
+    QCOMPARE(ImportAndPaint(source, 1), QStringList());
+    const QString job = m_view->m_strJobPath;
+    // A second conversion would replace this job with the converted one again.
+    WriteZigzagJob(job.toStdString(), 2);
+    const std::string marked = test::ReadBytes(job.toStdString());
+    m_view->viewport()->repaint();
+    m_view->viewport()->repaint();
+    QVERIFY(test::ReadBytes(job.toStdString()) == marked);
+    QCOMPARE(m_view->m_nJobRecords, 3 + 1 + 1 + 2 + 1);
+
+    // A print while a conversion is pending converts first.
+    m_script->Import(source, 1);
+    m_view->OnImport();
+    QImage page(800, 600, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    m_view->OnDraw(painter, QRect());
+    QVERIFY(!m_view->m_bConvertPending);
+    QVERIFY(test::ReadBytes(job.toStdString()) != marked);
+}
+
+void JobCommandsTest::standardPltTellsWhatWasNotCut() {
+    // Any first characters will do for "Standard PLT"; a label is counted, not cut.
+    const QString labelled = m_work->filePath(QStringLiteral("labelled.plt"));
+    test::WriteText(labelled.toStdString(), "\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;");
+    QCOMPARE(ImportAndPaint(labelled, 5), QStringList());
+    QCOMPARE(m_view->m_strJobPath, m_work->filePath(QStringLiteral("labelled.PT1")));
+    QCOMPARE(m_app->MainFrame()->StatusText(),
+             QStringLiteral("Ready - not cut: 1 labels, 0 fills, 0 unknown instructions"));
+    QVERIFY(Shown(*m_view) == Expected(*m_view));
+
+    // Anything else is refused at the paint, naming the file; the job file stays as it was.
+    const QString prose = m_work->filePath(QStringLiteral("prose.plt"));
+    test::WriteText(prose.toStdString(), "Dear operator, this is a letter.\n");
+    m_script->messages.clear();
+    const QStringList told = ImportAndPaint(prose, 5);
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith(QStringLiteral("not a plotter file: ") + prose), qPrintable(told.first()));
+    QCOMPARE(QFileInfo(m_work->filePath(QStringLiteral("prose.PT1"))).size(), 0);
+}
+
+void JobCommandsTest::openChecksTheHeadersAndEnablesCut() {
+    CommandState state;
+    m_view->OnUpdateCommand(cmd::Cut, state);
+    QVERIFY(!state.enabled);
+
+    const QString good = m_work->filePath(QStringLiteral("good.PT1"));
+    test::WriteRecords(good.toStdString(), {test::Rec(RecHeaderCount, 3, 4), test::Rec(RecHeaderMin, 0, 0),
+                                             test::Rec(RecHeaderMax, 400, 400)});
+    m_view->m_fMoveX = 3.0f;
+    m_script->PickFile(good);
+    m_view->OnOpen();
+    QCOMPARE(Texts(m_script->messages), QStringList());
+    QCOMPARE(m_view->m_strJobPath, good);
+    QCOMPARE(m_view->m_fMoveX, 0.0f);
+    QVERIFY(m_app->MainFrame()->windowTitle().startsWith(good));
+    state = CommandState();
+    m_view->OnUpdateCommand(cmd::Cut, state);
+    QVERIFY(state.enabled);
+    QVERIFY(Shown(*m_view) == Expected(*m_view));  // the material frame alone
+    QCOMPARE(CRecentDirectory::Get(), m_work->path());
+
+    const QString shortFile = m_work->filePath(QStringLiteral("short.PT1"));
+    std::string bytes = test::ReadBytes(good.toStdString());
+    test::WriteText(shortFile.toStdString(), bytes.substr(0, 59));
+    const QString swapped = m_work->filePath(QStringLiteral("swapped.PT1"));
+    test::WriteRecords(swapped.toStdString(), {test::Rec(RecHeaderMin, 0, 0), test::Rec(RecHeaderCount, 3, 4),
+                                                test::Rec(RecHeaderMax, 400, 400)});
+    for (const QString& bad : {shortFile, swapped}) {
+        m_script->messages.clear();
+        m_script->PickFile(bad);
+        m_view->OnOpen();
+        QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("file type error")});
+        QCOMPARE(m_view->m_strSourcePath, bad);
+        QCOMPARE(m_view->m_strJobPath, good);
+    }
+
+    // Cancelling the file dialog keeps everything.
+    m_script->messages.clear();
+    m_script->PickFile(QString());
+    m_view->OnOpen();
+    QCOMPARE(Texts(m_script->messages), QStringList());
+    QCOMPARE(m_view->m_strJobPath, good);
+}
+
+void JobCommandsTest::commandLineAndDroppedFilesOpenOrImport() {
+    const QString job = m_work->filePath(QStringLiteral("saved.PT1"));
+    WriteZigzagJob(job.toStdString(), 4);
+    m_view->OpenOrImportFile(job);
+    QCOMPARE(m_view->m_strJobPath, job);
+    QVERIFY(!m_view->m_bConvertPending);
+
+    // A job without its extension is still a job.
+    const QString renamed = m_work->filePath(QStringLiteral("saved-job"));
+    QVERIFY(QFile::copy(job, renamed));
+    m_view->OpenOrImportFile(renamed);
+    QCOMPARE(m_view->m_strJobPath, renamed);
+
+    // A plotter file opens the import dialog with its name filled in.
+    const QString source = m_work->filePath(QStringLiteral("logo.plt"));
+    QVERIFY(QFile::copy(Example("square-and-star.plt"), source));
+    m_script->Import(QString(), 1);
+    m_view->OpenOrImportFile(source);
+    QCOMPARE(m_script->prefilledFileName, source);
+    QVERIFY(m_view->m_bConvertPending);
+    QCOMPARE(m_view->m_strJobPath, m_work->filePath(QStringLiteral("logo.PT1")));
+}
+
+void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
+    test::PtyCutter cutter;
+    QVERIFY(cutter.IsOpen());
+    SetDevice(cutter.DevicePath());
+    const QString source = m_work->filePath(QStringLiteral("knives.plt"));
+    QVERIFY(QFile::copy(Example("three-knives.plt"), source));
+    QCOMPARE(ImportAndPaint(source, 3), QStringList());
+    m_view->m_fSharpOffset = 0.5f;
+    m_view->m_fCloseOffset = 1.0f;
+    m_view->m_bDefineColor = true;
+
+    bool drewDuringSend = false;
+    bool sendingSeen = false;
+    connect(m_view, &CVelkarView::painted, this, [&] {
+        if (m_view->m_bSending) sendingSeen = true;
+    });
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, this, [&] {
+        if (!m_view->m_bSending) return;
+        // While sending, a paint draws nothing at all.
+        const QImage shown = Shown(*m_view);
+        QImage blank(shown.size(), QImage::Format_RGB32);
+        blank.fill(m_view->viewport()->palette().color(QPalette::Base));
+        if (shown != blank) drewDuringSend = true;
+    });
+    probe.start(0);
+    m_view->OnCut();
+    probe.stop();
+    QCoreApplication::processEvents();
+
+    QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("ready sent")});
+    QCOMPARE(m_script->messages.first().caption, QStringLiteral("Sent to cutter"));
+    const QByteArray expected = StreamOf(m_view->m_strJobPath, {QStringLiteral("--sharp"), QStringLiteral("0.5"),
+                                                                 QStringLiteral("--close"), QStringLiteral("1"),
+                                                                 QStringLiteral("--define-color")});
+    QVERIFY(expected.startsWith(";:H A L0 ECN "));
+    QCOMPARE(cutter.Received(), expected);
+    QVERIFY(sendingSeen);
+    QVERIFY(!drewDuringSend);
+    QVERIFY(!m_view->m_bSending);
+    QVERIFY(CCutJob::Running() == nullptr);
+
+    // Cancel at "ready sent" sends nothing.
+    cutter.Take();
+    m_script->messages.clear();
+    m_script->Answer(QMessageBox::Cancel);
+    m_view->OnCut();
+    QCoreApplication::processEvents();
+    QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("ready sent")});
+    QCOMPARE(cutter.Received(), QByteArray());
+
+    // Pen Tip asks for each knife before its word goes out.
+    m_script->messages.clear();
+    m_script->Answer(QMessageBox::Ok);
+    m_view->m_bPenTip = true;
+    m_view->OnCut();
+    QCoreApplication::processEvents();
+    const QStringList texts = Texts(m_script->messages);
+    QVERIFY(texts.size() >= 2);
+    QCOMPARE(texts.first(), QStringLiteral("ready sent"));
+    for (qsizetype i = 1; i < texts.size(); ++i) QVERIFY2(texts[i].startsWith(QStringLiteral("select ")), qPrintable(texts[i]));
+    QCOMPARE(cutter.Received(), expected);
+}
+
+void JobCommandsTest::cutIsCancelledMidSendByButtonOrEsc() {
+    test::PtyCutter cutter;
+    QVERIFY(cutter.IsOpen());
+    SetDevice(cutter.DevicePath());
+    const QString job = m_work->filePath(QStringLiteral("long.PT1"));
+    WriteZigzagJob(job.toStdString(), 20000);
+    m_view->OpenOrImportFile(job);
+    const QByteArray full = StreamOf(job);
+
+    for (const bool esc : {false, true}) {
+        cutter.Take();
+        m_script->messages.clear();
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, this, [&] {
+            CProgressWnd* progress = CCutJob::Running();
+            if (!progress || cutter.Received().size() < 2000) return;
+            canceller.stop();
+            QCOMPARE(progress->windowTitle().left(9), QStringLiteral("send... ["));
+            if (esc)
+                QTest::keyClick(m_app->MainFrame(), Qt::Key_Escape);
+            else
+                progress->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+        });
+        canceller.start(0);
+        m_view->OnCut();
+        QCoreApplication::processEvents();
+        QCOMPARE(Texts(m_script->messages), (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send ")}));
+        const QByteArray got = cutter.Received();
+        QVERIFY(got.size() >= 2000);
+        QVERIFY(got.size() < full.size());
+        QVERIFY(full.startsWith(got));
+        QVERIFY(got.endsWith(' '));  // the last command went out whole
+        QVERIFY(!m_view->m_bSending);
+    }
+}
+
+void JobCommandsTest::cutStopsWhenTheCutterEndCloses() {
+    auto cutter = std::make_unique<test::PtyCutter>();
+    QVERIFY(cutter->IsOpen());
+    SetDevice(cutter->DevicePath());
+    const QString job = m_work->filePath(QStringLiteral("long.PT1"));
+    WriteZigzagJob(job.toStdString(), 20000);
+    m_view->OpenOrImportFile(job);
+    QTimer hangup;
+    connect(&hangup, &QTimer::timeout, this, [&] {
+        if (!CCutJob::Running() || cutter->Received().size() < 2000) return;
+        hangup.stop();
+        cutter->CloseCutterEnd();
+    });
+    hangup.start(0);
+    m_view->OnCut();
+    QCoreApplication::processEvents();
+    const QStringList texts = Texts(m_script->messages);
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts[0], QStringLiteral("ready sent"));
+    QVERIFY2(texts[1].startsWith(QStringLiteral("send stopped: ") + cutter->DevicePath()), qPrintable(texts[1]));
+    QVERIFY(!m_view->m_bSending);
+    QVERIFY(Shown(*m_view) == Expected(*m_view));  // drawn again once the send ended
+}
+
+void JobCommandsTest::cutToldWhenThePortCannotOpen() {
+    const QString missing = m_work->filePath(QStringLiteral("no-such-tty"));
+    SetDevice(missing);
+    const QString job = m_work->filePath(QStringLiteral("job.PT1"));
+    WriteZigzagJob(job.toStdString(), 3);
+    m_view->OpenOrImportFile(job);
+    m_view->OnCut();
+    QCOMPARE(Texts(m_script->messages),
+             QStringList{QStringLiteral("serial can't open\n") + missing + QStringLiteral(": No such file or directory")});
+    QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
+    QVERIFY(!m_view->m_bSending);
+}
+
+void JobCommandsTest::closingDuringASendCancelsItFirst() {
+    test::PtyCutter cutter;
+    QVERIFY(cutter.IsOpen());
+    SetDevice(cutter.DevicePath());
+    const QString job = m_work->filePath(QStringLiteral("long.PT1"));
+    WriteZigzagJob(job.toStdString(), 20000);
+    m_view->OpenOrImportFile(job);
+    CMainFrame* frame = m_app->MainFrame();
+
+    for (const bool agree : {false, true}) {
+        cutter.Take();
+        m_script->messages.clear();
+        m_script->Answer(QMessageBox::Ok);
+        bool closedWhileSending = false;
+        bool asked = false;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (!CCutJob::Running() || cutter.Received().size() < 2000) return;
+            if (!frame->isVisible()) closedWhileSending = true;
+            if (asked) return;
+            asked = true;
+            m_script->Answer(agree ? QMessageBox::Yes : QMessageBox::No);
+            frame->close();
+            m_script->Answer(QMessageBox::Ok);
+            // Declined: let the send run to its end.
+        });
+        closer.start(0);
+        m_view->OnCut();
+        closer.stop();
+        QVERIFY(!closedWhileSending);
+        QCOMPARE(m_script->messages.at(1).text, QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?"));
+        if (agree) {
+            QCOMPARE(m_script->messages.size(), 3);
+            QCOMPARE(m_script->messages.at(2).text, QStringLiteral(" cancle send "));
+            QVERIFY(frame->isVisible());  // closes from the event loop, after the send has unwound
+            QCoreApplication::processEvents();
+            QVERIFY(!frame->isVisible());
+        } else {
+            QCOMPARE(m_script->messages.size(), 2);
+            QCoreApplication::processEvents();
+            QVERIFY(frame->isVisible());
+            QCOMPARE(cutter.Received(), StreamOf(job));
+        }
+    }
+}
+
+QTEST_MAIN(JobCommandsTest)
+#include "app_jobcommands_test.moc"
