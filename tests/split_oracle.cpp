@@ -88,16 +88,15 @@ void Chain(CPathList& paths, std::vector<JobRecord>& out) {
         const JobRecord a = h.First();
         const JobRecord b = h.Last();
         bool merged = false;
-        for (Pos qp = CPathList::NextPosition(hp); qp != paths.EndPosition() && !merged; qp = CPathList::NextPosition(qp)) {
+        for (Pos qp = CPathList::NextPosition(hp); qp != paths.EndPosition(); qp = CPathList::NextPosition(qp)) {
             CJobPath& q = CPathList::PathAt(qp);
+            merged = true;
             if (Same(a, q.Last())) {
                 for (std::size_t i = 1; i < h.Size(); ++i) q.Append(h.At(i));
                 paths.RemoveAt(hp);
-                merged = true;
             } else if (Same(b, q.First())) {
                 for (std::size_t i = 1; i < q.Size(); ++i) h.Append(q.At(i));
                 paths.RemoveAt(qp);
-                merged = true;
             } else if (Same(a, q.First())) {
                 JobRecord move = h.Last();
                 move.code = RecMove;
@@ -110,15 +109,16 @@ void Chain(CPathList& paths, std::vector<JobRecord>& out) {
                 paths.AddTail(std::move(joined));
                 paths.RemoveAt(hp);
                 paths.RemoveAt(qp);
-                merged = true;
             } else if (Same(b, q.Last())) {
                 for (std::size_t i = q.Size() - 2; i >= 1; --i) h.Append(q.At(i));
                 JobRecord line = q.First();
                 line.code = RecLine;
                 h.Append(line);
                 paths.RemoveAt(qp);
-                merged = true;
+            } else {
+                merged = false;
             }
+            if (merged) break;
         }
         if (!merged) {
             Emit(h, out);
