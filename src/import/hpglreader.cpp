@@ -1,6 +1,7 @@
 #include "import/hpglreader.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <numbers>
 
@@ -166,6 +167,19 @@ bool HpglReader::Number(double& value) {
     if (p >= end || !StartsPlotNumber(*p)) {
         m_p = p;
         return false;
+    }
+    // Most numbers are short unsigned integers: up to nine digits need no general scan.
+    unsigned digit = static_cast<unsigned char>(*p) - 48u;
+    if (digit <= 9) {
+        const char* q = p + 1;
+        const char* const limit = end - p > 9 ? p + 9 : end;
+        std::uint32_t v = digit;
+        while (q < limit && (digit = static_cast<unsigned char>(*q) - 48u) <= 9) v = v * 10 + digit, ++q;
+        if (q == end || (*q != '.' && static_cast<unsigned>(static_cast<unsigned char>(*q) - 48u) > 9)) {
+            value = v;
+            m_p = q;
+            return true;
+        }
     }
     value = ParsePlotNumber(p, end);
     m_p = p;
