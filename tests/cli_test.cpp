@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "cli/cli.h"
+#include "clirun.h"
 #include "testsupport.h"
 
 using namespace velkar;
@@ -19,24 +20,8 @@ using velkar::test::Rec;
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "velkar");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::ostringstream out, err;
-    CliRun r;
-    r.code = cli::RunCli(static_cast<int>(args.size()), argv.data(), out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
+using test::CliRun;
+CliRun Cli(std::vector<std::string> args) { return test::RunVelkar(std::move(args)); }
 
 const std::string kExamples = VELKAR_SOURCE_DIR "/examples/";
 

@@ -9,6 +9,7 @@
 #include "cli/cli.h"
 #include "cutter/cuttersend.h"
 #include "cutter/knifepath.h"
+#include "clirun.h"
 #include "testsupport.h"
 
 using namespace velkar;
@@ -496,20 +497,8 @@ TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {
 
 namespace {
 
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunVelkar(std::vector<std::string> args) {
-    args.insert(args.begin(), "velkar");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    std::ostringstream out, err;
-    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using test::CliRun;
+using test::RunVelkar;
 
 }  // namespace
 

@@ -29,6 +29,7 @@
 #include "serial/lineparameters.h"
 #include "serial/profile.h"
 #include "serial/serialsettings.h"
+#include "clirun.h"
 #include "testsupport.h"
 
 // Lets failed expectations show QString values as text.
@@ -420,20 +421,8 @@ TEST(CommPort, OpenFailuresNameThePortTheDeviceAndTheReason) {
 
 namespace {
 
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunVelkar(std::vector<std::string> args) {
-    args.insert(args.begin(), "velkar");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    std::ostringstream out, err;
-    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using test::CliRun;
+using test::RunVelkar;
 
 }  // namespace
 
