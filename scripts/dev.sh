@@ -82,8 +82,11 @@ case "${1:-}" in
     ;;
   bench)
     install_missing
-    build_main -DVELKAR_BENCH=ON -DCMAKE_BUILD_TYPE=Release
-    for b in "$BUILD"/bench/bench_*; do [ -x "$b" ] && "$b"; done
+    BUILD=${VELKAR_BENCH_BUILD_DIR:-build-bench}
+    build_main -DCMAKE_BUILD_TYPE=Release -DVELKAR_BENCH=ON -DVELKAR_TESTS=OFF
+    for b in "$BUILD"/bench/bench_*; do
+      [ -x "$b" ] && "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+    done
     ;;
   *)
     echo "usage: scripts/dev.sh run|test|bench" >&2
