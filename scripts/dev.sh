@@ -77,8 +77,8 @@ case "${1:-}" in
     build_main
     ctest --test-dir "$BUILD" --output-on-failure -j2
     build_fuzz
-    ctest --test-dir "$FUZZ_BUILD" --output-on-failure -j2
     run_fuzzers
+    ctest --test-dir "$FUZZ_BUILD" --output-on-failure -j2
     ;;
   bench)
     install_missing
