@@ -179,6 +179,12 @@ TEST(HpglReader, ScalesRotatesAndKeepsScalingUntilIp) {
     EXPECT_EQ(BodyOf(dir, "IN;PS2000,1000;IP;SC0,1,0,1;PU1,1;"), "S K1 M2000,1000 E");
     EXPECT_EQ(BodyOf(dir, "IN;RO90;PU10,20;RO180;PU10,20;RO270;PU10,20;RO45;PU10,20;"),
               "S K1 M-20,10 M-10,-20 M20,-10 M10,20 E");
+    // RO sets the angle; it does not add to the last one, so RO0 after RO90 turns the drawing back.
+    EXPECT_EQ(BodyOf(dir, "IN;RO90;PU10,20;PD20,20;RO0;PD20,30;RO90;RO90;PD30,30;"),
+              "S K1 M-20,10 L-20,20 L20,30 L-30,30 E");
+    // A plot size shorter than it is wide (PS4 leaves the width at 47520) neither turns nor moves the drawing.
+    EXPECT_EQ(BodyOf(dir, "IN;PS4;PU500,300;PD600,300;PS1000,2000;PD600,350;PS2000,1000;PD500,350;"),
+              "S K1 M500,300 L600,300 L600,350 L500,350 E");
 }
 
 TEST(HpglReader, CirclesAndArcsAreChordsWithinOneUnit) {
