@@ -37,6 +37,7 @@ private slots:
     void orderPathsIsOffAndOnlyForStandardPlt();
     void scanOffersPlotterFilesStartingWhereTheOperatorWorkedLast();
     void cancellingScanEmptiesTheFileName();
+    void tabRunsFromTheButtonsThroughTheFlavoursToTheFileName();
 };
 
 void ImportDlgTest::showsTheFlavoursTheFileNameAndTheButtons() {
@@ -175,6 +176,24 @@ void ImportDlgTest::cancellingScanEmptiesTheFileName() {
     QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("scan")), Qt::LeftButton);
     QCOMPARE(dlg.findChild<QLineEdit*>(QStringLiteral("fileName"))->text(), QString());
     QCOMPARE(CRecentDirectory::Get(), QDir::homePath());
+}
+
+void ImportDlgTest::tabRunsFromTheButtonsThroughTheFlavoursToTheFileName() {
+    CImportDlg dlg;
+    dlg.show();
+    auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("ok"));
+    QVERIFY(ok);
+    QStringList order;
+    QWidget* w = ok;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != ok && order.size() < 20);
+    const QStringList expected = {QStringLiteral("ok"),       QStringLiteral("cancel"),     QStringLiteral("flavour1"),
+                                  QStringLiteral("flavour2"), QStringLiteral("flavour3"),   QStringLiteral("flavour4"),
+                                  QStringLiteral("flavour5"), QStringLiteral("orderPaths"), QStringLiteral("scan"),
+                                  QStringLiteral("fileName")};
+    QCOMPARE(order, expected);
 }
 
 QTEST_MAIN(ImportDlgTest)

@@ -96,6 +96,14 @@ CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent) {
     cancel->setGeometry(du.Rect(183, 104, 36, 14));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    // Tab runs OK, Cancel, the flavours, then Scan before the file name.
+    setTabOrder(ok, cancel);
+    setTabOrder(cancel, m_flavourButtons[0]);
+    for (int i = 1; i < FlavourCount; ++i) setTabOrder(m_flavourButtons[i - 1], m_flavourButtons[i]);
+    setTabOrder(m_flavourButtons[FlavourCount - 1], m_chkOrderPaths);
+    setTabOrder(m_chkOrderPaths, m_btnScan);
+    setTabOrder(m_btnScan, m_editFileName);
+
     setFixedSize(du.Rect(0, 0, 235, 125).size());
 }
 
