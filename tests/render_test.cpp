@@ -157,6 +157,17 @@ private slots:
         QCOMPARE(image.pixel(411, 105), White);
         QCOMPARE(image.pixel(310, 110), White);
         QCOMPARE(image.pixel(300, 100), Grey);
+
+        // Divisor 39: -234 mm is exactly -240 pixels and -117 mm exactly -120.
+        s = Job({Rec(RecMove, 0, 3900), Rec(RecLine, 3900, 3900), Rec(RecPathEnd)});
+        s.scale = 0.975;
+        s.moveX = -234.0f;
+        s.moveY = -117.0f;
+        const QImage odd = Render(s);
+        QCOMPARE(odd.pixel(60, 80), Black);
+        QCOMPARE(odd.pixel(160, 80), Black);
+        QCOMPARE(odd.pixel(161, 80), White);
+        QCOMPARE(odd.pixel(60, 81), White);
     }
 
     void DivisorOneDrawsJobUnitsAsPixels() {

@@ -320,11 +320,13 @@ RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, con
         painter.drawPolyline(frame, 5);
         outcome.scrollSize = QSize(w + 400, l + 500);
 
-        const double unitsPerMm = 40.0 / static_cast<double>(z);
-        const std::int64_t xOrigin = FrameLeft + TruncateClamped(static_cast<double>(s.moveX) * unitsPerMm);
+        // Multiplied before dividing: a divisor such as 39 makes 40 / z inexact,
+        // and a move worth a whole number of pixels would then truncate one short.
+        const auto movePixels = [z](float mm) { return TruncateClamped(static_cast<double>(mm) * 40.0 / z); };
+        const std::int64_t xOrigin = FrameLeft + movePixels(s.moveX);
         const int ySign = orientation == OrientationMirrorY ? -1 : 1;
         const std::int64_t yBase = orientation == OrientationMirrorY ? maxY / z + FrameTop : FrameTop;
-        const std::int64_t yOrigin = yBase + TruncateClamped(static_cast<double>(s.moveY) * unitsPerMm);
+        const std::int64_t yOrigin = yBase + movePixels(s.moveY);
 
         // Raster surfaces without scaling take the track as one finished image.
         std::unique_ptr<RasterCanvas> canvas;
