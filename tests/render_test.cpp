@@ -181,6 +181,12 @@ private slots:
         QCOMPARE(image.pixel(310, 110), Black);
         QCOMPARE(image.pixel(410, 110), Black);
         QCOMPARE(image.pixel(700, 500), Grey);
+
+        // 2.3 mm is 92 units in single precision, as the send moves the knife.
+        s.moveX = 2.3f;
+        const QImage moved = Render(s);
+        QCOMPARE(moved.pixel(402, 110), Black);
+        QCOMPARE(moved.pixel(401, 110), White);
     }
 
     void OffsetsDrawOvercutsAtScreenScale() {

@@ -320,9 +320,13 @@ RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, con
         painter.drawPolyline(frame, 5);
         outcome.scrollSize = QSize(w + 400, l + 500);
 
-        // Multiplied before dividing: a divisor such as 39 makes 40 / z inexact,
-        // and a move worth a whole number of pixels would then truncate one short.
-        const auto movePixels = [z](float mm) { return TruncateClamped(static_cast<double>(mm) * 40.0 / z); };
+        // In single precision, as the send turns the same millimetres into job
+        // units, so the picture sits where the knife will cut (2.3 mm is 92 units,
+        // not 91). Multiplied before dividing: a divisor such as 39 makes 40 / z
+        // inexact, and a move worth a whole number of pixels would truncate one short.
+        const auto movePixels = [z](float mm) {
+            return TruncateClamped(static_cast<double>(mm * 40.0f / static_cast<float>(z)));
+        };
         const std::int64_t xOrigin = FrameLeft + movePixels(s.moveX);
         const int ySign = orientation == OrientationMirrorY ? -1 : 1;
         const std::int64_t yBase = orientation == OrientationMirrorY ? maxY / z + FrameTop : FrameTop;
