@@ -60,6 +60,8 @@ void CImportJob::Run(const QString& prefill) {
     const std::string source = v.m_strSourcePath.toStdString();
     std::string first39;
     int error = 0;
+    // An unreadable plotter file is told, not passed over in silence: the
+    // operator would otherwise see the previous job and think the import worked.
     try {
         if (!ReadRecognitionText(source, first39, error)) {
             Refuse(QStringLiteral("cannot open ") % v.m_strSourcePath % QStringLiteral(": ") %

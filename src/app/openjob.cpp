@@ -35,6 +35,8 @@ void COpenJob::OpenPath(const QString& path) {
     CVelkarView& v = m_view;
     v.m_strSourcePath = QFileInfo(path).absoluteFilePath();
 
+    // A job that cannot be opened or read is told with the reason, so a silent
+    // non-event is never taken for a successful Open.
     JobReader reader;
     if (!reader.Open(v.m_strSourcePath.toStdString())) {
         ShowMessage(v.window(), QStringLiteral("cannot open ") % v.m_strSourcePath % QStringLiteral(": ") %
