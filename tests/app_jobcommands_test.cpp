@@ -192,6 +192,8 @@ private slots:
     void standardPltTellsWhatWasNotCut();
     void openChecksTheHeadersAndEnablesCut();
     void commandLineAndDroppedFilesOpenOrImport();
+    void conversionRunsBesideTheEventLoop_data();
+    void conversionRunsBesideTheEventLoop();
     void cutSendsTheStreamIntoThePseudoTerminal();
     void cutIsCancelledMidSendByButtonOrEsc();
     void cutStopsWhenTheCutterEndCloses();
@@ -200,6 +202,8 @@ private slots:
 
 private:
     void SetDevice(const QString& device);
+    // Paints once, which starts a pending conversion, and waits for its end.
+    void PaintAndConvert();
     // Imports file with flavour through the dialog and paints once.
     QStringList ImportAndPaint(const QString& file, int flavour, bool order = false);
 
@@ -243,11 +247,15 @@ void JobCommandsTest::SetDevice(const QString& device) {
     profile->sync();
 }
 
+void JobCommandsTest::PaintAndConvert() {
+    m_view->viewport()->repaint();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_session->IsConverting(), 60000);
+}
+
 QStringList JobCommandsTest::ImportAndPaint(const QString& file, int flavour, bool order) {
     m_script->Import(file, flavour, order);
     m_session->OnImport();
-    m_view->viewport()->repaint();
-    QCoreApplication::processEvents();  // a failure is told once the paint is over
+    PaintAndConvert();
     return Texts(m_script->messages);
 }
 
@@ -296,7 +304,7 @@ void JobCommandsTest::importConvertsAtTheNextPaintAndDraws() {
     QVERIFY(m_app->MainFrame()->windowTitle().startsWith(source));
     QCOMPARE(QFileInfo(job).size(), 0);  // made sure it can be written; converted only at the paint
 
-    m_view->viewport()->repaint();
+    PaintAndConvert();
     QVERIFY(!m_session->m_bConvertPending);
     QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
@@ -467,8 +475,7 @@ void JobCommandsTest::failedConversionIsToldAndKeepsThePreviousJob() {
     QVERIFY(m_session->m_bConvertPending);
     // The plotter file goes away before the paint converts it.
     QVERIFY(QFile::remove(source));
-    m_view->viewport()->repaint();
-    QCoreApplication::processEvents();
+    PaintAndConvert();
     QCOMPARE(Texts(m_script->messages),
              QStringList{QStringLiteral("cannot read ") + source + QStringLiteral(": No such file or directory")});
     QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
@@ -484,8 +491,8 @@ void JobCommandsTest::twoPaintsAfterOneImportConvertOnce() {
     // A second conversion would replace this job with the converted one again.
     WriteZigzagJob(job.toStdString(), 2);
     const std::string marked = test::ReadBytes(job.toStdString());
-    m_view->viewport()->repaint();
-    m_view->viewport()->repaint();
+    PaintAndConvert();
+    PaintAndConvert();
     QVERIFY(test::ReadBytes(job.toStdString()) == marked);
     QCOMPARE(m_session->m_nJobRecords, 3 + 1 + 1 + 2 + 1);
 
@@ -498,6 +505,64 @@ void JobCommandsTest::twoPaintsAfterOneImportConvertOnce() {
     m_session->PrintTo(printer);
     QVERIFY(!m_session->m_bConvertPending);
     QVERIFY(test::ReadBytes(job.toStdString()) != marked);
+}
+
+void JobCommandsTest::conversionRunsBesideTheEventLoop_data() {
+    QTest::addColumn<QString>("stop");
+    QTest::newRow("runs to the end") << QString();
+    QTest::newRow("Cancel button") << QStringLiteral("button");
+    QTest::newRow("Esc") << QStringLiteral("escape");
+}
+
+void JobCommandsTest::conversionRunsBesideTheEventLoop() {
+    QFETCH(QString, stop);
+    const QString small = m_work->filePath(QStringLiteral("small.plt"));
+    QVERIFY(QFile::copy(Example("square-and-star.plt"), small));
+    QCOMPARE(ImportAndPaint(small, 1), QStringList());
+    const QString previous = m_session->m_strJobPath;
+    const std::string previousBytes = test::ReadBytes(previous.toStdString());
+    const QString big = m_work->filePath(QStringLiteral("big.plt"));
+    std::string text = "IN;\nSP1;\nPU0,0;\n";
+    for (int i = 0; i < 400000; ++i) text += "PD" + std::to_string(i % 9000) + "," + std::to_string(i % 7) + ";\n";
+    test::WriteText(big.toStdString(), text);
+
+    CMainFrame* frame = m_app->MainFrame();
+    auto* cancel = frame->findChild<QPushButton*>(QStringLiteral("conversioncancel"));
+    int ticks = 0;
+    bool shownWhileConverting = false;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] {
+        if (!m_session->IsConverting()) return;
+        ++ticks;
+        shownWhileConverting = cancel->isVisible() && !frame->Action(cmd::Import)->isEnabled() &&
+                               !frame->Action(cmd::FileOpen)->isEnabled() && !frame->Action(cmd::Cut)->isEnabled() &&
+                               frame->StatusText() == QStringLiteral("open file ,please wait.....");
+        if (stop == QLatin1String("button")) cancel->click();
+        if (stop == QLatin1String("escape")) QTest::keyClick(frame, Qt::Key_Escape);
+    });
+    timer.start(0);
+    m_script->Import(big, 1);
+    m_session->OnImport();
+    frame->activateWindow();  // Esc reaches the active window only
+    PaintAndConvert();
+    QVERIFY(ticks > 0);  // the event loop turned while the worker converted
+    QVERIFY(shownWhileConverting);
+    QVERIFY(!cancel->isVisible());
+    QCOMPARE(Texts(m_script->messages), QStringList());
+    if (stop.isEmpty()) {
+        QCOMPARE(frame->StatusText(), QStringLiteral("Ready"));
+        QCOMPARE(m_session->m_strJobPath, m_work->filePath(QStringLiteral("big.PT1")));
+        QVERIFY(QFileInfo(m_session->m_strJobPath).size() > 400000 * 20);
+    } else {
+        QCOMPARE(frame->StatusText(), QStringLiteral("conversion cancelled"));
+        QCOMPARE(m_session->m_strJobPath, previous);
+        QCOMPARE(m_session->m_strSourcePath, small);
+        QVERIFY(test::ReadBytes(previous.toStdString()) == previousBytes);
+        QCOMPARE(QFileInfo(m_work->filePath(QStringLiteral("big.PT1"))).size(), 0);
+        QVERIFY(frame->windowTitle().startsWith(small));
+    }
+    QVERIFY(frame->Action(cmd::Import)->isEnabled());
+    QVERIFY(Shown(*m_view) == Expected(*m_view, *m_session));
 }
 
 void JobCommandsTest::standardPltTellsWhatWasNotCut() {

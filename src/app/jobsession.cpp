@@ -1,5 +1,7 @@
 #include "app/jobsession.h"
 
+#include <atomic>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -7,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QThread>
 #include <QTimer>
 
 #include "app/cutjob.h"
@@ -18,11 +21,24 @@
 #include "app/importjob.h"
 #include "app/jobconversion.h"
 #include "app/openjob.h"
+#include "job/conversionwatch.h"
 #include "job/jobrecord.h"
 #include "serial/profile.h"
 #include "view/velkarview.h"
 
 namespace velkar {
+
+// A conversion on its worker thread. The worker writes outcome and count and
+// reads cancel; the event loop reads permille and, once the thread has
+// finished, the rest.
+struct CJobSession::Conversion {
+    std::unique_ptr<QThread> thread;
+    QTimer progressTimer;
+    std::atomic<int> permille{0};
+    std::atomic<bool> cancel{false};
+    CJobConversion::Outcome outcome;
+    std::int32_t count = 0;
+};
 
 CJobSession::CJobSession(CVelkarView* view, QObject* parent) : QObject(parent), m_pView(view) {
     m_pView->SetPicture(&m_picture);
@@ -38,6 +54,12 @@ CJobSession::CJobSession(CVelkarView* view, QObject* parent) : QObject(parent), 
     });
     connect(m_pView, &CVelkarView::leftPressed, this, &CJobSession::ZoomClick);
     connect(m_pView, &CVelkarView::rightPressed, this, &CJobSession::Disarm);
+}
+
+CJobSession::~CJobSession() {
+    if (!m_pConversion) return;
+    m_pConversion->cancel = true;
+    m_pConversion->thread->wait();
 }
 
 QWidget* CJobSession::Window() const { return m_pView->window(); }
@@ -65,11 +87,11 @@ void CJobSession::OnInitialUpdate() { m_pView->SetScrollSizes(QSize(100, 100)); 
 
 void CJobSession::RunPendingConversion() {
     m_bConvertPending = false;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_pConversion) return;
+    m_pView->viewport()->setCursor(Qt::WaitCursor);
     // Inside a paint of the window another widget cannot be repainted at once;
-    // the wait cursor is the feedback there, the pane follows at its next paint.
-    const bool repaintNow = !m_pView->IsPainting();
-    emit statusText(QStringLiteral("open file ,please wait....."), repaintNow);
+    // the pane follows at its next paint.
+    emit statusText(QStringLiteral("open file ,please wait....."), !m_pView->IsPainting());
 
     CJobConversion::Request request;
     request.source = m_strSourcePath.toStdString();
@@ -77,16 +99,57 @@ void CJobSession::RunPendingConversion() {
     request.fileType = m_nFileType;
     request.flavour = m_nImportFlavour;
     request.orderPaths = m_bOrderPaths;
-    const CJobConversion::Outcome outcome = CJobConversion::Run(request, m_nRecordCount);
-    if (outcome.jobEmptied) m_strJobPath.clear();
+    m_pConversion = std::make_unique<Conversion>();
+    Conversion* c = m_pConversion.get();
+    c->count = m_nRecordCount;
+    c->thread.reset(QThread::create([c, request] {
+        ConversionWatch watch(request.source, [c](double fraction) {
+            c->permille = static_cast<int>(fraction * 1000.0);
+            return !c->cancel;
+        });
+        c->outcome = CJobConversion::Run(request, c->count);
+    }));
+    connect(c->thread.get(), &QThread::finished, this, &CJobSession::FinishConversion);
+    connect(&c->progressTimer, &QTimer::timeout, this, [this, c] { emit conversionProgress(c->permille / 10); });
+    c->progressTimer.start(100);
+    emit conversionStarted();
+    c->thread->start();
+}
 
+void CJobSession::CancelConversion() {
+    if (m_pConversion) m_pConversion->cancel = true;
+}
+
+void CJobSession::FinishConversion() {
+    if (!m_pConversion) return;
+    m_pConversion->thread->wait();
+    const std::unique_ptr<Conversion> c = std::move(m_pConversion);
+    const CJobConversion::Outcome& outcome = c->outcome;
+    m_pView->viewport()->unsetCursor();
+    emit conversionEnded();
+    // A cancel that came after the last step leaves the complete new job.
+    if (c->cancel && !outcome.converted) {
+        // The job file was not replaced; the job shown before the Import comes back.
+        const JobState& b = m_beforeImport;
+        m_strSourcePath = b.m_strSourcePath;
+        m_strJobPath = b.m_strJobPath;
+        m_nFileType = b.m_nFileType;
+        m_nImportFlavour = b.m_nImportFlavour;
+        m_bOrderPaths = b.m_bOrderPaths;
+        m_fMoveX = b.m_fMoveX;
+        m_fMoveY = b.m_fMoveY;
+        emit titleRequested(m_strSourcePath.isEmpty() ? QStringLiteral("Velkar") : m_strSourcePath);
+        emit statusText(QStringLiteral("conversion cancelled"), true);
+        RepaintAll();
+        return;
+    }
+    m_nRecordCount = c->count;
+    if (outcome.jobEmptied) m_strJobPath.clear();
     emit statusText(outcome.notes.empty() ? QStringLiteral("Ready")
                                           : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes),
-                    repaintNow);
-    QGuiApplication::restoreOverrideCursor();
-    // Told once the paint is over: a message box inside a paint would paint again.
-    if (!outcome.failure.empty())
-        QTimer::singleShot(0, this, [this, text = QString::fromStdString(outcome.failure)] { ShowMessage(Window(), text); });
+                    true);
+    RepaintAll();
+    if (!outcome.failure.empty()) ShowMessage(Window(), QString::fromStdString(outcome.failure));
 }
 
 void CJobSession::ZoomClick() {
@@ -166,6 +229,7 @@ void CJobSession::PrintTo(QPrinter& printer) {
     QPainter painter(&printer);
     if (!painter.isActive()) return;
     if (m_bConvertPending) RunPendingConversion();
+    FinishConversion();
     const RenderOutcome outcome = CJobRenderer::Draw(painter, CurrentRenderSettings());
     if (!outcome.drawn) return;
     m_nJobRecords = outcome.jobRecords;
@@ -192,18 +256,20 @@ void CJobSession::OnFilePrintPreview() {
     preview.exec();
 }
 
-void CJobSession::Imported(bool pending) {
-    if (!pending) return;
+void CJobSession::Import(const QString& prefill) {
+    const JobState before = *this;
+    if (!CImportJob(*this, Window()).Run(prefill)) return;
+    m_beforeImport = before;
     emit titleRequested(m_strSourcePath);
     RepaintAll();
 }
 
 void CJobSession::OnImport() {
-    if (!m_bSending) Imported(CImportJob(*this, Window()).Run());
+    if (CanImportOrOpen()) Import();
 }
 
 void CJobSession::OnOpen() {
-    if (m_bSending) return;
+    if (!CanImportOrOpen()) return;
     if (COpenJob(*this, Window()).Run()) emit titleRequested(m_strJobPath);
     RepaintAll();
 }
@@ -227,7 +293,7 @@ void CJobSession::OnCut() {
 }
 
 void CJobSession::OpenOrImportFile(const QString& path) {
-    if (m_bSending) return;
+    if (!CanImportOrOpen()) return;
     bool job = QFileInfo(path).suffix().compare(QLatin1String("pt1"), Qt::CaseInsensitive) == 0;
     if (!job) {
         // A job renamed without its extension is still known by its first header.
@@ -238,7 +304,7 @@ void CJobSession::OpenOrImportFile(const QString& path) {
             job = JobRecord::Decode(image).code == RecHeaderCount;
     }
     if (!job) {
-        Imported(CImportJob(*this, Window()).Run(path));
+        Import(path);
         return;
     }
     if (COpenJob(*this, Window()).OpenPath(path)) {

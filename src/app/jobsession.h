@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QObject>
 #include <QString>
 
@@ -21,6 +23,7 @@ class CJobSession : public QObject, public JobState {
     Q_OBJECT
 public:
     explicit CJobSession(CVelkarView* view, QObject* parent = nullptr);
+    ~CJobSession() override;
 
     CVelkarView* View() const { return m_pView; }
     // The settings a drawing with the current state uses (material read from the profile).
@@ -33,9 +36,9 @@ public:
     void PrintTo(QPrinter& printer);
 
     // Enabling of the job commands.
-    bool CanCut() const { return !m_strJobPath.isEmpty() && !m_bSending; }
-    // The running send holds the job; a new one waits until it has ended.
-    bool CanImportOrOpen() const { return !m_bSending; }
+    bool CanCut() const { return !m_strJobPath.isEmpty() && !m_bSending && !IsConverting(); }
+    // The running send or conversion holds the job; a new one waits until it has ended.
+    bool CanImportOrOpen() const { return !m_bSending && !IsConverting(); }
     // Pen Tip only means something with Define Color; without it, it is cleared.
     bool UpdatePenTip();
 
@@ -43,8 +46,14 @@ public:
     // (by its extension or its first header) is opened as Open does, anything
     // else imported as Import does, with the dialog showing the file.
     void OpenOrImportFile(const QString& path);
-    // The conversion an Import left for the next paint.
+    // Starts the conversion an Import left for the next paint on a worker
+    // thread; the job is taken when it has ended.
     void RunPendingConversion();
+    bool IsConverting() const { return m_pConversion != nullptr; }
+    // Stops the running conversion; the job shown before the Import stays.
+    void CancelConversion();
+    // Waits for the running conversion to end and takes its outcome.
+    void FinishConversion();
 
 public slots:
     void OnZoomOut();
@@ -71,16 +80,25 @@ signals:
     void sendFinished();
     // Text for the status bar's message pane; repaintNow: show it at once.
     void statusText(const QString& text, bool repaintNow);
+    // A conversion started, went on (percent of the input taken), ended.
+    void conversionStarted();
+    void conversionProgress(int percent);
+    void conversionEnded();
 
 private:
     QWidget* Window() const;
     void ZoomClick();
     void Disarm();
     void UpdateCursor();
-    void Imported(bool pending);
+    // Import with the dialog (showing prefill); a conversion is left for the next paint.
+    void Import(const QString& prefill = QString());
+
+    struct Conversion;
 
     CVelkarView* m_pView;
     CJobPicture m_picture;
+    JobState m_beforeImport;  // what a cancelled conversion goes back to
+    std::unique_ptr<Conversion> m_pConversion;
 };
 
 }  // namespace velkar

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -72,6 +74,24 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         connect(action, &QAction::triggered, this, &CMainFrame::UpdateActions, Qt::QueuedConnection);
     }
     connect(s, &CJobSession::statusText, this, &CMainFrame::SetStatusText);
+    m_pEscape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_pEscape->setEnabled(false);
+    connect(m_pEscape, &QShortcut::activated, s, &CJobSession::CancelConversion);
+    connect(m_pConvertCancel, &QPushButton::clicked, s, &CJobSession::CancelConversion);
+    connect(s, &CJobSession::conversionStarted, this, [this] {
+        m_pConvertProgress->setValue(0);
+        m_pConvertProgress->show();
+        m_pConvertCancel->show();
+        m_pEscape->setEnabled(true);
+        UpdateActions();
+    });
+    connect(s, &CJobSession::conversionProgress, m_pConvertProgress, &QProgressBar::setValue);
+    connect(s, &CJobSession::conversionEnded, this, [this] {
+        m_pConvertProgress->hide();
+        m_pConvertCancel->hide();
+        m_pEscape->setEnabled(false);
+        UpdateActions();
+    });
     connect(s, &CJobSession::sendFinished, this, [this] {
         if (!m_bCloseAfterSend) return;
         m_bCloseAfterSend = false;
@@ -87,6 +107,17 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_pSession->IsConverting()) {
+        QMessageBox box(QMessageBox::NoIcon, AppTitle(),
+                        QStringLiteral("A job is being converted.\nCancel the conversion and close?"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        if (box.exec() != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+        m_pSession->CancelConversion();
+        m_pSession->FinishConversion();
+    }
     if (!m_pSession->m_bSending) {
         QMainWindow::closeEvent(event);
         return;
@@ -218,6 +249,16 @@ void CMainFrame::CreateStatusBar() {
     m_pMessagePane = new QLabel(IdleText(), this);
     m_pMessagePane->setObjectName(QStringLiteral("messagepane"));
     statusBar()->addWidget(m_pMessagePane, 1);
+    m_pConvertProgress = new QProgressBar(this);
+    m_pConvertProgress->setObjectName(QStringLiteral("conversionprogress"));
+    m_pConvertProgress->setRange(0, 100);
+    m_pConvertProgress->setMaximumWidth(160);
+    m_pConvertProgress->hide();
+    statusBar()->addPermanentWidget(m_pConvertProgress);
+    m_pConvertCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_pConvertCancel->setObjectName(QStringLiteral("conversioncancel"));
+    m_pConvertCancel->hide();
+    statusBar()->addPermanentWidget(m_pConvertCancel);
     for (const char* text : {"大写", "数字", "滚动"}) {
         auto* pane = new QLabel(QString::fromUtf8(text), this);
         pane->setFrameShape(QFrame::Panel);

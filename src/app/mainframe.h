@@ -9,6 +9,9 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
+class QPushButton;
+class QShortcut;
 class QToolBar;
 
 namespace velkar {
@@ -53,8 +56,8 @@ signals:
     void recentFileChosen(int index);
 
 protected:
-    // While a send runs, closing asks whether to cancel it and closes only
-    // once it has stopped.
+    // While a send or a conversion runs, closing asks whether to cancel it
+    // and closes only once it has stopped.
     void closeEvent(QCloseEvent* event) override;
     // A dropped file is opened or imported as one named on the command line.
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -71,6 +74,9 @@ private:
     CJobSession* m_pSession;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    QProgressBar* m_pConvertProgress = nullptr;  // shown while a conversion runs
+    QPushButton* m_pConvertCancel = nullptr;
+    QShortcut* m_pEscape = nullptr;              // Esc cancels a running conversion
     std::map<int, QAction*> m_actions;
     std::vector<QAction*> m_recentActions;
     QMenu* m_pFileMenu = nullptr;

@@ -2,6 +2,7 @@
 
 #include "import/plotnumber.h"
 #include "import/plotsniffer.h"
+#include "job/conversionwatch.h"
 
 namespace velkar {
 
@@ -19,7 +20,9 @@ void DmplReader::Read(const char* begin, const char* end) {
     m_p = begin;
     m_end = end;
     bool pcl = false;
+    ParseProgress progress(begin, end);
     while (m_p < m_end) {
+        progress.At(m_p);
         char c = *m_p;
         if (IsSeparator(c)) {
             ++m_p;

@@ -7,6 +7,7 @@
 
 #include "import/plotnumber.h"
 #include "import/plotsniffer.h"
+#include "job/conversionwatch.h"
 
 namespace velkar {
 
@@ -52,7 +53,9 @@ HpglReader::HpglReader(PlotJobSink& sink, StandardPlotStats& stats) : m_sink(sin
 void HpglReader::Read(const char* begin, const char* end) {
     m_p = begin;
     m_end = end;
+    ParseProgress progress(begin, end);
     while (m_p < m_end) {
+        progress.At(m_p);
         char c = *m_p;
         if (c == Esc) {
             m_p = SkipEscapeSequence(m_p, m_end, m_bPcl);

@@ -8,14 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "job/conversionwatch.h"
+
 namespace velkar {
 
 namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 }
-
-FileError::FileError(std::string path, std::string reason)
-    : std::runtime_error(path + ": " + reason), m_strPath(std::move(path)), m_strReason(std::move(reason)) {}
 
 std::string SystemErrorText(int error) {
     char buf[256];
@@ -96,6 +95,13 @@ void BinaryFile::DropReadAhead() {
     if (::lseek(m_fd, -back, SEEK_CUR) < 0) Fail("cannot seek", errno);
 }
 
+void BinaryFile::ReportRead() const {
+    struct stat st {};
+    const off_t at = ::lseek(m_fd, 0, SEEK_CUR);
+    if (at < 0 || ::fstat(m_fd, &st) != 0) return;
+    ConversionWatch::Read(m_strPath, static_cast<std::uint64_t>(at), static_cast<std::uint64_t>(st.st_size));
+}
+
 std::size_t BinaryFile::Read(void* buffer, std::size_t n) {
     if (m_fd < 0) throw FileError(m_strPath, "file is not open");
     FlushWrite();
@@ -111,6 +117,7 @@ std::size_t BinaryFile::Read(void* buffer, std::size_t n) {
             if (r == 0) break;
             m_nBufPos = 0;
             m_nBufLen = static_cast<std::size_t>(r);
+            if (ConversionWatch::Active()) ReportRead();
         }
         std::size_t take = std::min(n - got, m_nBufLen - m_nBufPos);
         std::memcpy(out + got, m_buffer.data() + m_nBufPos, take);
@@ -135,6 +142,7 @@ void BinaryFile::WriteThroughBuffer(const void* buffer, std::size_t n) {
         in += take;
         n -= take;
         if (m_nBufLen == m_buffer.size()) {
+            ConversionWatch::Step(m_strPath);
             FlushWrite();
             m_bWriting = true;
         }

@@ -7,20 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "job/fileerror.h"
+
 namespace velkar {
-
-// Raised by a read, write, seek, remove or rename that fails. Opening a file
-// does not raise: Open() reports failure, as the converters' result 10 needs.
-class FileError : public std::runtime_error {
-public:
-    FileError(std::string path, std::string reason);
-    const std::string& Path() const { return m_strPath; }
-    const std::string& Reason() const { return m_strReason; }
-
-private:
-    std::string m_strPath;
-    std::string m_strReason;
-};
 
 // The system's error text for an errno value.
 std::string SystemErrorText(int error);
@@ -73,6 +62,8 @@ private:
     void WriteThroughBuffer(const void* buffer, std::size_t n);
     void FlushWrite();
     void DropReadAhead();
+    // Tells a conversion watch of this thread how far the file has been read.
+    void ReportRead() const;
     [[noreturn]] void Fail(const char* what, int error) const;
 
     int m_fd = -1;
