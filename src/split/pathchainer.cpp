@@ -34,21 +34,25 @@ PathChainer::PathChainer(PathStore& store, const std::vector<PathStore::Id>& pat
 
     // Number the distinct points once; merges never bring a new point, so from
     // here on points are compared and looked up by number alone.
+    // The point sits in its slot beside its number, so a look-up touches one place.
+    struct Slot {
+        std::uint32_t x, y;
+        PointId id;
+    };
     std::size_t capacity = 16;
     while (capacity < 4 * count) capacity *= 2;
     const std::uint64_t mask = capacity - 1;
-    std::vector<PointId> table(capacity, None);
-    std::vector<std::uint64_t> pointOf;  // by number
-    pointOf.reserve(2 * count);
+    std::vector<Slot> table(capacity, Slot{0, 0, None});
+    PointId points = 0;
     auto number = [&](const PathPoint& r) {
-        const std::uint64_t point = PointOf(r);
-        for (std::uint64_t i = Mix(point) & mask;; i = (i + 1) & mask) {
-            const PointId id = table[i];
-            if (id == None) {
-                pointOf.push_back(point);
-                return table[i] = static_cast<PointId>(pointOf.size() - 1);
+        const auto x = static_cast<std::uint32_t>(r.x), y = static_cast<std::uint32_t>(r.y);
+        for (std::uint64_t i = Mix(PointOf(r)) & mask;; i = (i + 1) & mask) {
+            Slot& slot = table[i];
+            if (slot.id == None) {
+                slot = Slot{x, y, points};
+                return points++;
             }
-            if (pointOf[id] == point) return id;
+            if (slot.x == x && slot.y == y) return slot.id;
         }
     };
     std::vector<std::pair<PointId, PointId>> ends;
@@ -57,9 +61,7 @@ PathChainer::PathChainer(PathStore& store, const std::vector<PathStore::Id>& pat
         const PointId first = number(store.First(id));
         ends.emplace_back(first, number(store.Last(id)));
     }
-    const std::size_t points = pointOf.size();
     table = {};
-    pointOf = {};
     m_startHead.assign(points, None);
     m_startTail.assign(points, None);
     m_endRoot.assign(points, None);

@@ -55,29 +55,37 @@ ConversionResult ReadPaths(const std::string& knifeFile, PathStore& store, PathO
 }
 
 // Removes paths of one point and two-point paths on one place; in longer
-// paths keeps only the first of each run of points on one place.
-void CleanPaths(PathStore& store, PathOrder& paths) {
+// paths keeps only the first of each run of points on one place. True when
+// anything changed.
+bool CleanPaths(PathStore& store, PathOrder& paths) {
+    bool changed = false;
     std::size_t kept = 0;
     for (const Id id : paths) {
         const std::size_t n = store.Size(id);
         PathPoint* r = store.Points(id);
-        if (n == 1 || (n == 2 && r[0].SamePlace(r[1]))) continue;
+        if (n == 1 || (n == 2 && r[0].SamePlace(r[1]))) {
+            changed = true;
+            continue;
+        }
         if (n >= 3) {
             std::size_t size = 1;
             for (std::size_t i = 1; i < n; ++i)
                 if (!r[i].SamePlace(r[i - 1])) r[size++] = r[i];
             store.Shrink(id, size);
+            changed = changed || size != n;
         }
         paths[kept++] = id;
     }
     paths.resize(kept);
+    return changed;
 }
 
 // Ends each path at its first point of return (where the points on either side
 // stand on one place); the retraced points are dropped and what follows them
 // becomes a new path at the tail. A path split off while the last one is
-// handled is not visited.
-void FoldPaths(PathStore& store, PathOrder& paths) {
+// handled is not visited. True when any path was shortened.
+bool FoldPaths(PathStore& store, PathOrder& paths) {
+    bool changed = false;
     for (std::size_t k = 0; k < paths.size(); ++k) {
         const bool last = k + 1 == paths.size();
         const Id id = paths[k];
@@ -88,6 +96,7 @@ void FoldPaths(PathStore& store, PathOrder& paths) {
             std::size_t turn = 1;
             while (turn < n && !r[turn - 1].SamePlace(r[turn + 1])) ++turn;
             if (turn < n) {
+                changed = true;
                 std::size_t m = 0;
                 while (m < turn && turn + m + 1 <= n && r[turn - m - 1].SamePlace(r[turn + m + 1])) ++m;
                 if (turn + m < n)
@@ -98,18 +107,27 @@ void FoldPaths(PathStore& store, PathOrder& paths) {
         }
         if (last) break;
     }
+    return changed;
 }
 
 // Cleans and folds the paths, then lists them in the order a chaining step
 // writes them: closed paths first, then the chained open paths.
-PathOrder ChainedPaths(PathStore& store, PathOrder& paths) {
-    CleanPaths(store, paths);
-    FoldPaths(store, paths);
+//
+// Paths that come out of a chaining step meet nowhere: a path is finished only
+// when no other has an end where it ends, and later paths end only where their
+// parts did. So when a second step changes no path, its chaining joins nothing
+// and writes the open paths in list order; that is taken without the index.
+PathOrder ChainedPaths(PathStore& store, PathOrder& paths, bool chainedBefore) {
+    const bool cleaned = CleanPaths(store, paths);
+    const bool folded = FoldPaths(store, paths);
     PathOrder out, open;
     out.reserve(paths.size());
     for (const Id id : paths) (store.First(id).SamePlace(store.Last(id)) ? out : open).push_back(id);
     paths = {};
-    PathChainer(store, open).Run(out);
+    if (chainedBefore && !cleaned && !folded)
+        out.insert(out.end(), open.begin(), open.end());
+    else
+        PathChainer(store, open).Run(out);
     return out;
 }
 
@@ -174,8 +192,13 @@ ConversionResult ReplaceKnifeFile(const std::string& knifeFile, const std::strin
 }
 
 void WriteAll(BinaryFile& out, const PathStore& store, const PathOrder& paths) {
+    // Paths come in band order, scattered over the store: fetch a few ahead.
+    constexpr std::size_t SpanAhead = 16, PointsAhead = 8;
     std::vector<unsigned char> image;
-    for (const Id id : paths) {
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        if (k + SpanAhead < paths.size()) store.PrefetchSpan(paths[k + SpanAhead]);
+        if (k + PointsAhead < paths.size()) store.PrefetchPoints(paths[k + PointsAhead]);
+        const Id id = paths[k];
         store.Encode(id, image);
         out.Write(image.data(), image.size());
     }
@@ -193,8 +216,8 @@ ConversionResult OrderKnifePaths(std::string knifeFile) {
     const ConversionResult read = ReadPaths(knifeFile, store, paths);
     if (read == ConversionFileFailed) return ConversionFileFailed;
     if (read == ConversionLineBeforeMove) return ConversionDone;
-    PathOrder once = ChainedPaths(store, paths);
-    PathOrder twice = ChainedPaths(store, once);
+    PathOrder once = ChainedPaths(store, paths, false);
+    PathOrder twice = ChainedPaths(store, once, true);
     const PathOrder order = BandOrder(store, twice);
     twice = {};
     return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(),
@@ -205,7 +228,7 @@ ConversionResult ChainKnifePaths(std::string knifeFile) {
     PathStore store;
     PathOrder paths;
     if (const ConversionResult read = ReadPaths(knifeFile, store, paths); read != ConversionDone) return read;
-    const PathOrder chained = ChainedPaths(store, paths);
+    const PathOrder chained = ChainedPaths(store, paths, false);
     return ReplaceKnifeFile(knifeFile, PipelineFiles::ChainScratch(),
                             [&](BinaryFile& out) { WriteAll(out, store, chained); });
 }

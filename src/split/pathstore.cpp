@@ -1,13 +1,24 @@
 #include "split/pathstore.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace velkar {
 
 namespace {
+
 constexpr std::size_t MostPoints = 0xFFFFFFFFu;
+
+void PutLe32(unsigned char* out, std::int32_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    out[0] = static_cast<unsigned char>(v);
+    out[1] = static_cast<unsigned char>(v >> 8);
+    out[2] = static_cast<unsigned char>(v >> 16);
+    out[3] = static_cast<unsigned char>(v >> 24);
 }
+
+}  // namespace
 
 PathStore::Id PathStore::Add(const PathPoint& first) {
     if (m_spans.size() >= MostPoints) throw std::length_error("too many paths");
@@ -78,14 +89,22 @@ PathStore::Id PathStore::AddReversed(Id id) {
 }
 
 void PathStore::Encode(Id id, std::vector<unsigned char>& image) const {
+    // Every record is a move or a line template with its point written in.
+    unsigned char move[RecordSize], line[RecordSize];
+    JobRecord r;
+    r.code = RecMove;
+    r.Encode(move);
+    r.code = RecLine;
+    r.Encode(line);
     const std::size_t n = Size(id);
     image.resize(n * RecordSize);
     const PathPoint* p = Points(id);
-    JobRecord r;
     for (std::size_t i = 0; i < n; ++i) {
-        r.code = i == 0 ? RecMove : RecLine;
-        r.x = p[i].x, r.y = p[i].y, r.z = p[i].z;
-        r.Encode(image.data() + i * RecordSize);
+        unsigned char* out = image.data() + i * RecordSize;
+        std::memcpy(out, i == 0 ? move : line, RecordSize);
+        PutLe32(out + 8, p[i].x);
+        PutLe32(out + 12, p[i].y);
+        PutLe32(out + 16, p[i].z);
     }
 }
 

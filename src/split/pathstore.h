@@ -54,6 +54,11 @@ public:
     const PathPoint& Last(Id id) const { return Points(id)[Size(id) - 1]; }
     std::size_t Count() const { return m_spans.size(); }
 
+    // Asks for the path's span, or its first points, to be fetched ahead of a visit in
+    // an order unlike the store's (the band order).
+    void PrefetchSpan(Id id) const { __builtin_prefetch(&m_spans[id]); }
+    void PrefetchPoints(Id id) const { __builtin_prefetch(Points(id)); }
+
     // The path as job records: a move, then lines.
     void Encode(Id id, std::vector<unsigned char>& image) const;
 
