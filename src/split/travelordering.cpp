@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include <unistd.h>
@@ -19,8 +20,8 @@ constexpr double Infinite = std::numeric_limits<double>::infinity();
 // would cost more than the travel it could save is worth waiting for.
 constexpr std::size_t MaxReversal = 50000;
 // Work units of the improvement per path, and at least this many in all.
-constexpr std::uint64_t WorkPerPath = 24;
-constexpr std::uint64_t MinWork = 2000000;
+constexpr std::uint64_t WorkPerPath = 16;
+constexpr std::uint64_t MinWork = 200000;
 
 double Distance(TravelPoint a, TravelPoint b) {
     const double dx = double(a.x) - double(b.x), dy = double(a.y) - double(b.y);
@@ -36,6 +37,8 @@ double Square(TravelPoint a, TravelPoint b) {
 struct Entry {
     std::int32_t x;
     std::int32_t y;
+    std::int32_t outX;  // where the path is left when entered here
+    std::int32_t outY;
     std::uint32_t path;
     std::uint32_t vertex;
 };
@@ -87,7 +90,11 @@ public:
 
     // The nearest entry of an unused path; ties go to the lower path, then the
     // lower vertex, so the answer does not depend on the order within cells.
-    bool Nearest(TravelPoint q, const std::vector<char>& used, Entry& best) {
+    bool Nearest(TravelPoint q, const std::vector<char>& used, const std::vector<std::uint32_t>& drawn, Entry& best) {
+        auto Earlier = [&](const Entry& a, const Entry& b) {
+            if (b.path == std::numeric_limits<std::uint32_t>::max()) return true;
+            return drawn[a.path] < drawn[b.path] || (a.path == b.path && a.vertex < b.vertex);
+        };
         const std::int64_t cx = ClampedCell(q.x, m_nMinX, m_nX), cy = ClampedCell(q.y, m_nMinY, m_nY);
         const std::int64_t reach = std::max({cx, m_nX - 1 - cx, cy, m_nY - 1 - cy});
         double bestSq = Infinite;
@@ -103,7 +110,7 @@ public:
                         continue;
                     }
                     const double sq = Square(q, TravelPoint{e.x, e.y});
-                    if (sq < bestSq || (sq == bestSq && (e.path < best.path || (e.path == best.path && e.vertex < best.vertex)))) {
+                    if (sq < bestSq || (sq == bestSq && Earlier(e, best))) {
                         bestSq = sq;
                         best = e;
                     }
@@ -171,46 +178,86 @@ public:
             }
             i = e;
         }
+        NumberByPlace();
         return true;
+    }
+
+    // Numbers the paths along a Z curve through their first points, so that
+    // paths near each other have their data near each other in memory; the
+    // searches below touch paths in that order. m_drawn keeps the drawing order
+    // for ties.
+    void NumberByPlace() {
+        const std::size_t n = m_begin.size();
+        if (n > 0xFFFFFFFFu) throw std::length_error("too many paths to order");
+        std::int64_t minX = 0, minY = 0, maxX = 0, maxY = 0;
+        for (std::size_t p = 0; p < n; ++p) {
+            const JobRecord& r = m_records[m_begin[p]];
+            if (p == 0) minX = maxX = r.x, minY = maxY = r.y;
+            minX = std::min<std::int64_t>(minX, r.x), maxX = std::max<std::int64_t>(maxX, r.x);
+            minY = std::min<std::int64_t>(minY, r.y), maxY = std::max<std::int64_t>(maxY, r.y);
+        }
+        const double scale = 65535.0 / double(std::max<std::int64_t>({1, maxX - minX, maxY - minY}));
+        auto spread = [](std::uint64_t v) {  // 16 bits to every other of 32
+            v = (v | (v << 8)) & 0x00FF00FFu;
+            v = (v | (v << 4)) & 0x0F0F0F0Fu;
+            v = (v | (v << 2)) & 0x33333333u;
+            return (v | (v << 1)) & 0x55555555u;
+        };
+        std::vector<std::uint64_t> keys(n);
+        for (std::size_t p = 0; p < n; ++p) {
+            const JobRecord& r = m_records[m_begin[p]];
+            const auto gx = std::uint64_t(double(r.x - minX) * scale), gy = std::uint64_t(double(r.y - minY) * scale);
+            keys[p] = (spread(gx) | (spread(gy) << 1)) << 32 | p;
+        }
+        std::sort(keys.begin(), keys.end());
+        std::vector<std::size_t> begin(n), end(n);
+        std::vector<char> closed(n);
+        m_drawn.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto p = std::size_t(keys[i] & 0xFFFFFFFFu);
+            begin[i] = m_begin[p], end[i] = m_end[p], closed[i] = m_closed[p];
+            m_drawn[i] = std::uint32_t(p);
+        }
+        m_begin.swap(begin), m_end.swap(end), m_closed.swap(closed);
     }
 
     void Greedy() {
         const std::size_t n = m_begin.size();
         std::vector<Entry> entries;
-        std::vector<std::uint32_t> entryCount(n);
         for (std::uint32_t p = 0; p < n; ++p) {
             const std::size_t last = Last(p);
             if (m_closed[p] && m_options.rotateClosed) {
                 for (std::size_t v = 0; v < last; ++v) entries.push_back(Make(p, v));
-                entryCount[p] = std::uint32_t(last);
             } else {
                 entries.push_back(Make(p, 0));
-                entryCount[p] = 1;
-                if (!m_closed[p] && m_options.reverseOpen) entries.push_back(Make(p, last)), ++entryCount[p];
+                if (!m_closed[p] && m_options.reverseOpen) entries.push_back(Make(p, last));
             }
         }
-        std::uint64_t live = entries.size();
+        const double perPath = n == 0 ? 0.0 : double(entries.size()) / double(n);
         PointGrid grid;
         grid.Build(std::move(entries));
         std::vector<char> used(n, 0);
         m_entry.assign(n, 0);
         m_reversed.assign(n, 0);
+        m_in.assign(n, TravelPoint{});
+        m_out.assign(n, TravelPoint{});
         m_order.clear();
         m_order.reserve(n);
         TravelPoint at = m_start;
         for (std::size_t step = 0; step < n; ++step) {
             // Used paths leave dead entries behind; a grid mostly empty makes
             // searches walk far, so it is rebuilt around the live ones.
-            if (grid.Cells() > 64 && live * 8 < grid.Cells()) grid.Build(grid.Live(used));
+            if (grid.Cells() > 64 && double(n - step) * perPath * 8 < double(grid.Cells())) grid.Build(grid.Live(used));
             Entry best{};
             best.path = std::numeric_limits<std::uint32_t>::max();
-            if (!grid.Nearest(at, used, best)) break;
+            if (!grid.Nearest(at, used, m_drawn, best)) break;
             used[best.path] = 1;
-            live -= entryCount[best.path];
+            // The entry carries both ends: the path's records lie far apart in memory.
             m_order.push_back(best.path);
             m_entry[best.path] = best.vertex;
             m_reversed[best.path] = !m_closed[best.path] && best.vertex != 0;
-            at = Exit(best.path);
+            m_in[best.path] = {best.x, best.y};
+            m_out[best.path] = at = {best.outX, best.outY};
         }
     }
 
@@ -273,13 +320,12 @@ public:
                 double best = cost(Point(p, m_entry[p]), Point(p, m_entry[p]));
                 for (std::size_t v = 0; v < Last(p); ++v) {
                     const double c = cost(Point(p, v), Point(p, v));
-                    if (c < best) best = c, m_entry[p] = std::uint32_t(v);
+                    if (c < best) best = c, SetEntry(p, v);
                 }
             } else if (!m_closed[p] && m_options.reverseOpen) {
                 const TravelPoint a = Point(p, 0), b = Point(p, Last(p));
                 const bool backwards = cost(b, a) < cost(a, b) || (cost(b, a) == cost(a, b) && m_reversed[p]);
-                m_reversed[p] = backwards;
-                m_entry[p] = backwards ? std::uint32_t(Last(p)) : 0;
+                SetEntry(p, backwards ? Last(p) : 0);
             }
             before = Exit(p);
         }
@@ -326,13 +372,18 @@ private:
     }
     Entry Make(std::uint32_t p, std::size_t v) const {
         const TravelPoint t = Point(p, v);
-        return {t.x, t.y, p, std::uint32_t(v)};
+        const TravelPoint out = m_closed[p] ? t : Point(p, v == 0 ? Last(p) : 0);
+        return {t.x, t.y, out.x, out.y, p, std::uint32_t(v)};
     }
-    TravelPoint Entrance(std::uint32_t p) const { return Point(p, m_entry[p]); }
-    TravelPoint Exit(std::uint32_t p) const {
-        if (m_closed[p]) return Entrance(p);
-        return Point(p, m_reversed[p] ? 0 : Last(p));
+    // Cuts path p first at its vertex v (an open path: v is its first or last).
+    void SetEntry(std::uint32_t p, std::size_t v) {
+        m_entry[p] = std::uint32_t(v);
+        m_reversed[p] = !m_closed[p] && v != 0;
+        m_in[p] = Point(p, v);
+        m_out[p] = m_closed[p] ? m_in[p] : Point(p, v == 0 ? Last(p) : 0);
     }
+    TravelPoint Entrance(std::uint32_t p) const { return m_in[p]; }
+    TravelPoint Exit(std::uint32_t p) const { return m_out[p]; }
     // Ends of the knife-up moves around position i: before it (the start for i = 0) and into it.
     TravelPoint ExitAt(std::size_t i) const { return i == 0 ? m_start : Exit(m_order[i - 1]); }
     // Length of the move into position i; nothing follows the last path.
@@ -391,6 +442,7 @@ private:
             if (!m_closed[p]) {
                 m_reversed[p] = !m_reversed[p];
                 m_entry[p] = m_reversed[p] ? std::uint32_t(Last(p)) : 0;
+                std::swap(m_in[p], m_out[p]);
             }
         }
     }
@@ -399,11 +451,13 @@ private:
     CTravelOrdering::Options m_options;
     TravelPoint m_start;
     std::vector<std::size_t> m_begin, m_end;
+    std::vector<std::uint32_t> m_drawn;  // per path: its place in the drawing order
     std::vector<char> m_closed;
     std::vector<std::uint32_t> m_order;  // paths in cutting order
     std::vector<std::uint32_t> m_entry;  // per path: the vertex cut first
     std::vector<char> m_reversed;        // per open path: cut last point first
     std::vector<std::size_t> m_pos;      // per path: its place in m_order
+    std::vector<TravelPoint> m_in, m_out;  // per path: where it is entered and left
 };
 
 }  // namespace
