@@ -6,8 +6,8 @@
 #include "app/progresswnd.h"
 #include "cutter/cuttersend.h"
 #include "serial/commport.h"
-#include "view/messagebox.h"
-#include "view/velkarview.h"
+#include "app/dialogs/messagebox.h"
+#include "app/jobstate.h"
 
 namespace velkar {
 
@@ -15,32 +15,13 @@ namespace {
 
 QPointer<CProgressWnd> s_pRunning;
 
-// Clears the sending state on every way out and lets the view draw again.
-class SendingScope {
-public:
-    explicit SendingScope(CVelkarView& view) : m_view(view) { m_view.m_bSending = true; }
-    ~SendingScope() {
-        m_view.m_bSending = false;
-        m_view.OnUpdate();
-        emit m_view.sendFinished();
-    }
-    SendingScope(const SendingScope&) = delete;
-    SendingScope& operator=(const SendingScope&) = delete;
-
-private:
-    CVelkarView& m_view;
-};
-
 }  // namespace
 
 CProgressWnd* CCutJob::Running() { return s_pRunning.data(); }
 
 void CCutJob::Run() {
-    CVelkarView& v = m_view;
-    // One send at a time: a second one would clear the state of the first.
-    if (v.m_bSending || v.m_strJobPath.isEmpty()) return;
-    QWidget* parent = v.window();
-    SendingScope sending(v);
+    JobState& v = m_state;
+    QWidget* parent = m_pOwner->window();
 
     CutterSendOptions options;
     options.sharpMm = v.m_fSharpOffset;
@@ -66,13 +47,8 @@ void CCutJob::Run() {
         return;
     }
 
-    CProgressWnd progress(&v, QStringLiteral("send..."), true);
+    CProgressWnd progress(m_pOwner, QStringLiteral("send..."), true);
     s_pRunning = &progress;
-    // A stalled line must not keep the window from reacting or from cancelling.
-    port.SetCancelQuery([&progress] {
-        progress.PumpPending(true);
-        return progress.IsCancelRequested();
-    });
     CProgressSendHooks hooks(progress, parent);
     const CCutterSend::Result result = send.Send(hooks, port);
     const bool delivered = port.ClosePort();
@@ -87,10 +63,14 @@ void CCutJob::Run() {
             break;
         case CCutterSend::Result::Declined:
         case CCutterSend::Result::Cancelled:
+        case CCutterSend::Result::Abandoned:
             break;
-        case CCutterSend::Result::OutputFailed:
-            ShowMessage(parent, QStringLiteral("send stopped: ") % QString::fromStdString(send.ErrorText()));
+        case CCutterSend::Result::OutputFailed: {
+            QString text = QStringLiteral("send stopped: ") + QString::fromStdString(send.ErrorText());
+            if (send.LeftUnfinished()) text += QLatin1Char('\n') + QString::fromLatin1(CCutterSend::UnfinishedText);
+            ShowMessage(parent, text);
             break;
+        }
         case CCutterSend::Result::ReadFailed:
             ShowMessage(parent, QString::fromStdString(send.ErrorText()));
             break;

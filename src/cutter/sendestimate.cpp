@@ -12,7 +12,7 @@ namespace {
 
 class ReplayOutput : public CutterOutput {
 public:
-    Status Write(const char* data, std::size_t n) override {
+    Status Write(const char* data, std::size_t n, OutputWait&) override {
         replay.Feed(data, n);
         return Status::Written;
     }
