@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -110,6 +111,23 @@ public:
     int slave = -1;
     std::string path;
 };
+
+// Every test here keeps its lock files in a private directory, never in the
+// machine's /run/lock.
+class PrivateLockDir : public testing::Environment {
+public:
+    void SetUp() override {
+        m_dir = std::make_unique<test::ScratchDir>();
+        chmod(m_dir->Path().c_str(), 0777);  // also for a test that runs as another user
+        setenv("VELKAR_LOCK_DIR", m_dir->Path().c_str(), 1);
+    }
+    void TearDown() override { m_dir.reset(); }
+    static std::string Path() { return std::getenv("VELKAR_LOCK_DIR"); }
+
+private:
+    std::unique_ptr<test::ScratchDir> m_dir;
+};
+testing::Environment* const g_locks = testing::AddGlobalTestEnvironment(new PrivateLockDir);
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -379,9 +397,7 @@ TEST(CommPort, SecondOpenOfTheSameDeviceFailsAndEveryWayOutReleasesIt) {
 
 TEST(CommPort, LockFilesOfOtherProgramsAreHonouredUnlessTheirProcessIsGone) {
     Pty pty;
-    test::ScratchDir locks;
-    setenv("VELKAR_LOCK_DIR", locks.Path().c_str(), 1);
-    const std::string lockFile = locks.Path() + "/LCK.." + pty.path.substr(5).replace(3, 1, "_");
+    const std::string lockFile = PrivateLockDir::Path() + "/LCK.." + pty.path.substr(5).replace(3, 1, "_");
     const QString device = pty.Path();
 
     // Our own lock is written as the other serial programs write and read it.
@@ -413,7 +429,7 @@ TEST(CommPort, LockFilesOfOtherProgramsAreHonouredUnlessTheirProcessIsGone) {
     } cases[] = {
         {text, inUse},
         {std::string(reinterpret_cast<const char*>(&binaryPid), 4), inUse},
-        {std::to_string(other) + "\nminicom\n", inUse},
+        {std::to_string(other) + "\nvelkar\nhost\n", inUse},  // as this program wrote it before
         {"garbage\n", unreadable},
         {"", unreadable},
     };
@@ -432,7 +448,6 @@ TEST(CommPort, LockFilesOfOtherProgramsAreHonouredUnlessTheirProcessIsGone) {
     EXPECT_EQ(test::ReadBytes(lockFile), own);
     port.ClosePort();
     EXPECT_FALSE(QFile::exists(QString::fromStdString(lockFile)));
-    unsetenv("VELKAR_LOCK_DIR");
 }
 
 TEST(CommPort, OpenFailuresNameThePortTheDeviceAndTheReason) {
@@ -489,8 +504,7 @@ std::string OpenErrorAsNobody(const std::string& device) {
 TEST(CommPort, PermissionErrorsNameWhoMayWriteToTheDevice) {
     if (getuid() != 0) GTEST_SKIP() << "needs root to make device nodes and to become another user";
     test::ScratchDir dir;
-    ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);  // nobody reaches the nodes and makes its lock there
-    setenv("VELKAR_LOCK_DIR", dir.Path().c_str(), 1);
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);  // nobody reaches the nodes
     const struct group* named = getgrnam("uucp");
     if (!named) named = getgrnam("tty");
     ASSERT_NE(named, nullptr);
@@ -510,7 +524,6 @@ TEST(CommPort, PermissionErrorsNameWhoMayWriteToTheDevice) {
         if (!MakeDevice(node, 3, c.mode, c.gid)) GTEST_SKIP() << "device nodes cannot be made here";
         EXPECT_EQ(OpenErrorAsNobody(node), node + ": Permission denied (" + c.who + ")");
     }
-    unsetenv("VELKAR_LOCK_DIR");
 }
 
 TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
