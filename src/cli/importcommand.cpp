@@ -1,6 +1,7 @@
 #include <cctype>
 #include <new>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -9,6 +10,9 @@
 
 #include "cli/cli.h"
 #include "cli/commands.h"
+#ifdef VELKAR_HAVE_DRAWING
+#include "drawingimport/drawingflavour.h"
+#endif
 #include "import/hconverter.h"
 #include "import/hpglconverter.h"
 #include "import/standardplotreader.h"
@@ -22,12 +26,41 @@ namespace velkar::cli {
 
 namespace {
 
+bool SameTextIgnoringCase(const std::string& a, const char* b);
+
 struct ImportArgs {
     std::string source;
     std::string job;  // empty: derived from the source
     int flavour = 0;
-    bool order = false;  // standard flavour only: per-knife split and ordering
+    std::optional<PathOrder> order;  // standard flavour and drawings only: per-knife split and ordering
 };
+
+// Flavours beyond the plotter programs: 5 and, where drawings are read, 6 and 7.
+int ParseImportFlavour(const std::string& value) {
+    if (value == "5" || SameTextIgnoringCase(value, "standard")) return FlavourStandard;
+#ifdef VELKAR_HAVE_DRAWING
+    if (value == "6" || SameTextIgnoringCase(value, "svg")) return FlavourSvg;
+    if (value == "7" || SameTextIgnoringCase(value, "pdf") || SameTextIgnoringCase(value, "eps") ||
+        SameTextIgnoringCase(value, "ps"))
+        return FlavourPostScript;
+#endif
+    return ParseFlavour(value);
+}
+
+#ifdef VELKAR_HAVE_DRAWING
+constexpr const char* FlavourChoices = "1 to 7 or zorvex, coredraw, autocad, casmate, standard, svg, pdf";
+#else
+constexpr const char* FlavourChoices = "1 to 5 or zorvex, coredraw, autocad, casmate, standard";
+#endif
+
+bool IsDrawingFlavour(int flavour) {
+#ifdef VELKAR_HAVE_DRAWING
+    return flavour == FlavourSvg || flavour == FlavourPostScript;
+#else
+    (void)flavour;
+    return false;
+#endif
+}
 
 bool SameTextIgnoringCase(const std::string& a, const char* b) {
     std::size_t i = 0;
@@ -50,8 +83,12 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
                 return false;
             }
             parsed.source = a;
-        } else if (a == "--order") {
-            parsed.order = true;
+        } else if (a == "--order" || a == "--order=bands" || a == "--order=travel") {
+            // A bare --order keeps meaning the band order; a following word may choose.
+            parsed.order = PathOrder::Bands;
+            if (a == "--order=travel" || (a == "--order" && i + 1 < args.size() && args[i + 1] == "travel"))
+                parsed.order = PathOrder::Travel;
+            if (a == "--order" && i + 1 < args.size() && (args[i + 1] == "travel" || args[i + 1] == "bands")) ++i;
         } else if (a == "--flavour" || a == "-f" || a == "-o" || a == "--output") {
             if (i + 1 == args.size()) {
                 ReportError(err, "import: " + a + " needs a value");
@@ -62,12 +99,10 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
                 parsed.job = value;
                 continue;
             }
-            parsed.flavour = value == "5" || SameTextIgnoringCase(value, "standard") ? FlavourStandard
-                                                                                     : ParseFlavour(value);
+            parsed.flavour = ParseImportFlavour(value);
             haveFlavour = true;
             if (parsed.flavour == 0) {
-                ReportError(err, "import: unknown flavour '" + value +
-                                     "' (use 1 to 5 or zorvex, coredraw, autocad, casmate, standard)");
+                ReportError(err, "import: unknown flavour '" + value + "' (use " + FlavourChoices + ")");
                 return false;
             }
         } else if (a.size() > 1 && a[0] == '-') {
@@ -81,12 +116,17 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
         }
     }
     if (parsed.source.empty()) {
-        ReportError(err, "import: no plotter file given (velkar import FILE [--flavour N] [--order] [-o JOB])");
+        ReportError(err, "import: no plotter file given (velkar import FILE [--flavour N] [--order [bands|travel]] [-o JOB])");
         return false;
     }
-    if (!haveFlavour) parsed.flavour = FlavourStandard;
-    if (parsed.order && parsed.flavour != FlavourStandard) {
-        ReportError(err, "import: --order works with the standard flavour only");
+    if (!haveFlavour) {
+        parsed.flavour = FlavourStandard;
+#ifdef VELKAR_HAVE_DRAWING
+        if (const int drawing = DrawingFlavourOf(parsed.source); drawing != 0) parsed.flavour = drawing;
+#endif
+    }
+    if (parsed.order && parsed.flavour != FlavourStandard && !IsDrawingFlavour(parsed.flavour)) {
+        ReportError(err, "import: --order works with the standard flavour and drawings only");
         return false;
     }
     if (parsed.job.empty()) parsed.job = DeriveJobPath(parsed.source);
@@ -128,6 +168,9 @@ std::string DiagnoseFailure(const ImportArgs& a) {
 
 int ImportParsed(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     if (a.flavour == FlavourStandard) return RunStandardImport(a.source, a.job, a.order, out, err);
+#ifdef VELKAR_HAVE_DRAWING
+    if (IsDrawingFlavour(a.flavour)) return RunDrawingImport(a.source, a.job, a.flavour, a.order, out, err);
+#endif
 
     std::string first;
     int error = 0;
