@@ -26,12 +26,6 @@ void ConversionWatch::Read(const std::string& path, std::uint64_t offset, std::u
     t_pWatch->Report(path, input ? static_cast<double>(offset) / static_cast<double>(size) : 0.0, input);
 }
 
-void ConversionWatch::Parsed(std::uint64_t offset, std::uint64_t size) {
-    if (!t_pWatch) return;
-    t_pWatch->Report(t_pWatch->m_strInput, size ? static_cast<double>(offset) / static_cast<double>(size) : 0.0,
-                     size > 0);
-}
-
 void ConversionWatch::Step(const std::string& path) {
     if (t_pWatch) t_pWatch->Report(path, 0.0, false);
 }

@@ -7,11 +7,11 @@
 namespace velkar {
 
 // Lets a conversion running on a worker thread tell how much of its input it
-// has taken and be stopped. While a watch lives, the file layer and the
-// plotter readers of the same thread report to it; when it asks to stop, the
-// next report raises FileError with the reason "cancelled", which every
-// converter already handles by leaving its job file as it was. Without a
-// watch a report costs one test of a thread-local pointer.
+// has taken and be stopped. While a watch lives, the file layer of the same
+// thread reports to it; when it asks to stop, the next report raises
+// FileError with the reason "cancelled", which every converter already
+// handles by leaving its job file as it was. Without a watch a report costs
+// one test of a thread-local pointer.
 class ConversionWatch {
 public:
     // observer(fraction) gets the part of input taken so far (0 to 1) and
@@ -24,8 +24,6 @@ public:
     static bool Active() { return t_pWatch != nullptr; }
     // The file at path has been read up to offset of size bytes.
     static void Read(const std::string& path, std::uint64_t offset, std::uint64_t size);
-    // The input held in memory has been parsed up to offset of size bytes.
-    static void Parsed(std::uint64_t offset, std::uint64_t size);
     // Any other step (a block written): only asks whether to stop.
     static void Step(const std::string& path);
 
@@ -39,23 +37,6 @@ private:
     std::function<bool(double)> m_observer;
     double m_fraction = 0.0;
     ConversionWatch* m_pOuter;
-};
-
-// Reports the parse of an input held in memory every 64 KiB.
-class ParseProgress {
-public:
-    ParseProgress(const char* begin, const char* end) : m_begin(begin), m_end(end), m_next(begin) {}
-    void At(const char* p) {
-        if (p < m_next) return;
-        m_next = p + 65536;
-        if (ConversionWatch::Active())
-            ConversionWatch::Parsed(static_cast<std::uint64_t>(p - m_begin), static_cast<std::uint64_t>(m_end - m_begin));
-    }
-
-private:
-    const char* m_begin;
-    const char* m_end;
-    const char* m_next;
 };
 
 }  // namespace velkar
