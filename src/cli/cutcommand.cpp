@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -7,20 +8,27 @@
 
 #include <unistd.h>
 
+#include <QFileInfo>
+
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/sendoptions.h"
 #include "cutter/cuttersend.h"
 #include "serial/commport.h"
+#include "serial/cupsqueue.h"
+#include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
 #include "serial/serialsettings.h"
 
 namespace velkar::cli {
 
 const char* const CutUsage =
-    "velkar cut JOB [--port 1-4 | --device PATH] [--speed S] [--parity N|O|E] [--data 5-8] [--stop 1|1.5|2]\n"
-    "               [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--pen-tip] [--yes]\n"
-    "  Sends JOB to the cutter. Line settings default to the stored profile; Ctrl-C cancels.\n"
+    "velkar cut JOB [--port 1-4 | --device DEVICE | --queue QUEUE] [--speed S] [--parity N|O|E] [--data 5-8]\n"
+    "               [--stop 1|1.5|2] [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color]\n"
+    "               [--pen-tip] [--dialect velkar|hpgl] [--knife-speed K=CM/S] [--knife-force K=F] [--yes]\n"
+    "  Sends JOB to the cutter. Line settings, device and dialect default to the stored profile's\n"
+    "  port; Ctrl-C cancels. DEVICE: a device path, socket://HOST[:PORT] (raw TCP, port 9100 by\n"
+    "  default) or cups:QUEUE (a raw job to a print queue, the same as --queue QUEUE).\n"
     "  Stop bits 1.5 are sent as 2 (Linux has no 1.5; a UART sends 1.5 with 5-bit data).";
 
 namespace {
@@ -155,9 +163,12 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
         } else if (a == "--port") {
             line(settings.m_strPort, {"1", "2", "3", "4"}, "a port number from 1 to 4");
             portGiven = true;
-        } else if (a == "--device") {
-            if (!hasValue || value.empty()) error = "--device takes a device path";
-            device = value;
+        } else if (a == "--device" || a == "--queue") {
+            if (!hasValue || value.empty())
+                error = a == "--queue" ? "--queue takes the name of a print queue"
+                                       : "--device takes a device path, socket://HOST[:PORT] or cups:QUEUE";
+            if (!device.empty()) error = "--device and --queue exclude each other";
+            device = a == "--queue" ? CCupsQueue::Scheme + value : value;
             ++i;
         } else if (a == "--speed") {
             line(settings.m_strSpeed, {"300", "1200", "2400", "4800", "9600", "14400"},
@@ -180,14 +191,27 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (job.empty()) return ReportError(err, "no job given (see 'velkar cut --help')"), ExitUsage;
     if (portGiven && !device.empty()) return ReportError(err, "--port and --device exclude each other"), ExitUsage;
+    const int portNumber = TextToInt(settings.GetPort());
+    if (device.empty()) device = settings.DeviceForPort(portNumber).toStdString();
+    if (std::find(args.begin(), args.end(), "--dialect") == args.end() && portNumber >= 1 && portNumber <= 4) {
+        const QString stored = settings.DialectForPort(portNumber);
+        if (!CutterDialect::FromStoredText(stored.toStdString(), options.dialect)) {
+            return ReportError(err, "COM" + std::to_string(portNumber) + ": the stored dialect '" +
+                                        stored.toStdString() + "' is not one of Velkar, HP-GL"),
+                   ExitUsage;
+        }
+    }
 
     CCutterSend send(options);
     if (!send.OpenJob(job)) return ReportError(err, send.ErrorText()), ExitFileError;
 
     InterruptCatcher interrupt;
-    CCommPort port;
+    const QString devicePath = QString::fromStdString(device);
+    std::unique_ptr<CutterTransport> transport = CutterTransport::ForDevice(devicePath);
+    CutterTransport& port = *transport;
     port.SetCancelQuery([] { return g_bInterrupted.load(); });
-    if (!port.OpenPort(settings, QString::fromStdString(device))) {
+    const QString title = QFileInfo(QString::fromStdString(job)).fileName();
+    if (!port.Open(settings, devicePath, title)) {
         err << CCommPort::CantOpenText << "\n" << port.OpenError().toStdString() << "\n";
         return ExitFileError;
     }
@@ -202,7 +226,8 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     TerminalHooks hooks(err, yes, send, lineRate);
     const CCutterSend::Result result = send.Send(hooks, port);
     hooks.Finish();
-    const bool delivered = port.ClosePort();
+    if (result != CCutterSend::Result::Completed) port.Abandon();
+    const bool delivered = port.Close();
     switch (result) {
     case CCutterSend::Result::Completed:
         if (!delivered) {
@@ -211,7 +236,9 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return ExitCancelled;
         }
         out << "sent " << send.RecordsSent() << " records, " << send.BytesWritten() << " bytes to "
-            << port.DevicePath().toStdString() << "\n";
+            << port.DevicePath().toStdString();
+        if (const auto* queue = dynamic_cast<const CCupsQueue*>(&port)) out << " (job " << queue->JobId() << ")";
+        out << "\n";
         return ExitOk;
     case CCutterSend::Result::Declined:
     case CCutterSend::Result::Cancelled:

@@ -12,7 +12,10 @@ namespace velkar::cli {
 
 const char* const StreamUsage =
     "velkar stream JOB [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [-o FILE]\n"
-    "  Writes the exact bytes that cutting JOB would send to the cutter, to standard output or FILE.";
+    "                  [--dialect velkar|hpgl] [--knife-speed K=CM/S] [--knife-force K=F]\n"
+    "  Writes the exact bytes that cutting JOB would send to the cutter, to standard output or FILE.\n"
+    "  --dialect: the cutter's command language (default velkar); hpgl sends the speed (VS) and\n"
+    "  force (FS) given for knife K (1-8) with its selection.";
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "cutter/knifepath.h"
 
@@ -30,29 +31,33 @@ bool IsUsable(float value, float limit) { return std::isfinite(value) && std::fa
 
 }  // namespace
 
-// Turns the knife's track into "U" and "D" commands with the output transform.
-class CCutterSend::Commands : public KnifePathSink {
+// Hands the dialect's commands to the output through Emit.
+class CCutterSend::Writer : public CutterDialect::Writer {
 public:
-    Commands(CCutterSend& send, CutterOutput& output, std::int64_t ySign, std::int64_t yBase, std::int64_t xOffset)
-        : m_send(send), m_output(output), m_nYSign(ySign), m_nYBase(yBase), m_nXOffset(xOffset) {}
-
-    void CutTo(std::int32_t x, std::int32_t y) override { Point('D', x, y); }
-    void TravelTo(std::int32_t x, std::int32_t y) override { Point('U', x, y); }
+    Writer(CCutterSend& send, CutterOutput& output) : m_send(send), m_output(output) {}
+    bool Put(std::string_view command) override { return m_send.Emit(m_output, command.data(), command.size()); }
 
 private:
-    void Point(char letter, std::int32_t x, std::int32_t y) {
-        // Each number takes at most 20 characters (64-bit with sign).
-        char text[48];
-        text[0] = letter;
-        char* p = std::to_chars(text + 1, text + 22, y * m_nYSign + m_nYBase).ptr;
-        *p = ',';
-        p = std::to_chars(p + 1, p + 22, x + m_nXOffset).ptr;
-        *p++ = ' ';
-        m_send.Emit(m_output, text, static_cast<std::size_t>(p - text));
-    }
-
     CCutterSend& m_send;
     CutterOutput& m_output;
+};
+
+// Applies the output transform to the knife's track and has the dialect word it.
+class CCutterSend::Commands : public KnifePathSink {
+public:
+    Commands(CutterDialect& d, CutterDialect::Writer& w, std::int64_t ySign, std::int64_t yBase,
+             std::int64_t xOffset)
+        : dialect(d), out(w), m_nYSign(ySign), m_nYBase(yBase), m_nXOffset(xOffset) {}
+
+    void CutTo(std::int32_t x, std::int32_t y) override { dialect.CutTo(out, x + m_nXOffset, y * m_nYSign + m_nYBase); }
+    void TravelTo(std::int32_t x, std::int32_t y) override {
+        dialect.TravelTo(out, x + m_nXOffset, y * m_nYSign + m_nYBase);
+    }
+
+    CutterDialect& dialect;
+    CutterDialect::Writer& out;
+
+private:
     std::int64_t m_nYSign;
     std::int64_t m_nYBase;
     std::int64_t m_nXOffset;
@@ -63,6 +68,11 @@ std::string CCutterSend::CheckOptions(const CutterSendOptions& o) {
     if (!IsUsable(o.closeMm, MaxOffsetMm) || o.closeMm < 0) return "the close offset must be a number from 0 up";
     if (!IsUsable(o.moveXMm, MaxMoveMm)) return "the x move must be a number from -1000000 to 1000000 mm";
     if (!IsUsable(o.moveYMm, MaxMoveMm)) return "the y move must be a number from -1000000 to 1000000 mm";
+    for (std::size_t k = 0; k < o.knives.speedCmS.size(); ++k) {
+        if (o.knives.speedCmS[k] < 0 || o.knives.speedCmS[k] > KnifeSettings::MaxValue ||
+            o.knives.force[k] < 0 || o.knives.force[k] > KnifeSettings::MaxValue)
+            return "knife " + std::to_string(k + 1) + ": speed and force must be whole numbers from 0 to 1000";
+    }
     return {};
 }
 
@@ -88,11 +98,6 @@ bool CCutterSend::OpenJob(const std::string& path) {
     return true;
 }
 
-const char* CCutterSend::KnifeWord(std::int32_t k) {
-    static const char* const words[] = {"P1 ", "P3 ", "P4 ", "P1 ", "P2 ", "P5 ", "P6 ", "P7 ", "P8 "};
-    return words[k >= 1 && k <= 8 ? k : 0];
-}
-
 const char* CCutterSend::KnifePrompt(std::int32_t k) {
     static const char* const prompts[] = {"select first knife",  "select third knife", "select fourth knife",
                                           "select first knife",  "select second knife", "select fifth knife",
@@ -109,10 +114,12 @@ bool CCutterSend::Emit(CutterOutput& output, const char* text, std::size_t n) {
     return m_status == CutterOutput::Status::Written;
 }
 
-bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output) {
+bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, Commands& commands) {
+    CutterDialect& dialect = commands.dialect;
+    CutterDialect::Writer& out = commands.out;
     switch (record.code) {
     case RecJobStart:
-        return Emit(output, InitString, std::strlen(InitString));
+        return dialect.JobStart(out);
     case RecMove:
         path.Move(record.x, record.y);
         break;
@@ -122,18 +129,17 @@ bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks
     case RecKnife:
         path.Knife();
         if (m_status != CutterOutput::Status::Written || !m_options.defineColor) break;
-        if (m_options.penTip) hooks.PromptKnifeChange(KnifePrompt(record.x));
-        return Emit(output, KnifeWord(record.x), 3);
+        if (m_options.penTip) {
+            // The old knife's track must be cut before the operator changes the knife.
+            if (!dialect.Flush(out)) return false;
+            hooks.PromptKnifeChange(KnifePrompt(record.x));
+        }
+        return dialect.SelectKnife(out, record.x);
     case RecPathEnd: {
         path.PathEnd();
         // The feed number is not transformed: the far end of the job on the first axis.
         const std::int64_t feed = m_nOrientation == OrientationMirrorY ? std::int64_t{m_nMaxY} - m_nMinY : m_nMaxY;
-        char text[32] = "U";
-        char* p = std::to_chars(text + 1, text + sizeof text, feed).ptr;
-        std::memcpy(p, ",0 ", 3);
-        p += 3;
-        if (!Emit(output, text, static_cast<std::size_t>(p - text))) return false;
-        return Emit(output, Terminator, std::strlen(Terminator));
+        return dialect.PathEnd(out, feed);
     }
     default:
         break;
@@ -157,11 +163,13 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
     const std::int64_t ySign = mirror ? -1 : 1;
     const std::int64_t yBase = (mirror ? std::int64_t{m_nMaxY} : 0) + TruncUnits(m_options.moveYMm);
     const std::int64_t xOffset = TruncUnits(m_options.moveXMm);
-    Commands commands(*this, output, ySign, yBase, xOffset);
+    const std::unique_ptr<CutterDialect> dialect = CutterDialect::Create(m_options.dialect, m_options.knives);
+    Writer writer(*this, output);
+    Commands commands(*dialect, writer, ySign, yBase, xOffset);
     CKnifePath path(m_options.sharpMm * UnitsPerMm, m_options.closeMm * UnitsPerMm, commands);
 
     Result result = Result::Completed;
-    if (m_nJobRecords >= 4) {
+    if (m_nJobRecords >= 4 && dialect->Begin(writer)) {
         std::int64_t counter = 4;
         char message[40];
         try {
@@ -169,7 +177,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                 if (!m_reader.Read(m_work)) break;  // the file ended before its count
                 ++counter;
                 ++m_nRecordsSent;
-                if (!Act(m_work, path, hooks, output)) break;
+                if (!Act(m_work, path, hooks, commands)) break;
                 hooks.Advance();
                 hooks.PumpPending();
                 char* p = std::to_chars(message + 5, message + sizeof message - 5, counter).ptr;
@@ -181,6 +189,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                     break;
                 }
             } while (counter <= m_nJobRecords);
+            if (m_status == CutterOutput::Status::Written) dialect->Flush(writer);
         } catch (const FileError& e) {
             m_strError = e.what();
             result = Result::ReadFailed;

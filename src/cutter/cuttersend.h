@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cutter/cutterdialect.h"
 #include "cutter/cutteroutput.h"
 #include "cutter/cuttersendhooks.h"
 #include "job/jobreader.h"
@@ -17,15 +18,18 @@ struct CutterSendOptions {
     float moveYMm = 0.0f;
     bool defineColor = false;  // send knife words for knife-select records
     bool penTip = false;       // with defineColor: ask for the knife at every knife select
+    CutterDialectId dialect = CutterDialectId::Velkar;  // the cutter's command language
+    KnifeSettings knives;                               // speed and force per knife, where the dialect has them
 };
 
-// Streams a job to the cutter as its command text.
+// Streams a job to the cutter as its command text, in the dialect of the options.
 //
 // Usage: OpenJob, then (the caller opens its output, e.g. the serial port) Send.
 // The job is read record by record; every point of the knife's track becomes a
-// "U" (travel) or "D" (cut) command, knife selects become knife words, path
-// ends become the feed move and the terminator. Each command is handed to the
-// output whole, as soon as it is built. Not reusable: one object per send.
+// travel or cut command, knife selects become knife selections, path ends
+// become the feed move and the end of the job (CutterDialect words them). Each
+// command is handed to the output whole, as soon as the dialect has built it.
+// Not reusable: one object per send.
 class CCutterSend {
 public:
     enum class Result {
@@ -56,20 +60,18 @@ public:
     std::uint64_t BytesWritten() const { return m_nBytes; }
     std::int64_t RecordsSent() const { return m_nRecordsSent; }
 
-    // Knife word and Pen Tip prompt for knife number k (1 and 3, 2 and 4 exchange
-    // their words; a number outside 1..8 selects as 3 does).
-    static const char* KnifeWord(std::int32_t k);
+    // Pen Tip prompt for knife number k: it names the knife whose word the
+    // stream sends (1 and 3, 2 and 4 exchange their words; a number outside
+    // 1..8 selects as 3 does).
     static const char* KnifePrompt(std::int32_t k);
-
-    static constexpr const char* InitString = ";:H A L0 ECN ";
-    static constexpr const char* Terminator = "  @ 0 U0,0  @  ";
     // Told to the operator when a send is cancelled.
     static constexpr const char* CancelText = " cancle send ";
 
 private:
     class Commands;
+    class Writer;
     bool Emit(CutterOutput& output, const char* text, std::size_t n);
-    bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output);
+    bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, Commands& commands);
 
     CutterSendOptions m_options;
     JobReader m_reader;

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "cutter/cutteroutput.h"
+#include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
 
 class QLockFile;
@@ -30,7 +30,7 @@ class CSerialSettings;
 // Writes never block the caller for more than one short slice (about 50 ms)
 // without asking the cancel query; on a stalled line a cancel ends the write
 // within one slice. Not copyable; one object per send.
-class CCommPort : public CutterOutput {
+class CCommPort : public CutterTransport {
 public:
     CCommPort();
     ~CCommPort() override;
@@ -39,7 +39,7 @@ public:
 
     // Asked between slices of every wait (it may pump the user interface);
     // true stops the wait. Without one, waits are not cancellable.
-    void SetCancelQuery(std::function<bool()> query) { m_cancelQuery = std::move(query); }
+    void SetCancelQuery(std::function<bool()> query) override { m_cancelQuery = std::move(query); }
 
     // Opens the device of the stored settings ("port" names COM1..COM4, whose
     // devices are "device1".."device4"). True when open (also when it already
@@ -59,10 +59,16 @@ public:
     bool ClosePort();
 
     bool IsOpen() const { return m_fd >= 0; }
-    bool IsTerminal() const { return m_bTerminal; }
-    const QString& DevicePath() const { return m_strDevice; }
+    bool IsTerminal() const override { return m_bTerminal; }
+    const QString& DevicePath() const override { return m_strDevice; }
     // The reason of the last failed OpenPort: device path and the system's error.
-    const QString& OpenError() const { return m_strOpenError; }
+    const QString& OpenError() const override { return m_strOpenError; }
+
+    // CutterTransport: OpenPort with `device` for the port's device; ClosePort.
+    bool Open(const CSerialSettings& settings, const QString& device, const QString&) override {
+        return OpenPort(settings, device);
+    }
+    bool Close() override { return ClosePort(); }
 
     // Writes one byte; false when it could not be written (see Write).
     bool WriteByte(unsigned char byte);
