@@ -6,7 +6,7 @@
 #include <QApplication>
 
 #include "app/velkarapp.h"
-#include "view/artwork.h"
+#include "render/artwork.h"
 
 namespace velkar {
 

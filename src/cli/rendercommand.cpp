@@ -17,7 +17,7 @@
 #include "job/binaryfile.h"
 #include "job/jobreader.h"
 #include "serial/profile.h"
-#include "view/jobrenderer.h"
+#include "render/jobrenderer.h"
 
 namespace velkar::cli {
 
