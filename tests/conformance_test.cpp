@@ -248,7 +248,7 @@ namespace {
 
 class StringOutput : public CutterOutput {
 public:
-    Status Write(const char* data, std::size_t n) override { return bytes.append(data, n), Status::Written; }
+    Status Write(const char* data, std::size_t n, OutputWait&) override { return bytes.append(data, n), Status::Written; }
     std::string ErrorText() const override { return {}; }
     std::string bytes;
 };

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace velkar::cli {
@@ -26,6 +27,16 @@ bool ParseKnifeValue(const std::string& text, std::array<std::int32_t, 8>& value
     const auto [end, ec] = std::from_chars(first, last, value);
     if (ec != std::errc() || end != last || value < 1 || value > MaxKnifeValue) return false;
     values[static_cast<std::size_t>(text[0] - '1')] = value;
+    return true;
+}
+
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || errno == ERANGE || !(v >= 1.0 && v <= 86400.0)) return false;
+    value = std::chrono::milliseconds(static_cast<std::int64_t>(v * 1000.0));
     return true;
 }
 

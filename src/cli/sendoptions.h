@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ inline constexpr std::int32_t MaxKnifeValue = KnifeSettings::MaxValue;
 
 // Reads "K=VALUE" (knife 1 to 8, a whole number from 1 to MaxKnifeValue) into values[K-1].
 bool ParseKnifeValue(const std::string& text, std::array<std::int32_t, 8>& values);
+
+// Reads a whole argument as a number of seconds from 1 to 86400 (a day), with
+// a fraction if given.
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& value);
 
 // Reads a whole argument as a number of millimetres in single precision.
 bool ParseMillimetres(const std::string& text, float& value);

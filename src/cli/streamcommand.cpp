@@ -22,7 +22,7 @@ namespace {
 class StreamOutput : public CutterOutput {
 public:
     StreamOutput(std::ostream& os, std::string name) : m_os(os), m_strName(std::move(name)) {}
-    Status Write(const char* data, std::size_t n) override {
+    Status Write(const char* data, std::size_t n, OutputWait&) override {
         m_os.write(data, static_cast<std::streamsize>(n));
         return m_os ? Status::Written : Status::Failed;
     }

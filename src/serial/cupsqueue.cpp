@@ -43,7 +43,7 @@ void CCupsQueue::SetError(const QString& what) {
 }
 
 bool CCupsQueue::Open(const CSerialSettings&, const QString& device, const QString& title) {
-    if (m_nJobId > 0) return true;
+    if (m_bOpen) return true;
     m_strDevice = device;
     m_strOpenError.clear();
     m_strError.clear();
@@ -72,28 +72,36 @@ bool CCupsQueue::Open(const CSerialSettings&, const QString& device, const QStri
         return FailOpen(device + QStringLiteral(": the queue does not accept jobs") + because +
                         QStringLiteral("; let it with: cupsaccept ") + name);
 
-    const QByteArray jobTitle = title.isEmpty() ? QByteArrayLiteral("velkar") : title.toUtf8();
-    m_nJobId = cupsCreateJob(CUPS_HTTP_DEFAULT, m_queue.constData(), jobTitle.constData(), 0, nullptr);
+    m_title = title.isEmpty() ? QByteArrayLiteral("velkar") : title.toUtf8();
+    m_bOpen = true;
+    return true;
+}
+
+bool CCupsQueue::StartJob() {
+    // Made at the first bytes, so that a send declined or empty leaves no job behind.
+    m_nJobId = cupsCreateJob(CUPS_HTTP_DEFAULT, m_queue.constData(), m_title.constData(), 0, nullptr);
     if (m_nJobId <= 0) {
         m_nJobId = 0;
-        return FailOpen(device + QStringLiteral(": the job was not taken: ") + LastCupsError());
+        SetError(QStringLiteral("the job was not taken"));
+        return false;
     }
-    if (cupsStartDocument(CUPS_HTTP_DEFAULT, m_queue.constData(), m_nJobId, jobTitle.constData(), CUPS_FORMAT_RAW,
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, m_queue.constData(), m_nJobId, m_title.constData(), CUPS_FORMAT_RAW,
                           1) != HTTP_STATUS_CONTINUE) {
-        const QString reason = device + QStringLiteral(": the job was not taken: ") + LastCupsError();
+        SetError(QStringLiteral("the job was not taken"));
         cupsCancelJob2(CUPS_HTTP_DEFAULT, m_queue.constData(), m_nJobId, 0);
-        m_nJobId = 0;
-        return FailOpen(reason);
+        m_bCancelled = true;
+        return false;
     }
     m_bDocument = true;
     return true;
 }
 
-CutterOutput::Status CCupsQueue::Write(const char* data, std::size_t n) {
-    if (!m_bDocument) {
-        m_strError = m_strDevice + QStringLiteral(": no job is open");
+CutterOutput::Status CCupsQueue::Write(const char* data, std::size_t n, OutputWait&) {
+    if (!m_bOpen || !m_strError.isEmpty()) {
+        if (m_strError.isEmpty()) m_strError = m_strDevice + QStringLiteral(": the queue is not open");
         return Status::Failed;
     }
+    if (!m_bDocument && (m_nJobId > 0 || !StartJob())) return Status::Failed;
     if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, data, n) != HTTP_STATUS_CONTINUE) {
         SetError(QStringLiteral("the job could not be handed over"));
         return Status::Failed;
@@ -119,6 +127,7 @@ void CCupsQueue::Abandon() {
 }
 
 bool CCupsQueue::Close() {
+    m_bOpen = false;
     if (!m_bDocument) return !m_bCancelled && m_strError.isEmpty();
     m_bDocument = false;
     if (Failed(cupsFinishDocument(CUPS_HTTP_DEFAULT, m_queue.constData()))) {

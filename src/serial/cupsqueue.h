@@ -28,24 +28,26 @@ public:
     // none or cannot be reached.
     static QStringList ListQueues();
 
-    void SetCancelQuery(std::function<bool()>) override {}
     bool Open(const CSerialSettings& settings, const QString& device, const QString& title) override;
     void Abandon() override;
     bool Close() override;
 
-    Status Write(const char* data, std::size_t n) override;
+    Status Write(const char* data, std::size_t n, OutputWait& wait) override;
     std::string ErrorText() const override { return m_strError.toStdString(); }
     const QString& OpenError() const override { return m_strOpenError; }
     const QString& DevicePath() const override { return m_strDevice; }
-    // The print system's number of the job, 0 before one was made.
+    // The print system's number of the job, 0 before one was made (at the first write).
     int JobId() const { return m_nJobId; }
 
 private:
     bool FailOpen(const QString& reason);
+    bool StartJob();
     void SetError(const QString& what);
 
     QString m_strDevice;
     QByteArray m_queue;
+    QByteArray m_title;
+    bool m_bOpen = false;
     int m_nJobId = 0;
     bool m_bDocument = false;  // the document is open for writing
     bool m_bCancelled = false;

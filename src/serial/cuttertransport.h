@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include <QString>
@@ -24,9 +23,6 @@ public:
     // A closed transport of the kind that `device` names.
     static std::unique_ptr<CutterTransport> ForDevice(const QString& device);
 
-    // Asked between slices of every wait (it may pump the user interface);
-    // true stops the wait. Without one, waits are not cancellable.
-    virtual void SetCancelQuery(std::function<bool()> query) = 0;
     // Opens `device`; `settings` give a serial line its parameters, `title`
     // names the job where the receiver keeps names (a print queue). False when
     // nothing could be opened: OpenError() tells why, and nothing is held.
@@ -34,9 +30,10 @@ public:
     // The send did not complete: the receiver is told to drop what it holds of
     // it where it can (a queued print job is cancelled, a connection reset).
     virtual void Abandon() {}
-    // Lets what was written reach the cutter (or the queue), then releases
-    // everything. True when all of it went out (or nothing was open); false
-    // when the wait was cancelled or the transport failed (ErrorText()).
+    // Lets what was written reach the cutter (or the queue), giving up after
+    // 30 s without progress, then releases everything. True when all of it
+    // went out (or nothing was open); false when a write or flush was dropped
+    // or the transport failed (ErrorText()).
     virtual bool Close() = 0;
 
     virtual const QString& OpenError() const = 0;

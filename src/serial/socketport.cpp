@@ -95,7 +95,7 @@ bool CSocketPort::Connect(const QString& uri) {
     m_strUri = uri;
     m_strOpenError.clear();
     m_strError.clear();
-    m_bAbandoned = false;
+    m_bDiscard = false;
     QString host, error;
     int port = 0;
     if (!ParseUri(uri, host, port, error)) return FailOpen(error);
@@ -128,10 +128,6 @@ bool CSocketPort::Connect(const QString& uri) {
                 const int ready = ::poll(&p, 1, SliceMs);
                 if (ready > 0) break;
                 if (ready < 0 && errno != EINTR) break;
-                if (AskCancel()) {
-                    ::freeaddrinfo(found);
-                    return FailOpen(uri + QStringLiteral(": cancelled while connecting"));
-                }
                 if (Clock::now() - start >= std::chrono::seconds(ConnectSeconds)) {
                     ::freeaddrinfo(found);
                     return FailOpen(uri + QStringLiteral(": no answer within ") + QString::number(ConnectSeconds) +
@@ -153,19 +149,18 @@ bool CSocketPort::Connect(const QString& uri) {
     return true;
 }
 
-CutterOutput::Status CSocketPort::Write(const char* data, std::size_t n) {
+CutterOutput::Status CSocketPort::Write(const char* data, std::size_t n, OutputWait& wait) {
     if (m_fd < 0) {
         m_strError = m_strUri + QStringLiteral(": not connected");
         return Status::Failed;
     }
     std::size_t done = 0;
-    bool cancelled = false;
-    Clock::time_point lastProgress = Clock::now();
+    bool moved = false;
     while (done < n) {
         const ssize_t sent = ::send(m_fd, data + done, n - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0) {
             done += static_cast<std::size_t>(sent);
-            lastProgress = Clock::now();
+            moved = true;
             continue;
         }
         if (sent < 0 && errno == EINTR) continue;
@@ -173,11 +168,13 @@ CutterOutput::Status CSocketPort::Write(const char* data, std::size_t n) {
             SetError(errno);
             return Status::Failed;
         }
-        if (!cancelled && AskCancel()) {
-            if (done == 0) return Status::Cancelled;
-            cancelled = true;  // finish the begun command while the cutter takes data
+        const OutputWait::Verdict verdict = wait.Idle(moved, done > 0);
+        if (verdict == OutputWait::Verdict::Stop && done == 0) return Status::Cancelled;
+        if (verdict != OutputWait::Verdict::Wait) {
+            m_bDiscard = true;
+            return Status::Dropped;
         }
-        if (cancelled && Clock::now() - lastProgress >= std::chrono::milliseconds(SliceMs)) return Status::Cancelled;
+        moved = false;
         pollfd p{m_fd, POLLOUT, 0};
         const int ready = ::poll(&p, 1, SliceMs);
         if (ready < 0 && errno != EINTR) {
@@ -185,7 +182,7 @@ CutterOutput::Status CSocketPort::Write(const char* data, std::size_t n) {
             return Status::Failed;
         }
         if (ready > 0 && (p.revents & (POLLERR | POLLHUP)) && !(p.revents & POLLOUT)) {
-            int error = EPIPE;
+            int error = 0;
             socklen_t len = sizeof error;
             ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &len);
             SetError(error != 0 ? error : EPIPE);
@@ -195,33 +192,49 @@ CutterOutput::Status CSocketPort::Write(const char* data, std::size_t n) {
     return Status::Written;
 }
 
-bool CSocketPort::Drain() {
+CutterOutput::Status CSocketPort::Flush(OutputWait& wait) {
+    if (m_fd < 0) return Status::Written;
     // Bytes not yet acknowledged by the cutter: once none are left, all of it arrived.
     int last = -1;
-    Clock::time_point lastProgress = Clock::now();
     for (;;) {
         int queued = 0;
         if (::ioctl(m_fd, SIOCOUTQ, &queued) != 0) {
             SetError(errno);
-            return false;
+            return Status::Failed;
         }
         int error = 0;
         socklen_t len = sizeof error;
         if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error != 0) {
             SetError(error);
-            return false;
+            return Status::Failed;
         }
-        if (queued <= 0) return true;
-        if (queued != last) lastProgress = Clock::now(), last = queued;
-        const auto idle = Clock::now() - lastProgress;
-        if (AskCancel() && idle >= std::chrono::milliseconds(SliceMs)) return false;
-        if (!m_cancelQuery && idle >= StallLimit) {
-            m_strError = m_strUri + QStringLiteral(": the cutter took nothing for 30 seconds");
-            return false;
+        if (queued <= 0) return Status::Written;
+        const bool moved = last >= 0 && queued < last;
+        last = queued;
+        if (wait.Idle(moved, true) != OutputWait::Verdict::Wait) {
+            m_bDiscard = true;
+            return Status::Dropped;
         }
         ::poll(nullptr, 0, 10);
     }
 }
+
+// Without an operator to ask: give up once the cutter has taken nothing for 30 s.
+class CSocketPort::StallWait : public OutputWait {
+public:
+    explicit StallWait(CSocketPort& port) : m_port(port) {}
+    Verdict Idle(bool moved, bool) override {
+        const Clock::time_point now = Clock::now();
+        if (moved) m_lastMove = now;
+        if (now - m_lastMove < StallLimit) return Verdict::Wait;
+        m_port.m_strError = m_port.m_strUri + QStringLiteral(": the cutter took nothing for 30 seconds");
+        return Verdict::Drop;
+    }
+
+private:
+    CSocketPort& m_port;
+    Clock::time_point m_lastMove = Clock::now();
+};
 
 void CSocketPort::Release(bool reset) {
     if (m_fd < 0) return;
@@ -236,7 +249,11 @@ void CSocketPort::Release(bool reset) {
 
 bool CSocketPort::Close() {
     if (m_fd < 0) return true;
-    const bool delivered = !m_bAbandoned && m_strError.isEmpty() && Drain();
+    bool delivered = m_strError.isEmpty() && !m_bDiscard;
+    if (delivered) {
+        StallWait wait(*this);
+        delivered = Flush(wait) == Status::Written;
+    }
     if (delivered) ::shutdown(m_fd, SHUT_WR);
     Release(!delivered);
     return delivered;

@@ -9,10 +9,11 @@ namespace velkar {
 // name, an IPv4 address or an IPv6 address in brackets).
 //
 // Writes behave as on the serial line: they never block the caller for more
-// than one slice without asking the cancel query, a cancel ends a stalled
-// write within one slice, and the kernel holds only a small send queue so
+// than one slice without asking their OutputWait, Flush waits until the cutter
+// has acknowledged every byte, and the kernel holds only a small send queue so
 // that the cutter stops soon after a cancel. A cutter that closes the
 // connection ends the send with "<uri>: the cutter closed the connection".
+// Connecting gives up after ConnectSeconds.
 class CSocketPort : public CutterTransport {
 public:
     static constexpr const char* Scheme = "socket://";
@@ -29,13 +30,13 @@ public:
     // Splits "socket://HOST[:PORT][/]". False, with the reason, for anything else.
     static bool ParseUri(const QString& uri, QString& host, int& port, QString& error);
 
-    void SetCancelQuery(std::function<bool()> query) override { m_cancelQuery = std::move(query); }
     bool Open(const CSerialSettings& settings, const QString& device, const QString& title) override;
     bool Connect(const QString& uri);
-    void Abandon() override { m_bAbandoned = true; }
+    void Abandon() override { m_bDiscard = true; }
     bool Close() override;
 
-    Status Write(const char* data, std::size_t n) override;
+    Status Write(const char* data, std::size_t n, OutputWait& wait) override;
+    Status Flush(OutputWait& wait) override;
     std::string ErrorText() const override { return m_strError.toStdString(); }
     const QString& OpenError() const override { return m_strOpenError; }
     const QString& DevicePath() const override { return m_strUri; }
@@ -43,16 +44,14 @@ public:
 private:
     bool FailOpen(const QString& reason);
     void SetError(int error);
-    bool AskCancel() { return m_cancelQuery && m_cancelQuery(); }
-    bool Drain();
     void Release(bool reset);
+    class StallWait;
 
     int m_fd = -1;
-    bool m_bAbandoned = false;
+    bool m_bDiscard = false;  // a write or flush was dropped, or the send abandoned: reset, do not deliver
     QString m_strUri;
     QString m_strOpenError;
     QString m_strError;
-    std::function<bool()> m_cancelQuery;
 };
 
 }  // namespace velkar
