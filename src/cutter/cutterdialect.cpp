@@ -26,14 +26,14 @@ const DialectName& NameOf(CutterDialectId id) {
 
 }  // namespace
 
-std::unique_ptr<CutterDialect> CutterDialect::Create(CutterDialectId id, const KnifeSettings& knives) {
+std::unique_ptr<CutterDialect> CutterDialect::Create(CutterDialectId id, const KnifeSettings& knives, bool compact) {
     switch (id) {
     case CutterDialectId::Hpgl:
         return std::make_unique<CHpglDialect>(knives);
     case CutterDialectId::Velkar:
         break;
     }
-    return std::make_unique<CVelkarDialect>();
+    return std::make_unique<CVelkarDialect>(compact);
 }
 
 const char* CutterDialect::StoredText(CutterDialectId id) { return NameOf(id).stored; }

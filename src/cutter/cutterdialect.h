@@ -54,8 +54,9 @@ public:
     // at the end of the send).
     virtual bool Flush(Writer& out) = 0;
 
-    // The dialect named by `id`, with the knife settings it may use.
-    static std::unique_ptr<CutterDialect> Create(CutterDialectId id, const KnifeSettings& knives);
+    // The dialect named by `id`, with the knife settings it may use; `compact`
+    // leaves out moves that change nothing where the dialect would send them.
+    static std::unique_ptr<CutterDialect> Create(CutterDialectId id, const KnifeSettings& knives, bool compact);
 
     // The profile's text ("Velkar", "HP-GL") and the command line's word
     // ("velkar", "hpgl") of each dialect, and the way back. The lookups return

@@ -152,6 +152,7 @@ CCutterSend::CCutterSend(const CutterSendOptions& options) : m_options(options) 
 CCutterSend::~CCutterSend() = default;
 
 bool CCutterSend::OpenJob(const std::string& path) {
+    m_strJob = path;
     if (!m_reader.Open(path)) {
         m_strError = path + ": " + SystemErrorText(m_reader.OpenError());
         return false;
@@ -194,6 +195,41 @@ bool CCutterSend::Emit(CutterOutput& output, const char* text, std::size_t n) {
     return true;
 }
 
+// Before the first path to send only the start sequence goes out; the last
+// knife select is kept and sent just before that path's travel.
+bool CCutterSend::Skip(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, Commands& commands) {
+    if (record.code == RecJobStart) return commands.dialect.JobStart(commands.out);
+    if (record.code == RecKnife) m_nSkippedKnife = record.x;
+    if (record.code != RecMove || ++m_nPath < m_options.fromPath) return true;
+    if (m_nSkippedKnife != 0 && m_options.defineColor) {
+        if (m_options.penTip) hooks.PromptKnifeChange(KnifePrompt(m_nSkippedKnife));
+        if (!commands.dialect.SelectKnife(commands.out, m_nSkippedKnife)) return false;
+    }
+    path.Move(record.x, record.y);
+    return m_status == CutterOutput::Status::Written;
+}
+
+std::int64_t CCutterSend::CountPaths() const {
+    JobReader reader;
+    if (!reader.Open(m_strJob)) throw FileError(m_strJob, SystemErrorText(reader.OpenError()));
+    JobRecord work;
+    ReadJobHeader(reader, work);
+    std::int64_t paths = 0;
+    for (std::int64_t counter = 4; counter <= m_nJobRecords && reader.Read(work); ++counter)
+        if (work.code == RecMove) ++paths;
+    return paths;
+}
+
+std::string CCutterSend::StoppedText(std::int64_t path, std::int64_t paths) {
+    auto grouped = [](std::int64_t n) {
+        std::string digits = std::to_string(n < 0 ? 0 : n);
+        for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+        return digits;
+    };
+    return "stopped in path " + grouped(path) + " of " + grouped(paths);
+}
+
+
 bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, Commands& commands) {
     CutterDialect& dialect = commands.dialect;
     CutterDialect::Writer& out = commands.out;
@@ -201,6 +237,7 @@ bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks
     case RecJobStart:
         return dialect.JobStart(out);
     case RecMove:
+        ++m_nPath;
         path.Move(record.x, record.y);
         break;
     case RecLine:
@@ -245,7 +282,8 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
     const std::int64_t ySign = mirror ? -1 : 1;
     const std::int64_t yBase = (mirror ? std::int64_t{m_nMaxY} : 0) + TruncUnits(m_options.moveYMm);
     const std::int64_t xOffset = TruncUnits(m_options.moveXMm);
-    const std::unique_ptr<CutterDialect> dialect = CutterDialect::Create(m_options.dialect, m_options.knives);
+    const std::unique_ptr<CutterDialect> dialect =
+        CutterDialect::Create(m_options.dialect, m_options.knives, m_options.compact);
     Writer writer(*this, output);
     Commands commands(*dialect, writer, ySign, yBase, xOffset);
     CKnifePath path(m_options.sharpMm * UnitsPerMm, m_options.closeMm * UnitsPerMm, commands);
@@ -259,7 +297,8 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                 if (!m_reader.Read(m_work)) break;  // the file ended before its count
                 ++counter;
                 ++m_nRecordsSent;
-                if (!Act(m_work, path, hooks, commands)) break;
+                const bool skipping = m_options.fromPath > 1 && m_nPath < m_options.fromPath;
+                if (!(skipping ? Skip(m_work, path, hooks, commands) : Act(m_work, path, hooks, commands))) break;
                 hooks.Advance();
                 hooks.PumpPending();
                 char* p = std::to_chars(message + 5, message + sizeof message - 5, counter).ptr;

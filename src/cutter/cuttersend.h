@@ -21,6 +21,8 @@ struct CutterSendOptions {
     bool penTip = false;       // with defineColor: ask for the knife at every knife select
     CutterDialectId dialect = CutterDialectId::Velkar;  // the cutter's command language
     KnifeSettings knives;                               // speed and force per knife, where the dialect has them
+    bool compact = false;      // leave out moves to where the knife already is
+    std::int64_t fromPath = 1; // cut from this path on (1: the whole job); paths count the job's moves
 };
 
 // How long the send waits for a cutter that takes nothing.
@@ -84,6 +86,13 @@ public:
     // Bytes handed to the output so far, and body records handled so far.
     std::uint64_t BytesWritten() const { return m_nBytes; }
     std::int64_t RecordsSent() const { return m_nRecordsSent; }
+    // The path being sent: the number of moves read so far (0 before the first).
+    std::int64_t CurrentPath() const { return m_nPath; }
+    // The number of paths (moves) among the job's body records. Reads the job a
+    // second time; raises FileError when it cannot.
+    std::int64_t CountPaths() const;
+    // "stopped in path 412 of 1,530"
+    static std::string StoppedText(std::int64_t path, std::int64_t paths);
     // After Abandoned or OutputFailed: the cutter may have received part of a command.
     bool LeftUnfinished() const { return m_bUnfinished; }
 
@@ -107,6 +116,7 @@ private:
     class Writer;
     class Waiter;
     bool Emit(CutterOutput& output, const char* text, std::size_t n);
+    bool Skip(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, Commands& commands);
     bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, Commands& commands);
 
     CutterSendOptions m_options;
@@ -124,6 +134,9 @@ private:
     std::uint64_t m_nBytes = 0;
     std::int64_t m_nRecordsSent = 0;
     CutterOutput::Status m_status = CutterOutput::Status::Written;
+    std::string m_strJob;
+    std::int64_t m_nPath = 0;
+    std::int32_t m_nSkippedKnife = 0;  // the last knife select before the first path sent (0: none)
 };
 
 }  // namespace velkar
