@@ -121,7 +121,7 @@ std::string DiagnoseFailure(const ImportArgs& a) {
     TextSource in;
     if (!in.Open(a.source)) return a.source + ": " + SystemErrorText(in.OpenError());
     JobWriter probe;  // abandoned unfinished, so its scratch file goes again
-    if (!probe.Open(a.job)) return a.job + ": " + SystemErrorText(probe.OpenError());
+    if (!probe.Open(a.job)) return a.job + ": " + probe.OpenErrorText();
     return a.job + ": the job could not be written";
 }
 
