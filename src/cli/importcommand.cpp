@@ -16,6 +16,7 @@
 #include "job/binaryfile.h"
 #include "job/jobwriter.h"
 #include "split/multiknifejob.h"
+#include "split/pipelinefiles.h"
 
 namespace velkar::cli {
 
@@ -130,8 +131,17 @@ std::string DiagnoseFailure(const ImportArgs& a) {
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ImportArgs a;
     if (!ParseImportArgs(args, a, err)) return ExitUsage;
+    PipelineFiles::RemoveLeftovers();
     if (a.flavour == FlavourStandard) return RunStandardImport(a.source, a.job, a.order, out, err);
 
+    // These flavours read the file twice (its first characters, then the whole),
+    // which a pipe cannot give: the second read would see only what is left.
+    struct stat st {};
+    if (::stat(a.source.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        ReportError(err, a.source + ": is a pipe or a device; flavours 1 to 4 read regular files only "
+                                    "(save it to a file first, or use the standard flavour)");
+        return ExitFileError;
+    }
     std::string first;
     int error = 0;
     if (!ReadRecognitionText(a.source, first, error)) {
