@@ -13,7 +13,7 @@
 
 #include "job/jobrecord.h"
 #include "job/jobwriter.h"
-#include "view/jobrenderer.h"
+#include "render/jobrenderer.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/importdlg.h"
-#include "app/recentdirectory.h"
+#include "app/dialogs/importdlg.h"
+#include "app/dialogs/recentdirectory.h"
 #include "qtestsupport.h"
 
 using velkar::CImportDlg;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,10 +22,11 @@
 #include <sys/stat.h>
 
 #include "app/cutjob.h"
-#include "app/importdlg.h"
+#include "app/jobsession.h"
+#include "app/dialogs/importdlg.h"
 #include "app/mainframe.h"
 #include "app/progresswnd.h"
-#include "app/recentdirectory.h"
+#include "app/dialogs/recentdirectory.h"
 #include "app/velkarapp.h"
 #include "import/hconverter.h"
 #include "import/hpglconverter.h"
@@ -35,9 +37,8 @@
 #include "serial/profile.h"
 #include "split/multiknifejob.h"
 #include "testsupport.h"
-#include "view/commandids.h"
-#include "view/commandtarget.h"
-#include "view/jobrenderer.h"
+#include "app/commandids.h"
+#include "render/jobrenderer.h"
 #include "view/velkarview.h"
 
 using namespace velkar;
@@ -142,11 +143,11 @@ QStringList Texts(const QList<DialogScript::Message>& messages) {
 
 // What the view shows, and what the renderer draws for the same state on a clean canvas.
 QImage Shown(CVelkarView& view) { return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-QImage Expected(CVelkarView& view) {
+QImage Expected(CVelkarView& view, const CJobSession& session) {
     QImage image(view.viewport()->size(), QImage::Format_RGB32);
     image.fill(view.viewport()->palette().color(QPalette::Base));
     QPainter painter(&image);
-    CJobRenderer::Draw(painter, view.CurrentRenderSettings());
+    CJobRenderer::Draw(painter, session.CurrentRenderSettings());
     return image;
 }
 
@@ -207,6 +208,7 @@ private:
     std::unique_ptr<test::TempDirOverride> m_temp;
     std::unique_ptr<CVelkarApp> m_app;
     CVelkarView* m_view = nullptr;
+    CJobSession* m_session = nullptr;
     std::unique_ptr<DialogScript> m_script;
 };
 
@@ -223,6 +225,7 @@ void JobCommandsTest::init() {
     m_app = std::make_unique<CVelkarApp>();
     QVERIFY(m_app->InitInstance({}));
     m_view = m_app->View();
+    m_session = m_app->Session();
     m_script = std::make_unique<DialogScript>();
 }
 
@@ -242,7 +245,7 @@ void JobCommandsTest::SetDevice(const QString& device) {
 
 QStringList JobCommandsTest::ImportAndPaint(const QString& file, int flavour, bool order) {
     m_script->Import(file, flavour, order);
-    m_view->OnImport();
+    m_session->OnImport();
     m_view->viewport()->repaint();
     QCoreApplication::processEvents();  // a failure is told once the paint is over
     return Texts(m_script->messages);
@@ -276,25 +279,25 @@ void JobCommandsTest::importConvertsAtTheNextPaintAndDraws() {
     // The plotter file is copied so that its job lands in the test's own directory.
     const QString source = m_work->filePath(example);
     QVERIFY(QFile::copy(Example(example.toLatin1().constData()), source));
-    m_view->m_fMoveX = 10.0f;
-    m_view->m_fMoveY = 5.0f;
+    m_session->m_fMoveX = 10.0f;
+    m_session->m_fMoveY = 5.0f;
 
     m_script->Import(source, flavour, order);
-    m_view->OnImport();
+    m_session->OnImport();
     QCOMPARE(Texts(m_script->messages), QStringList());
     const QString job = m_work->filePath(QFileInfo(example).completeBaseName() + QStringLiteral(".PT1"));
-    QCOMPARE(m_view->m_strSourcePath, source);
-    QCOMPARE(m_view->m_strJobPath, job);
-    QCOMPARE(m_view->m_nFileType, type);
-    QCOMPARE(m_view->m_nImportFlavour, flavour);
-    QVERIFY(m_view->m_bConvertPending);
-    QCOMPARE(m_view->m_fMoveX, 0.0f);
-    QCOMPARE(m_view->m_fMoveY, 0.0f);
+    QCOMPARE(m_session->m_strSourcePath, source);
+    QCOMPARE(m_session->m_strJobPath, job);
+    QCOMPARE(m_session->m_nFileType, type);
+    QCOMPARE(m_session->m_nImportFlavour, flavour);
+    QVERIFY(m_session->m_bConvertPending);
+    QCOMPARE(m_session->m_fMoveX, 0.0f);
+    QCOMPARE(m_session->m_fMoveY, 0.0f);
     QVERIFY(m_app->MainFrame()->windowTitle().startsWith(source));
     QCOMPARE(QFileInfo(job).size(), 0);  // made sure it can be written; converted only at the paint
 
     m_view->viewport()->repaint();
-    QVERIFY(!m_view->m_bConvertPending);
+    QVERIFY(!m_session->m_bConvertPending);
     QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 
@@ -322,17 +325,17 @@ void JobCommandsTest::importConvertsAtTheNextPaintAndDraws() {
     const std::string converted = test::ReadBytes(job.toStdString());
     QVERIFY(converted.size() > 4 * RecordSize);
     QVERIFY(converted == test::ReadBytes(reference));
-    QCOMPARE(m_view->m_nRecordCount, count);
+    QCOMPARE(m_session->m_nRecordCount, count);
 
     // The picture is the job's, drawn as the renderer draws it.
     const QImage shown = Shown(*m_view);
-    QVERIFY(shown == Expected(*m_view));
+    QVERIFY(shown == Expected(*m_view, *m_session));
     QVERIFY(shown != [&] {
         QImage blank(shown.size(), QImage::Format_RGB32);
         blank.fill(m_view->viewport()->palette().color(QPalette::Base));
         return blank;
     }());
-    QCOMPARE(m_view->m_nJobRecords, count);
+    QCOMPARE(m_session->m_nJobRecords, count);
 }
 
 void JobCommandsTest::importRefusalsAreTold() {
@@ -346,7 +349,7 @@ void JobCommandsTest::importRefusalsAreTold() {
     // A job to keep: every refusal leaves it as the current one.
     const QString kept = m_work->filePath(QStringLiteral("kept.PT1"));
     WriteZigzagJob(kept.toStdString(), 3);
-    m_view->m_strJobPath = kept;
+    m_session->m_strJobPath = kept;
 
     struct Case {
         QString file;
@@ -367,20 +370,20 @@ void JobCommandsTest::importRefusalsAreTold() {
     };
     for (const Case& c : cases) {
         m_script->messages.clear();
-        m_view->m_nFileType = -7;
-        m_view->m_strJobPath = kept;
+        m_session->m_nFileType = -7;
+        m_session->m_strJobPath = kept;
         m_script->Import(c.file, c.flavour);
-        m_view->OnImport();
+        m_session->OnImport();
         QCOMPARE(Texts(m_script->messages), QStringList{c.message});
         QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
-        QVERIFY(!m_view->m_bConvertPending);
-        QCOMPARE(m_view->m_nImportFlavour, c.flavour);
+        QVERIFY(!m_session->m_bConvertPending);
+        QCOMPARE(m_session->m_nImportFlavour, c.flavour);
         if (c.type != -1 || c.file == late) {
-            QCOMPARE(m_view->m_nFileType, c.type);
+            QCOMPARE(m_session->m_nFileType, c.type);
             // The job path was decided before the check, as the refusal leaves it.
-            QVERIFY(m_view->m_strJobPath.endsWith(QStringLiteral(".PT1")));
+            QVERIFY(m_session->m_strJobPath.endsWith(QStringLiteral(".PT1")));
         } else {
-            QCOMPARE(m_view->m_strJobPath, kept);
+            QCOMPARE(m_session->m_strJobPath, kept);
         }
     }
 
@@ -391,21 +394,19 @@ void JobCommandsTest::importRefusalsAreTold() {
     for (const QString& file : {pr, late}) {
         m_script->messages.clear();
         QCOMPARE(ImportAndPaint(file, 4), QStringList());
-        QVERIFY(m_view->m_strJobPath.isEmpty());
+        QVERIFY(m_session->m_strJobPath.isEmpty());
         QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
-        CommandState state;
-        m_view->OnUpdateCommand(cmd::Cut, state);
-        QVERIFY(!state.enabled);
+        QVERIFY(!m_session->CanCut());
     }
 
     // Cancelling the dialog changes nothing and tells nothing.
-    m_view->m_strJobPath = kept;
+    m_session->m_strJobPath = kept;
     m_script->messages.clear();
     m_script->CancelImport();
-    m_view->OnImport();
+    m_session->OnImport();
     QCOMPARE(Texts(m_script->messages), QStringList());
-    QCOMPARE(m_view->m_strJobPath, kept);
-    QVERIFY(!m_view->m_bConvertPending);
+    QCOMPARE(m_session->m_strJobPath, kept);
+    QVERIFY(!m_session->m_bConvertPending);
 }
 
 void JobCommandsTest::unusableTemporaryDirectoryRefusesImportAndOpen() {
@@ -413,12 +414,12 @@ void JobCommandsTest::unusableTemporaryDirectoryRefusesImportAndOpen() {
     test::WriteText(notDir.toStdString(), "x");
     qputenv("VELKAR_TEMP", notDir.toLocal8Bit());
     m_script->Import(Example("square-and-star.plt"), 1);
-    m_view->OnImport();
-    m_view->OnOpen();
+    m_session->OnImport();
+    m_session->OnOpen();
     QCOMPARE(Texts(m_script->messages),
              (QStringList{QStringLiteral("can't made temp dir in diver c:"), QStringLiteral("can't made temp dir in diver c:")}));
-    QVERIFY(m_view->m_strSourcePath.isEmpty());
-    QVERIFY(!m_view->m_bConvertPending);
+    QVERIFY(m_session->m_strSourcePath.isEmpty());
+    QVERIFY(!m_session->m_bConvertPending);
 }
 
 void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
@@ -428,7 +429,7 @@ void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
     QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("logo.PT1")));
     QCOMPARE(ImportAndPaint(source, 1), QStringList());
     const QString fallback = QString::fromStdString(PrivateTempFile(FallbackJobName));
-    QCOMPARE(m_view->m_strJobPath, fallback);
+    QCOMPARE(m_session->m_strJobPath, fallback);
     std::int32_t count = 0;
     const std::string reference = m_work->filePath(QStringLiteral("reference.PT1")).toStdString();
     QCOMPARE(ConvertHpglFile(source.toStdString(), reference, count, 1), ConversionDone);
@@ -439,10 +440,10 @@ void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
     QVERIFY(QDir().mkdir(fallback));
     m_script->messages.clear();
     m_script->Import(source, 1);
-    m_view->OnImport();
+    m_session->OnImport();
     QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("can't made temp file in diver c:")});
-    QVERIFY(m_view->m_strJobPath.isEmpty());
-    QVERIFY(!m_view->m_bConvertPending);
+    QVERIFY(m_session->m_strJobPath.isEmpty());
+    QVERIFY(!m_session->m_bConvertPending);
 
     // A plotter file named like a job is never overwritten by its own job.
     QVERIFY(QDir().rmdir(fallback));
@@ -450,7 +451,7 @@ void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
     QVERIFY(QFile::copy(Example("square-and-star.plt"), sameName));
     m_script->messages.clear();
     QCOMPARE(ImportAndPaint(sameName, 1), QStringList());
-    QCOMPARE(m_view->m_strJobPath, fallback);
+    QCOMPARE(m_session->m_strJobPath, fallback);
     QVERIFY(test::ReadBytes(sameName.toStdString()) == test::ReadBytes(Example("square-and-star.plt").toStdString()));
 }
 
@@ -462,8 +463,8 @@ void JobCommandsTest::failedConversionIsToldAndKeepsThePreviousJob() {
     const std::string before = test::ReadBytes(job.toStdString());
 
     m_script->Import(source, 1);
-    m_view->OnImport();
-    QVERIFY(m_view->m_bConvertPending);
+    m_session->OnImport();
+    QVERIFY(m_session->m_bConvertPending);
     // The plotter file goes away before the paint converts it.
     QVERIFY(QFile::remove(source));
     m_view->viewport()->repaint();
@@ -472,30 +473,30 @@ void JobCommandsTest::failedConversionIsToldAndKeepsThePreviousJob() {
              QStringList{QStringLiteral("cannot read ") + source + QStringLiteral(": No such file or directory")});
     QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready"));
     QVERIFY(test::ReadBytes(job.toStdString()) == before);
-    QVERIFY(Shown(*m_view) == Expected(*m_view));  // the job as it stands is drawn
+    QVERIFY(Shown(*m_view) == Expected(*m_view, *m_session));  // the job as it stands is drawn
 }
 
 void JobCommandsTest::twoPaintsAfterOneImportConvertOnce() {
     const QString source = m_work->filePath(QStringLiteral("logo.plt"));
     QVERIFY(QFile::copy(Example("square-and-star.plt"), source));
     QCOMPARE(ImportAndPaint(source, 1), QStringList());
-    const QString job = m_view->m_strJobPath;
+    const QString job = m_session->m_strJobPath;
     // A second conversion would replace this job with the converted one again.
     WriteZigzagJob(job.toStdString(), 2);
     const std::string marked = test::ReadBytes(job.toStdString());
     m_view->viewport()->repaint();
     m_view->viewport()->repaint();
     QVERIFY(test::ReadBytes(job.toStdString()) == marked);
-    QCOMPARE(m_view->m_nJobRecords, 3 + 1 + 1 + 2 + 1);
+    QCOMPARE(m_session->m_nJobRecords, 3 + 1 + 1 + 2 + 1);
 
     // A print while a conversion is pending converts first.
     m_script->Import(source, 1);
-    m_view->OnImport();
-    QImage page(800, 600, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    QPainter painter(&page);
-    m_view->OnDraw(painter, QRect());
-    QVERIFY(!m_view->m_bConvertPending);
+    m_session->OnImport();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_work->filePath(QStringLiteral("print.pdf")));
+    m_session->PrintTo(printer);
+    QVERIFY(!m_session->m_bConvertPending);
     QVERIFY(test::ReadBytes(job.toStdString()) != marked);
 }
 
@@ -504,10 +505,10 @@ void JobCommandsTest::standardPltTellsWhatWasNotCut() {
     const QString labelled = m_work->filePath(QStringLiteral("labelled.plt"));
     test::WriteText(labelled.toStdString(), "\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;");
     QCOMPARE(ImportAndPaint(labelled, 5), QStringList());
-    QCOMPARE(m_view->m_strJobPath, m_work->filePath(QStringLiteral("labelled.PT1")));
+    QCOMPARE(m_session->m_strJobPath, m_work->filePath(QStringLiteral("labelled.PT1")));
     QCOMPARE(m_app->MainFrame()->StatusText(),
              QStringLiteral("Ready - not cut: 1 labels, 0 fills, 0 unknown instructions"));
-    QVERIFY(Shown(*m_view) == Expected(*m_view));
+    QVERIFY(Shown(*m_view) == Expected(*m_view, *m_session));
 
     // Anything else is refused at the paint, naming the file; the job file stays as it was.
     const QString prose = m_work->filePath(QStringLiteral("prose.plt"));
@@ -520,24 +521,20 @@ void JobCommandsTest::standardPltTellsWhatWasNotCut() {
 }
 
 void JobCommandsTest::openChecksTheHeadersAndEnablesCut() {
-    CommandState state;
-    m_view->OnUpdateCommand(cmd::Cut, state);
-    QVERIFY(!state.enabled);
+    QVERIFY(!m_session->CanCut());
 
     const QString good = m_work->filePath(QStringLiteral("good.PT1"));
     test::WriteRecords(good.toStdString(), {test::Rec(RecHeaderCount, 3, 4), test::Rec(RecHeaderMin, 0, 0),
                                              test::Rec(RecHeaderMax, 400, 400)});
-    m_view->m_fMoveX = 3.0f;
+    m_session->m_fMoveX = 3.0f;
     m_script->PickFile(good);
-    m_view->OnOpen();
+    m_session->OnOpen();
     QCOMPARE(Texts(m_script->messages), QStringList());
-    QCOMPARE(m_view->m_strJobPath, good);
-    QCOMPARE(m_view->m_fMoveX, 0.0f);
+    QCOMPARE(m_session->m_strJobPath, good);
+    QCOMPARE(m_session->m_fMoveX, 0.0f);
     QVERIFY(m_app->MainFrame()->windowTitle().startsWith(good));
-    state = CommandState();
-    m_view->OnUpdateCommand(cmd::Cut, state);
-    QVERIFY(state.enabled);
-    QVERIFY(Shown(*m_view) == Expected(*m_view));  // the material frame alone
+    QVERIFY(m_session->CanCut());
+    QVERIFY(Shown(*m_view) == Expected(*m_view, *m_session));  // the material frame alone
     QCOMPARE(CRecentDirectory::Get(), m_work->path());
 
     const QString shortFile = m_work->filePath(QStringLiteral("short.PT1"));
@@ -549,41 +546,41 @@ void JobCommandsTest::openChecksTheHeadersAndEnablesCut() {
     for (const QString& bad : {shortFile, swapped}) {
         m_script->messages.clear();
         m_script->PickFile(bad);
-        m_view->OnOpen();
+        m_session->OnOpen();
         QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("file type error")});
-        QCOMPARE(m_view->m_strSourcePath, bad);
-        QCOMPARE(m_view->m_strJobPath, good);
+        QCOMPARE(m_session->m_strSourcePath, bad);
+        QCOMPARE(m_session->m_strJobPath, good);
     }
 
     // Cancelling the file dialog keeps everything.
     m_script->messages.clear();
     m_script->PickFile(QString());
-    m_view->OnOpen();
+    m_session->OnOpen();
     QCOMPARE(Texts(m_script->messages), QStringList());
-    QCOMPARE(m_view->m_strJobPath, good);
+    QCOMPARE(m_session->m_strJobPath, good);
 }
 
 void JobCommandsTest::commandLineAndDroppedFilesOpenOrImport() {
     const QString job = m_work->filePath(QStringLiteral("saved.PT1"));
     WriteZigzagJob(job.toStdString(), 4);
-    m_view->OpenOrImportFile(job);
-    QCOMPARE(m_view->m_strJobPath, job);
-    QVERIFY(!m_view->m_bConvertPending);
+    m_session->OpenOrImportFile(job);
+    QCOMPARE(m_session->m_strJobPath, job);
+    QVERIFY(!m_session->m_bConvertPending);
 
     // A job without its extension is still a job.
     const QString renamed = m_work->filePath(QStringLiteral("saved-job"));
     QVERIFY(QFile::copy(job, renamed));
-    m_view->OpenOrImportFile(renamed);
-    QCOMPARE(m_view->m_strJobPath, renamed);
+    m_session->OpenOrImportFile(renamed);
+    QCOMPARE(m_session->m_strJobPath, renamed);
 
     // A plotter file opens the import dialog with its name filled in.
     const QString source = m_work->filePath(QStringLiteral("logo.plt"));
     QVERIFY(QFile::copy(Example("square-and-star.plt"), source));
     m_script->Import(QString(), 1);
-    m_view->OpenOrImportFile(source);
+    m_session->OpenOrImportFile(source);
     QCOMPARE(m_script->prefilledFileName, source);
-    QVERIFY(m_view->m_bConvertPending);
-    QCOMPARE(m_view->m_strJobPath, m_work->filePath(QStringLiteral("logo.PT1")));
+    QVERIFY(m_session->m_bConvertPending);
+    QCOMPARE(m_session->m_strJobPath, m_work->filePath(QStringLiteral("logo.PT1")));
 }
 
 void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
@@ -593,18 +590,18 @@ void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
     const QString source = m_work->filePath(QStringLiteral("knives.plt"));
     QVERIFY(QFile::copy(Example("three-knives.plt"), source));
     QCOMPARE(ImportAndPaint(source, 3), QStringList());
-    m_view->m_fSharpOffset = 0.5f;
-    m_view->m_fCloseOffset = 1.0f;
-    m_view->m_bDefineColor = true;
+    m_session->m_fSharpOffset = 0.5f;
+    m_session->m_fCloseOffset = 1.0f;
+    m_session->m_bDefineColor = true;
 
     bool drewDuringSend = false;
     bool sendingSeen = false;
     connect(m_view, &CVelkarView::painted, this, [&] {
-        if (m_view->m_bSending) sendingSeen = true;
+        if (m_session->m_bSending) sendingSeen = true;
     });
     QTimer probe;
     connect(&probe, &QTimer::timeout, this, [&] {
-        if (!m_view->m_bSending) return;
+        if (!m_session->m_bSending) return;
         // While sending, a paint draws nothing at all.
         const QImage shown = Shown(*m_view);
         QImage blank(shown.size(), QImage::Format_RGB32);
@@ -612,27 +609,27 @@ void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
         if (shown != blank) drewDuringSend = true;
     });
     probe.start(0);
-    m_view->OnCut();
+    m_session->OnCut();
     probe.stop();
     QCoreApplication::processEvents();
 
     QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("ready sent")});
     QCOMPARE(m_script->messages.first().caption, QStringLiteral("Sent to cutter"));
-    const QByteArray expected = StreamOf(m_view->m_strJobPath, {QStringLiteral("--sharp"), QStringLiteral("0.5"),
+    const QByteArray expected = StreamOf(m_session->m_strJobPath, {QStringLiteral("--sharp"), QStringLiteral("0.5"),
                                                                  QStringLiteral("--close"), QStringLiteral("1"),
                                                                  QStringLiteral("--define-color")});
     QVERIFY(expected.startsWith(";:H A L0 ECN "));
     QCOMPARE(cutter.Received(), expected);
     QVERIFY(sendingSeen);
     QVERIFY(!drewDuringSend);
-    QVERIFY(!m_view->m_bSending);
+    QVERIFY(!m_session->m_bSending);
     QVERIFY(CCutJob::Running() == nullptr);
 
     // Cancel at "ready sent" sends nothing.
     cutter.Take();
     m_script->messages.clear();
     m_script->Answer(QMessageBox::Cancel);
-    m_view->OnCut();
+    m_session->OnCut();
     QCoreApplication::processEvents();
     QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("ready sent")});
     QCOMPARE(cutter.Received(), QByteArray());
@@ -640,8 +637,8 @@ void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
     // Pen Tip asks for each knife before its word goes out.
     m_script->messages.clear();
     m_script->Answer(QMessageBox::Ok);
-    m_view->m_bPenTip = true;
-    m_view->OnCut();
+    m_session->m_bPenTip = true;
+    m_session->OnCut();
     QCoreApplication::processEvents();
     const QStringList texts = Texts(m_script->messages);
     QVERIFY(texts.size() >= 2);
@@ -656,7 +653,7 @@ void JobCommandsTest::cutIsCancelledMidSendByButtonOrEsc() {
     SetDevice(cutter.DevicePath());
     const QString job = m_work->filePath(QStringLiteral("long.PT1"));
     WriteZigzagJob(job.toStdString(), 20000);
-    m_view->OpenOrImportFile(job);
+    m_session->OpenOrImportFile(job);
     const QByteArray full = StreamOf(job);
 
     for (const bool esc : {false, true}) {
@@ -674,7 +671,7 @@ void JobCommandsTest::cutIsCancelledMidSendByButtonOrEsc() {
                 progress->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
         });
         canceller.start(0);
-        m_view->OnCut();
+        m_session->OnCut();
         QCoreApplication::processEvents();
         QCOMPARE(Texts(m_script->messages), (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send ")}));
         const QByteArray got = cutter.Received();
@@ -682,7 +679,7 @@ void JobCommandsTest::cutIsCancelledMidSendByButtonOrEsc() {
         QVERIFY(got.size() < full.size());
         QVERIFY(full.startsWith(got));
         QVERIFY(got.endsWith(' '));  // the last command went out whole
-        QVERIFY(!m_view->m_bSending);
+        QVERIFY(!m_session->m_bSending);
     }
 }
 
@@ -692,7 +689,7 @@ void JobCommandsTest::cutStopsWhenTheCutterEndCloses() {
     SetDevice(cutter->DevicePath());
     const QString job = m_work->filePath(QStringLiteral("long.PT1"));
     WriteZigzagJob(job.toStdString(), 20000);
-    m_view->OpenOrImportFile(job);
+    m_session->OpenOrImportFile(job);
     QTimer hangup;
     connect(&hangup, &QTimer::timeout, this, [&] {
         if (!CCutJob::Running() || cutter->Received().size() < 2000) return;
@@ -700,14 +697,14 @@ void JobCommandsTest::cutStopsWhenTheCutterEndCloses() {
         cutter->CloseCutterEnd();
     });
     hangup.start(0);
-    m_view->OnCut();
+    m_session->OnCut();
     QCoreApplication::processEvents();
     const QStringList texts = Texts(m_script->messages);
     QCOMPARE(texts.size(), 2);
     QCOMPARE(texts[0], QStringLiteral("ready sent"));
     QVERIFY2(texts[1].startsWith(QStringLiteral("send stopped: ") + cutter->DevicePath()), qPrintable(texts[1]));
-    QVERIFY(!m_view->m_bSending);
-    QVERIFY(Shown(*m_view) == Expected(*m_view));  // drawn again once the send ended
+    QVERIFY(!m_session->m_bSending);
+    QVERIFY(Shown(*m_view) == Expected(*m_view, *m_session));  // drawn again once the send ended
 }
 
 void JobCommandsTest::cutToldWhenThePortCannotOpen() {
@@ -715,12 +712,12 @@ void JobCommandsTest::cutToldWhenThePortCannotOpen() {
     SetDevice(missing);
     const QString job = m_work->filePath(QStringLiteral("job.PT1"));
     WriteZigzagJob(job.toStdString(), 3);
-    m_view->OpenOrImportFile(job);
-    m_view->OnCut();
+    m_session->OpenOrImportFile(job);
+    m_session->OnCut();
     QCOMPARE(Texts(m_script->messages),
              QStringList{QStringLiteral("serial can't open\n") + missing + QStringLiteral(": No such file or directory")});
     QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
-    QVERIFY(!m_view->m_bSending);
+    QVERIFY(!m_session->m_bSending);
 }
 
 void JobCommandsTest::closingDuringASendCancelsItFirst() {
@@ -729,7 +726,7 @@ void JobCommandsTest::closingDuringASendCancelsItFirst() {
     SetDevice(cutter.DevicePath());
     const QString job = m_work->filePath(QStringLiteral("long.PT1"));
     WriteZigzagJob(job.toStdString(), 20000);
-    m_view->OpenOrImportFile(job);
+    m_session->OpenOrImportFile(job);
     CMainFrame* frame = m_app->MainFrame();
 
     for (const bool agree : {false, true}) {
@@ -750,7 +747,7 @@ void JobCommandsTest::closingDuringASendCancelsItFirst() {
             // Declined: let the send run to its end.
         });
         closer.start(0);
-        m_view->OnCut();
+        m_session->OnCut();
         closer.stop();
         QVERIFY(!closedWhileSending);
         QCOMPARE(m_script->messages.at(1).text, QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?"));

@@ -8,13 +8,13 @@
 #include <QRadioButton>
 #include <QtTest/QtTest>
 
-#include "app/aboutdlg.h"
-#include "app/cutterparamdlg.h"
-#include "app/materialdlg.h"
+#include "app/dialogs/aboutdlg.h"
+#include "app/dialogs/cutterparamdlg.h"
+#include "app/dialogs/materialdlg.h"
 #include "qtsupport.h"
 #include "serial/profile.h"
-#include "view/movedlg.h"
-#include "view/serialdlg.h"
+#include "app/dialogs/movedlg.h"
+#include "app/dialogs/serialdlg.h"
 
 using namespace velkar;
 using velkar::test::AnswerNextMessage;

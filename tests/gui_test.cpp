@@ -1,6 +1,6 @@
-// The desktop program as a whole: command table and routing, view commands,
-// zoom, modes, document commands, start-up and printing, driven through the
-// real main window and the command identifiers.
+// The desktop program as a whole: menus, tool bar and their actions, the job
+// session's zoom, modes and settings, document commands, start-up and
+// printing, driven through the real main window.
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -15,20 +15,21 @@
 #include <QToolBar>
 #include <QtTest/QtTest>
 
-#include "app/aboutdlg.h"
+#include "app/dialogs/aboutdlg.h"
 #include "app/commandtable.h"
-#include "app/cutterparamdlg.h"
+#include "app/jobsession.h"
+#include "app/dialogs/cutterparamdlg.h"
 #include "app/mainframe.h"
-#include "app/materialdlg.h"
+#include "app/dialogs/materialdlg.h"
 #include "app/velkarapp.h"
 #include "app/velkardoc.h"
 #include "qtsupport.h"
 #include "serial/profile.h"
 #include "testsupport.h"
-#include "view/commandids.h"
-#include "view/jobrenderer.h"
-#include "view/movedlg.h"
-#include "view/serialdlg.h"
+#include "app/commandids.h"
+#include "render/jobrenderer.h"
+#include "app/dialogs/movedlg.h"
+#include "app/dialogs/serialdlg.h"
 #include "view/velkarview.h"
 
 using namespace velkar;
@@ -45,6 +46,7 @@ class GuiTest : public QObject {
 
     CMainFrame* Frame() { return m_app->MainFrame(); }
     CVelkarView* View() { return m_app->View(); }
+    CJobSession* Session() { return m_app->Session(); }
 
     QMenu* Menu(const QString& title) {
         for (QAction* a : Frame()->menuBar()->actions())
@@ -75,7 +77,7 @@ class GuiTest : public QObject {
             else if (auto* dialog = qobject_cast<QDialog*>(w))
                 dialog->reject();
         });
-        Frame()->Execute(id);
+        Frame()->Action(id)->trigger();
         return name;
     }
 
@@ -109,18 +111,22 @@ private slots:
                                    QStringLiteral("Cuter Parameter..."), QStringLiteral("Material..."),
                                    QStringLiteral("Define Color "), QStringLiteral("Pen Tip")}));
 
-        QList<int> buttons;
+        QList<QAction*> buttons;
         int separators = 0;
         for (QAction* a : Frame()->ToolBar()->actions()) {
             if (a->isSeparator())
                 ++separators;
             else
-                buttons << a->data().toInt();
+                buttons << a;
         }
-        QCOMPARE(buttons, QList<int>({32776, 57601, 57603, 32771, 32773, 32778, 32775, 32777, 32772, 57664}));
+        QList<QAction*> expected;
+        for (int id : {cmd::Import, cmd::FileOpen, cmd::FileSave, cmd::ZoomOut, cmd::ZoomIn, cmd::Material,
+                       cmd::SerialPort, cmd::CutterParameter, cmd::Cut, cmd::AppAbout})
+            expected << Frame()->Action(id);
+        QCOMPARE(buttons, expected);
         QCOMPARE(separators, 9);
         QCOMPARE(Frame()->ToolBar()->iconSize(), QSize(18, 18));
-        for (int id : buttons) QVERIFY(!Frame()->Action(id)->icon().isNull());
+        for (QAction* a : buttons) QVERIFY(!a->icon().isNull());
 
         QCOMPARE(Frame()->Action(cmd::FileNew)->statusTip(), QStringLiteral("Creat  new file"));
         QCOMPARE(Frame()->Action(cmd::FileNew)->toolTip(), QStringLiteral("New"));
@@ -156,21 +162,17 @@ private slots:
 
         for (int id : {cmd::ZoomOut, cmd::ZoomIn, cmd::Redraw, cmd::DefineColor, cmd::PenTip, cmd::Cut, cmd::FileNew,
                        cmd::ViewToolbar, cmd::ViewStatusBar})
-            QVERIFY2(Frame()->Execute(id), qPrintable(QString::number(id)));
+            Frame()->Action(id)->trigger();
         QVERIFY(Frame()->ToolBar()->isHidden());
         QVERIFY(Frame()->statusBar()->isHidden());
-        Frame()->Execute(cmd::ViewToolbar);
-        Frame()->Execute(cmd::ViewStatusBar);
-        Frame()->UpdateAllCommandUI();
+        Frame()->Action(cmd::ViewToolbar)->trigger();
+        Frame()->Action(cmd::ViewStatusBar)->trigger();
+        Frame()->UpdateActions();
         QVERIFY(Frame()->Action(cmd::ViewToolbar)->isChecked());
         QVERIFY(Frame()->Action(cmd::ViewStatusBar)->isChecked());
-        // The edit keys have no handler anywhere.
-        QVERIFY(!Frame()->Execute(cmd::EditCopy));
-        QVERIFY(!Frame()->Execute(cmd::FilePrintSetup));
-        // Open and Redraw are the view's, although the application maps them too.
-        OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-        QVERIFY(View()->OnCommand(cmd::FileOpen));
-        QVERIFY(View()->OnCommand(cmd::Redraw));
+        // The edit keys have no command behind them.
+        QVERIFY(!Frame()->Action(cmd::EditCopy));
+        QVERIFY(!Frame()->Action(cmd::FilePrintSetup));
     }
 
     void AcceleratorsReachTheirCommands() {
@@ -189,73 +191,73 @@ private slots:
         QTest::keyClick(Frame(), Qt::Key_N, Qt::ControlModifier);  // New runs the view's initial update
         QCOMPARE(View()->ScrollSize(), QSize(100, 100));
         // Cut is disabled without a job, so its command does not run from the tool bar either.
-        Frame()->UpdateAllCommandUI();
+        Frame()->UpdateActions();
         QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
         QVERIFY(QApplication::quitOnLastWindowClosed());
     }
 
     void CutIsEnabledOnlyWithAJob() {
-        Frame()->UpdateAllCommandUI();
+        Frame()->UpdateActions();
         QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
-        View()->m_strJobPath = QString::fromStdString(SmallJob());
-        Frame()->UpdateAllCommandUI();
+        Session()->m_strJobPath = QString::fromStdString(SmallJob());
+        Frame()->UpdateActions();
         QVERIFY(Frame()->Action(cmd::Cut)->isEnabled());
-        View()->m_strJobPath.clear();
+        Session()->m_strJobPath.clear();
         UpdateMenu(QStringLiteral("Cut(&P)"));
         QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
     }
 
     void ZoomInClampsAndFallsBack() {
-        Frame()->Execute(cmd::ZoomIn);
-        QVERIFY(View()->m_bZoomIn);
+        Frame()->Action(cmd::ZoomIn)->trigger();
+        QVERIFY(Session()->m_bZoomIn);
         QCOMPARE(View()->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(View()->cursor().hotSpot(), QPoint(0, 0));
         QCOMPARE(View()->cursor().pixmap().size(), QSize(32, 32));
         for (int i = 0; i < 9; ++i) QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-        QCOMPARE(View()->m_dScale, 512.0);
-        QCOMPARE(CJobRenderer::ScaleDivisor(View()->m_dScale), 20480);
+        QCOMPARE(Session()->m_dScale, 512.0);
+        QCOMPARE(CJobRenderer::ScaleDivisor(Session()->m_dScale), 20480);
         QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-        QCOMPARE(View()->m_dScale, 64.0);
-        QCOMPARE(CJobRenderer::ScaleDivisor(View()->m_dScale), 2560);
+        QCOMPARE(Session()->m_dScale, 64.0);
+        QCOMPARE(CJobRenderer::ScaleDivisor(Session()->m_dScale), 2560);
         // A right click disarms; further left clicks change nothing.
         QTest::mouseClick(View()->viewport(), Qt::RightButton);
-        QVERIFY(!View()->m_bZoomIn);
+        QVERIFY(!Session()->m_bZoomIn);
         QCOMPARE(View()->cursor().shape(), Qt::ArrowCursor);
         QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-        QCOMPARE(View()->m_dScale, 64.0);
+        QCOMPARE(Session()->m_dScale, 64.0);
     }
 
     void ZoomOutHalvesDownToTheSmallestScale() {
-        Frame()->Execute(cmd::ZoomOut);
+        Frame()->Action(cmd::ZoomOut)->trigger();
         QList<int> divisors;
         for (int i = 0; i < 5; ++i) {
             QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-            divisors << CJobRenderer::ScaleDivisor(View()->m_dScale);
+            divisors << CJobRenderer::ScaleDivisor(Session()->m_dScale);
         }
         QCOMPARE(divisors, QList<int>({20, 10, 5, 2, 1}));
-        QCOMPARE(View()->m_dScale, 0.03125);
+        QCOMPARE(Session()->m_dScale, 0.03125);
         for (int i = 0; i < 10; ++i) QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-        QCOMPARE(View()->m_dScale, 0.0025);
-        QCOMPARE(CJobRenderer::ScaleDivisor(View()->m_dScale), 1);
+        QCOMPARE(Session()->m_dScale, 0.0025);
+        QCOMPARE(CJobRenderer::ScaleDivisor(Session()->m_dScale), 1);
     }
 
     void ZoomModesExcludeEachOtherWithOneCheckMark() {
         QTest::mouseClick(View()->viewport(), Qt::RightButton);  // nothing armed: nothing changes
-        QCOMPARE(View()->m_dScale, 1.0);
-        Frame()->Execute(cmd::ZoomOut);
+        QCOMPARE(Session()->m_dScale, 1.0);
+        Frame()->Action(cmd::ZoomOut)->trigger();
         const QImage plus = View()->cursor().pixmap().toImage();
-        Frame()->Execute(cmd::ZoomIn);
+        Frame()->Action(cmd::ZoomIn)->trigger();
         const QImage minus = View()->cursor().pixmap().toImage();
         QVERIFY(!plus.isNull());
         QVERIFY(plus != minus);  // each mode shows its own magnifier
         QCOMPARE(View()->horizontalScrollBar()->cursor().shape(), Qt::BitmapCursor);
         UpdateMenu(QStringLiteral("View(&V)"));
-        QVERIFY(!View()->m_bZoomOut);
-        QVERIFY(View()->m_bZoomIn);
+        QVERIFY(!Session()->m_bZoomOut);
+        QVERIFY(Session()->m_bZoomIn);
         QVERIFY(!Frame()->Action(cmd::ZoomOut)->isChecked());
         QVERIFY(Frame()->Action(cmd::ZoomIn)->isChecked());
-        Frame()->Execute(cmd::ZoomIn);  // choosing it again keeps it armed
-        QVERIFY(View()->m_bZoomIn);
+        Frame()->Action(cmd::ZoomIn)->trigger();  // choosing it again keeps it armed
+        QVERIFY(Session()->m_bZoomIn);
     }
 
     void DefineColorAndPenTip() {
@@ -264,18 +266,18 @@ private slots:
         QVERIFY(!Frame()->Action(cmd::PenTip)->isEnabled());
         Frame()->Action(cmd::DefineColor)->trigger();
         UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(View()->m_bDefineColor);
+        QVERIFY(Session()->m_bDefineColor);
         QVERIFY(Frame()->Action(cmd::DefineColor)->isChecked());
         QVERIFY(Frame()->Action(cmd::PenTip)->isEnabled());
         Frame()->Action(cmd::PenTip)->trigger();
         UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(View()->m_bPenTip);
+        QVERIFY(Session()->m_bPenTip);
         QVERIFY(Frame()->Action(cmd::PenTip)->isChecked());
         // Define Color off: Pen Tip is cleared and disabled when the Cut menu opens.
         Frame()->Action(cmd::DefineColor)->trigger();
-        QVERIFY(View()->m_bPenTip);
+        QVERIFY(Session()->m_bPenTip);
         UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(!View()->m_bPenTip);
+        QVERIFY(!Session()->m_bPenTip);
         QVERIFY(!Frame()->Action(cmd::PenTip)->isChecked());
         QVERIFY(!Frame()->Action(cmd::PenTip)->isEnabled());
         Frame()->Action(cmd::DefineColor)->trigger();
@@ -290,15 +292,15 @@ private slots:
                 SetEdit(w, "edit1021", y);
                 Click(w, ok ? "ok" : "cancel");
             });
-            Frame()->Execute(cmd::Move);
+            Frame()->Action(cmd::Move)->trigger();
         };
         move(QStringLiteral("10"), QStringLiteral("5"), true);
         move(QStringLiteral("-4"), QStringLiteral("0"), true);
-        QCOMPARE(View()->m_fMoveX, 6.0f);
-        QCOMPARE(View()->m_fMoveY, 5.0f);
+        QCOMPARE(Session()->m_fMoveX, 6.0f);
+        QCOMPARE(Session()->m_fMoveY, 5.0f);
         move(QStringLiteral("100"), QStringLiteral("100"), false);
-        QCOMPARE(View()->m_fMoveX, 6.0f);
-        QCOMPARE(View()->m_fMoveY, 5.0f);
+        QCOMPARE(Session()->m_fMoveX, 6.0f);
+        QCOMPARE(Session()->m_fMoveY, 5.0f);
     }
 
     void CutterParameterCommandStoresTheOffsets() {
@@ -307,56 +309,56 @@ private slots:
             SetEdit(w, "edit1021", QStringLiteral("4"));
             Click(w, "ok");
         });
-        Frame()->Execute(cmd::CutterParameter);
-        QCOMPARE(View()->m_fSharpOffset, 1.5f);
-        QCOMPARE(View()->m_fCloseOffset, 4.0f);
-        QCOMPARE(View()->m_fSmooth, 0.0f);
+        Frame()->Action(cmd::CutterParameter)->trigger();
+        QCOMPARE(Session()->m_fSharpOffset, 1.5f);
+        QCOMPARE(Session()->m_fCloseOffset, 4.0f);
+        QCOMPARE(Session()->m_fSmooth, 0.0f);
         OnNextModal([](QWidget* w) {
             QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("edit1020"))->text(), QStringLiteral("1.5"));
             SetEdit(w, "edit1020", QStringLiteral("0.5"));
             Click(w, "cancel");
         });
-        Frame()->Execute(cmd::CutterParameter);
-        QCOMPARE(View()->m_fSharpOffset, 1.5f);
+        Frame()->Action(cmd::CutterParameter)->trigger();
+        QCOMPARE(Session()->m_fSharpOffset, 1.5f);
         QCOMPARE(ProfileValue(QStringLiteral("material/length")), QStringLiteral("<absent>"));
     }
 
     void MaterialCommandRepaintsEvenAfterCancel() {
-        View()->m_strJobPath = QString::fromStdString(SmallJob());
-        View()->OnRedraw();
+        Session()->m_strJobPath = QString::fromStdString(SmallJob());
+        Session()->OnRedraw();
         QTRY_VERIFY(View()->ScrollSize() == QSize(600, 700));
         QCoreApplication::processEvents();
         QSignalSpy painted(View(), &CVelkarView::painted);
         OnNextModal([](QWidget* w) { Click(w, "cancel"); });
-        Frame()->Execute(cmd::Material);
+        Frame()->Action(cmd::Material)->trigger();
         QTRY_VERIFY(painted.count() > 0);
         QCOMPARE(ProfileValue(QStringLiteral("material/length")), QStringLiteral("<absent>"));
         OnNextModal([](QWidget* w) {
             SetEdit(w, "edit1000", QStringLiteral("400"));
             Click(w, "ok");
         });
-        Frame()->Execute(cmd::Material);
-        QTRY_COMPARE(View()->m_nMaterialWidth, 400);
+        Frame()->Action(cmd::Material)->trigger();
+        QTRY_COMPARE(Session()->m_nMaterialWidth, 400);
         QCOMPARE(View()->ScrollSize(), QSize(800, 700));
         QCOMPARE(ProfileValue(QStringLiteral("material/width")), QStringLiteral("400"));
     }
 
     void ViewPaintsTheJobAndNothingWhileSending() {
-        View()->m_strJobPath = QString::fromStdString(SmallJob());
-        View()->OnRedraw();
-        QTRY_COMPARE(View()->m_nJobRecords, 6);
+        Session()->m_strJobPath = QString::fromStdString(SmallJob());
+        Session()->OnRedraw();
+        QTRY_COMPARE(Session()->m_nJobRecords, 6);
         QImage shot = View()->viewport()->grab().toImage();
         QCOMPARE(shot.pixel(350, 110), qRgb(0, 0, 0));
         QCOMPARE(shot.pixel(300, 100), qRgb(200, 200, 200));
-        View()->m_bSending = true;
-        View()->OnRedraw();
+        Session()->m_bSending = true;
+        Session()->OnRedraw();
         shot = View()->viewport()->grab().toImage();
         QCOMPARE(shot.pixel(350, 110), qRgb(255, 255, 255));
         QCOMPARE(shot.pixel(300, 100), qRgb(255, 255, 255));
-        View()->m_bSending = false;
+        Session()->m_bSending = false;
         // Scrolled, the same job point moves with the picture.
         View()->resize(300, 200);
-        View()->OnRedraw();
+        Session()->OnRedraw();
         QTRY_VERIFY(View()->horizontalScrollBar()->maximum() > 0);
         View()->horizontalScrollBar()->setValue(100);
         View()->verticalScrollBar()->setValue(50);
@@ -365,11 +367,11 @@ private slots:
     }
 
     void NewKeepsTheJobAndSaveWritesAnEmptyFile() {
-        View()->m_strJobPath = QString::fromStdString(SmallJob());
-        View()->m_fMoveX = 3.0f;
-        Frame()->Execute(cmd::FileNew);
-        QCOMPARE(View()->m_strJobPath, QString::fromStdString(SmallJob()));
-        QCOMPARE(View()->m_fMoveX, 3.0f);
+        Session()->m_strJobPath = QString::fromStdString(SmallJob());
+        Session()->m_fMoveX = 3.0f;
+        Frame()->Action(cmd::FileNew)->trigger();
+        QCOMPARE(Session()->m_strJobPath, QString::fromStdString(SmallJob()));
+        QCOMPARE(Session()->m_fMoveX, 3.0f);
         QCOMPARE(View()->ScrollSize(), QSize(100, 100));
 
         const QString target = QString::fromStdString(m_dir.File("saved.vlk"));
@@ -379,13 +381,13 @@ private slots:
             dialog->selectFile(target);
             static_cast<QDialog*>(dialog)->accept();
         });
-        Frame()->Execute(cmd::FileSaveAs);
+        Frame()->Action(cmd::FileSaveAs)->trigger();
         QCOMPARE(QFileInfo(target).size(), 0);
         QCOMPARE(m_app->Document()->PathName(), target);
         QVERIFY(Frame()->windowTitle().startsWith(QStringLiteral("saved.vlk")));
         // Save now writes to the same name without asking.
         velkar::test::WriteText(target.toStdString(), "again");
-        Frame()->Execute(cmd::FileSave);
+        Frame()->Action(cmd::FileSave)->trigger();
         QCOMPARE(QFileInfo(target).size(), 0);
         QCOMPARE(m_app->RecentFiles().Entries(), QStringList({target}));
     }
@@ -402,17 +404,17 @@ private slots:
         QCOMPARE(ProfileValue(QStringLiteral("Recent File List/File1")), names.at(0));
         QCOMPARE(ProfileValue(QStringLiteral("Recent File List/File4")), names.at(3));
         QVERIFY(!Frame()->Action(cmd::FileMru1)->isVisible());
-        QStringList fileMenu;
+        QList<QAction*> fileMenu;
         for (QAction* a : Menu(QStringLiteral("File(&F)"))->actions())
-            if (a->isVisible() && a->text().startsWith(QLatin1Char('&'))) fileMenu << a->text();
+            if (a->isVisible() && a->text().startsWith(QLatin1Char('&'))) fileMenu << a;
         QCOMPARE(fileMenu.size(), 4);
-        QVERIFY(fileMenu.at(0).startsWith(QStringLiteral("&1 ")));
+        QVERIFY(fileMenu.at(0)->text().startsWith(QStringLiteral("&1 ")));
         // Opening an entry opens it as the document, which loads nothing and keeps the job.
-        View()->m_strJobPath = QString::fromStdString(SmallJob());
-        Frame()->Execute(cmd::FileMru1 + 3);
+        Session()->m_strJobPath = QString::fromStdString(SmallJob());
+        fileMenu.at(3)->trigger();
         QCOMPARE(m_app->Document()->PathName(), names.at(3));
         QCOMPARE(m_app->RecentFiles().Entries().at(0), names.at(3));
-        QCOMPARE(View()->m_strJobPath, QString::fromStdString(SmallJob()));
+        QCOMPARE(Session()->m_strJobPath, QString::fromStdString(SmallJob()));
     }
 
     void StartupShowsTheMaterialDialogOverTheWindow() {
@@ -440,28 +442,28 @@ private slots:
         QCOMPARE(error, QStringLiteral("unknown option '--bogus'"));
         QVERIFY(other.InitInstance({QStringLiteral("--job"), QString::fromStdString(SmallJob()),
                                     QStringLiteral("--sharp"), QStringLiteral("1")}));
-        QCOMPARE(other.View()->m_strJobPath, QString::fromStdString(SmallJob()));
-        QCOMPARE(other.View()->m_fSharpOffset, 1.0f);
+        QCOMPARE(other.Session()->m_strJobPath, QString::fromStdString(SmallJob()));
+        QCOMPARE(other.Session()->m_fSharpOffset, 1.0f);
         // Exit closes the main window.
-        other.MainFrame()->Execute(cmd::AppExit);
+        other.MainFrame()->Action(cmd::AppExit)->trigger();
         QVERIFY(!other.MainFrame()->isVisible());
     }
 
     void PrintingDrawsThroughThePaintEntry() {
-        View()->m_strJobPath = QString::fromStdString(SmallJob());
-        View()->m_nJobRecords = 0;
+        Session()->m_strJobPath = QString::fromStdString(SmallJob());
+        Session()->m_nJobRecords = 0;
         const QString pdf = QString::fromStdString(m_dir.File("print.pdf"));
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
-        View()->PrintTo(printer);
-        QCOMPARE(View()->m_nJobRecords, 6);
+        Session()->PrintTo(printer);
+        QCOMPARE(Session()->m_nJobRecords, 6);
         QVERIFY(QFileInfo(pdf).size() > 0);
         QCOMPARE(velkar::test::ReadBytes(pdf.toStdString()).substr(0, 5), std::string("%PDF-"));
         // The preview draws its pages through the same paint entry.
-        View()->m_nJobRecords = 0;
+        Session()->m_nJobRecords = 0;
         QCOMPARE(DialogOf(cmd::FilePrintPreview), QStringLiteral("QPrintPreviewDialog"));
-        QCOMPARE(View()->m_nJobRecords, 6);
+        QCOMPARE(Session()->m_nJobRecords, 6);
     }
 };
 

@@ -12,7 +12,7 @@
 #include "qtsupport.h"
 #include "serial/profile.h"
 #include "testsupport.h"
-#include "view/jobrenderer.h"
+#include "render/jobrenderer.h"
 
 using namespace velkar;
 using velkar::test::Rec;

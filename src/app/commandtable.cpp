@@ -1,6 +1,6 @@
 #include "app/commandtable.h"
 
-#include "view/commandids.h"
+#include "app/commandids.h"
 
 namespace velkar {
 

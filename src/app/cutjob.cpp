@@ -6,8 +6,8 @@
 #include "app/progresswnd.h"
 #include "cutter/cuttersend.h"
 #include "serial/commport.h"
-#include "view/messagebox.h"
-#include "view/velkarview.h"
+#include "app/dialogs/messagebox.h"
+#include "app/jobstate.h"
 
 namespace velkar {
 
@@ -15,32 +15,13 @@ namespace {
 
 QPointer<CProgressWnd> s_pRunning;
 
-// Clears the sending state on every way out and lets the view draw again.
-class SendingScope {
-public:
-    explicit SendingScope(CVelkarView& view) : m_view(view) { m_view.m_bSending = true; }
-    ~SendingScope() {
-        m_view.m_bSending = false;
-        m_view.OnUpdate();
-        emit m_view.sendFinished();
-    }
-    SendingScope(const SendingScope&) = delete;
-    SendingScope& operator=(const SendingScope&) = delete;
-
-private:
-    CVelkarView& m_view;
-};
-
 }  // namespace
 
 CProgressWnd* CCutJob::Running() { return s_pRunning.data(); }
 
 void CCutJob::Run() {
-    CVelkarView& v = m_view;
-    // One send at a time: a second one would clear the state of the first.
-    if (v.m_bSending || v.m_strJobPath.isEmpty()) return;
-    QWidget* parent = v.window();
-    SendingScope sending(v);
+    JobState& v = m_state;
+    QWidget* parent = m_pOwner->window();
 
     CutterSendOptions options;
     options.sharpMm = v.m_fSharpOffset;
@@ -68,7 +49,7 @@ void CCutJob::Run() {
         return;
     }
 
-    CProgressWnd progress(&v, QStringLiteral("send..."), true);
+    CProgressWnd progress(m_pOwner, QStringLiteral("send..."), true);
     s_pRunning = &progress;
     // A stalled line must not keep the window from reacting or from cancelling.
     port.SetCancelQuery([&progress] {

@@ -1,14 +1,16 @@
 #pragma once
 
+class QWidget;
+
 namespace velkar {
 
 class CProgressWnd;
-class CVelkarView;
+struct JobState;
 
-// The Cut command of the view: sends the view's job to the cutter on the
+// The Cut command: sends the job to the cutter on the
 // serial line of the stored settings, with the progress window, "ready sent"
-// first and Cancel (button or Esc) at any time. The view draws nothing while
-// the send runs (m_bSending).
+// first and Cancel (button or Esc) at any time. The caller marks the send
+// (m_bSending), so that nothing is drawn while it runs.
 //
 // Told to the operator: "serial can't open" with the reason on a second line,
 // " cancle send " after a cancel, "send stopped: ..." when the line fails
@@ -16,16 +18,17 @@ class CVelkarView;
 // with its file and reason.
 class CCutJob {
 public:
-    explicit CCutJob(CVelkarView& view) : m_view(view) {}
+    // owner: the widget the progress window belongs to.
+    CCutJob(JobState& state, QWidget* owner) : m_state(state), m_pOwner(owner) {}
 
-    // Runs the whole send; returns when it has ended. Does nothing while
-    // another send of the view runs, or without a job.
+    // Runs the whole send; returns when it has ended.
     void Run();
     // The progress window of the send running now, if any (to cancel it).
     static CProgressWnd* Running();
 
 private:
-    CVelkarView& m_view;
+    JobState& m_state;
+    QWidget* m_pOwner;
 };
 
 }  // namespace velkar

@@ -6,8 +6,8 @@
 #include <QApplication>
 
 #include "app/velkarapp.h"
+#include "render/artwork.h"
 #include "split/pipelinefiles.h"
-#include "view/artwork.h"
 
 namespace velkar {
 

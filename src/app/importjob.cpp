@@ -4,13 +4,13 @@
 
 #include <sys/stat.h>
 
-#include "app/importdlg.h"
+#include "app/dialogs/importdlg.h"
 #include "import/plottertype.h"
 #include "import/standardplotreader.h"
 #include "job/binaryfile.h"
 #include "job/tempdir.h"
-#include "view/messagebox.h"
-#include "view/velkarview.h"
+#include "app/dialogs/messagebox.h"
+#include "app/jobstate.h"
 
 namespace velkar {
 
@@ -32,29 +32,29 @@ bool CanWriteJob(const std::string& path, const std::string& source) {
 
 }  // namespace
 
-void CImportJob::Refuse(const QString& text) { ShowMessage(m_view.window(), text); }
+void CImportJob::Refuse(const QString& text) { ShowMessage(m_pParent, text); }
 
-void CImportJob::Run(const QString& prefill) {
+bool CImportJob::Run(const QString& prefill) {
     std::string tempDir;
     try {
         tempDir = PrivateTempDir();
     } catch (const TempDirError&) {
         Refuse(QStringLiteral("can't made temp dir in diver c:"));
-        return;
+        return false;
     }
 
-    CImportDlg dlg(m_view.window());
+    CImportDlg dlg(m_pParent);
     dlg.m_strFileName = prefill;
-    if (dlg.exec() != QDialog::Accepted) return;
+    if (dlg.exec() != QDialog::Accepted) return false;
 
-    CVelkarView& v = m_view;
+    JobState& v = m_state;
     v.m_nImportFlavour = dlg.m_nFlavour;
     v.m_bOrderPaths = dlg.m_bOrderPaths;
     // A typed relative name means the directory the program was started in.
     v.m_strSourcePath = dlg.m_strFileName.isEmpty() ? QString() : QFileInfo(dlg.m_strFileName).absoluteFilePath();
     if (v.m_strSourcePath.isEmpty()) {
         Refuse(QStringLiteral("you don't select file"));
-        return;
+        return false;
     }
 
     const std::string source = v.m_strSourcePath.toStdString();
@@ -66,12 +66,12 @@ void CImportJob::Run(const QString& prefill) {
         if (!ReadRecognitionText(source, first39, error)) {
             Refuse(QStringLiteral("cannot open ") % v.m_strSourcePath % QStringLiteral(": ") %
                    QString::fromStdString(SystemErrorText(error)));
-            return;
+            return false;
         }
     } catch (const FileError& e) {
         Refuse(QStringLiteral("cannot read ") % v.m_strSourcePath % QStringLiteral(": ") %
                QString::fromStdString(e.Reason()));
-        return;
+        return false;
     }
     v.m_nFileType = RecognizePlotterType(first39);
 
@@ -81,7 +81,7 @@ void CImportJob::Run(const QString& prefill) {
         if (!CanWriteJob(job, source)) {
             v.m_strJobPath.clear();
             Refuse(QStringLiteral("can't made temp file in diver c:"));
-            return;
+            return false;
         }
     }
     v.m_strJobPath = QString::fromStdString(job);
@@ -91,14 +91,13 @@ void CImportJob::Run(const QString& prefill) {
         v.m_nImportFlavour == FlavourStandard ? std::string() : CheckFlavourAndType(v.m_nImportFlavour, v.m_nFileType);
     if (!refusal.empty()) {
         Refuse(QString::fromStdString(refusal));
-        return;
+        return false;
     }
 
     v.m_bConvertPending = true;
-    emit v.titleRequested(v.m_strSourcePath);
-    v.OnUpdate();
     v.m_fMoveX = 0.0f;
     v.m_fMoveY = 0.0f;
+    return true;
 }
 
 }  // namespace velkar

@@ -2,11 +2,13 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace velkar {
 
-class CVelkarView;
+struct JobState;
 
-// The Import command of the view: asks for the plotter file and the program
+// The Import command: asks for the plotter file and the program
 // that wrote it, recognises the plotter type, decides where the job file goes
 // and leaves the conversion pending for the view's next paint.
 //
@@ -17,16 +19,18 @@ class CVelkarView;
 // directory can be written), "file type error", "file type isn't CAD".
 class CImportJob {
 public:
-    explicit CImportJob(CVelkarView& view) : m_view(view) {}
+    CImportJob(JobState& state, QWidget* parent) : m_state(state), m_pParent(parent) {}
 
     // prefill: the plotter file to put into the dialog's file name (a file
-    // named on the command line or dropped on the window).
-    void Run(const QString& prefill = QString());
+    // named on the command line or dropped on the window). True when a
+    // conversion is left pending.
+    bool Run(const QString& prefill = QString());
 
 private:
     void Refuse(const QString& text);
 
-    CVelkarView& m_view;
+    JobState& m_state;
+    QWidget* m_pParent;
 };
 
 }  // namespace velkar

@@ -18,10 +18,11 @@
 
 #include "app/commandtable.h"
 #include "app/cutjob.h"
+#include "app/jobsession.h"
 #include "app/progresswnd.h"
-#include "view/artwork.h"
-#include "view/commandids.h"
-#include "view/messagebox.h"
+#include "render/artwork.h"
+#include "app/commandids.h"
+#include "app/dialogs/messagebox.h"
 #include "view/velkarview.h"
 
 namespace velkar {
@@ -31,15 +32,47 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(CArtwork::Icon(QStringLiteral(":/velkar/icons/velkar.svg"), QSize(32, 32)));
     m_pView = new CVelkarView(this);
     setCentralWidget(m_pView);
-    m_route = {m_pView, this};
+    m_pSession = new CJobSession(m_pView, this);
     CreateMenus();
+    // Commands without a menu item: reached by a key or by the program.
+    for (int id : {cmd::FilePrint, cmd::FilePrintDirect, cmd::FilePrintPreview}) MakeAction(id);
     CreateToolBar();
     CreateStatusBar();
     CreateAccelerators();
     SetDocumentTitle(QStringLiteral("Velkar"));
     resize(1000, 760);
     setAcceptDrops(true);
-    connect(m_pView, &CVelkarView::sendFinished, this, [this] {
+
+    CJobSession* s = m_pSession;
+    const std::pair<int, void (CJobSession::*)()> sessionCommands[] = {
+        {cmd::FileOpen, &CJobSession::OnOpen},
+        {cmd::Import, &CJobSession::OnImport},
+        {cmd::Cut, &CJobSession::OnCut},
+        {cmd::ZoomOut, &CJobSession::OnZoomOut},
+        {cmd::ZoomIn, &CJobSession::OnZoomIn},
+        {cmd::Redraw, &CJobSession::OnRedraw},
+        {cmd::Move, &CJobSession::OnMove},
+        {cmd::SerialPort, &CJobSession::OnSerialPort},
+        {cmd::CutterParameter, &CJobSession::OnCutterParameter},
+        {cmd::Material, &CJobSession::OnMaterial},
+        {cmd::DefineColor, &CJobSession::OnDefineColor},
+        {cmd::PenTip, &CJobSession::OnPenTip},
+        {cmd::FilePrint, &CJobSession::OnFilePrint},
+        {cmd::FilePrintDirect, &CJobSession::OnFilePrintDirect},
+        {cmd::FilePrintPreview, &CJobSession::OnFilePrintPreview},
+    };
+    for (const auto& [id, slot] : sessionCommands) connect(Action(id), &QAction::triggered, s, slot);
+    connect(Action(cmd::ViewToolbar), &QAction::triggered, this,
+            [this] { m_pToolBar->setVisible(!m_pToolBar->isVisible()); });
+    connect(Action(cmd::ViewStatusBar), &QAction::triggered, this,
+            [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+    // After every command the actions show the state it left.
+    for (const auto& [id, action] : m_actions) {
+        (void)id;
+        connect(action, &QAction::triggered, this, &CMainFrame::UpdateActions, Qt::QueuedConnection);
+    }
+    connect(s, &CJobSession::statusText, this, &CMainFrame::SetStatusText);
+    connect(s, &CJobSession::sendFinished, this, [this] {
         if (!m_bCloseAfterSend) return;
         m_bCloseAfterSend = false;
         // Closed from the event loop, once the send's stack has unwound.
@@ -48,13 +81,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     // Tool-bar buttons follow the job state while the program is idle.
     auto* idle = new QTimer(this);
-    connect(idle, &QTimer::timeout, this, [this] { UpdateCommandUI(CCommandTable::ToolBar()); });
+    connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateActions);
     idle->start(250);
-    UpdateCommandUI(CCommandTable::ToolBar());
+    UpdateActions();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!m_pView->m_bSending) {
+    if (!m_pSession->m_bSending) {
         QMainWindow::closeEvent(event);
         return;
     }
@@ -66,7 +99,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
                     QMessageBox::Yes | QMessageBox::No, this);
     if (box.exec() != QMessageBox::Yes) return;
     m_bCloseAfterSend = true;
-    if (!m_pView->m_bSending) {
+    if (!m_pSession->m_bSending) {
         // The send ended while the question was open.
         m_bCloseAfterSend = false;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -87,7 +120,7 @@ QString DraggedFile(const QMimeData* data) {
 }  // namespace
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (!m_pView->m_bSending && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!m_pSession->m_bSending && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
@@ -95,7 +128,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     if (path.isEmpty()) return;
     event->acceptProposedAction();
     // The dialogs open after the drop has finished, not inside it.
-    QTimer::singleShot(0, m_pView, [view = m_pView, path] { view->OpenOrImportFile(path); });
+    QTimer::singleShot(0, m_pSession, [s = m_pSession, path] { s->OpenOrImportFile(path); });
 }
 
 QString CMainFrame::IdleText() { return QString::fromUtf8("就绪"); }
@@ -103,7 +136,6 @@ QString CMainFrame::IdleText() { return QString::fromUtf8("就绪"); }
 QAction* CMainFrame::MakeAction(int id) {
     const CommandInfo* info = CCommandTable::Find(id);
     auto* action = new QAction(info ? info->menuText : QString(), this);
-    action->setData(id);
     if (info) {
         action->setStatusTip(info->StatusTip());
         const QString tip = info->ToolTip();
@@ -119,7 +151,6 @@ QAction* CMainFrame::MakeAction(int id) {
         case cmd::PenTip: action->setCheckable(true); break;
         default: break;
     }
-    connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
     m_actions[id] = action;
     return action;
 }
@@ -127,7 +158,6 @@ QAction* CMainFrame::MakeAction(int id) {
 void CMainFrame::CreateMenus() {
     for (const MenuInfo& menuInfo : CCommandTable::Menus()) {
         QMenu* menu = menuBar()->addMenu(menuInfo.title);
-        std::vector<int>& ids = m_menuItems[menu];
         for (int id : menuInfo.items) {
             if (id == 0) {
                 menu->addSeparator();
@@ -141,10 +171,13 @@ void CMainFrame::CreateMenus() {
                 continue;
             }
             menu->addAction(MakeAction(id));
-            ids.push_back(id);
         }
-        // Check marks and enabling are asked for when the menu opens.
-        connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateCommandUI(m_menuItems[menu]); });
+        // Check marks and enabling are settled when the menu opens; Pen Tip
+        // loses its mark there once Define Color is off.
+        connect(menu, &QMenu::aboutToShow, this, [this] {
+            m_pSession->UpdatePenTip();
+            UpdateActions();
+        });
     }
 }
 
@@ -157,12 +190,10 @@ void CMainFrame::SetRecentFiles(const QStringList& paths) {
     }
     m_recentActions.clear();
     for (int i = 0; i < m_recentFiles.size(); ++i) {
-        const int id = cmd::FileMru1 + i;
         auto* action = new QAction(
             QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(m_recentFiles.at(i))), this);
-        action->setData(id);
         action->setStatusTip(CCommandTable::Find(cmd::FileMru1)->StatusTip());
-        connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
+        connect(action, &QAction::triggered, this, [this, i] { emit recentFileChosen(static_cast<int>(i)); });
         m_pFileMenu->insertAction(m_pRecentPlaceholder, action);
         m_recentActions.push_back(action);
     }
@@ -206,11 +237,12 @@ void CMainFrame::CreateAccelerators() {
     for (const AcceleratorInfo& accel : CCommandTable::Accelerators()) {
         auto* shortcut = new QShortcut(accel.key, this);
         const int id = accel.id;
+        // The edit and pane keys have no command behind them and do nothing.
         connect(shortcut, &QShortcut::activated, this, [this, id] {
-            CommandState state;
-            for (CCommandTarget* target : m_route)
-                if (target->OnUpdateCommand(id, state)) break;
-            if (state.enabled) Execute(id);
+            QAction* action = Action(id);
+            if (!action) return;
+            UpdateActions();
+            if (action->isEnabled()) action->trigger();
         });
     }
 }
@@ -220,37 +252,18 @@ QAction* CMainFrame::Action(int id) const {
     return it == m_actions.end() ? nullptr : it->second;
 }
 
-bool CMainFrame::Execute(int id) {
-    bool handled = false;
-    for (CCommandTarget* target : m_route) {
-        if (target->OnCommand(id)) {
-            handled = true;
-            break;
-        }
-    }
-    UpdateCommandUI(CCommandTable::ToolBar());
-    return handled;
-}
-
-void CMainFrame::UpdateCommandUI(const std::vector<int>& ids) {
-    for (int id : ids) {
-        QAction* action = Action(id);
-        if (!action) continue;
-        CommandState state;
-        for (CCommandTarget* target : m_route)
-            if (target->OnUpdateCommand(id, state)) break;
-        action->setEnabled(state.enabled);
-        if (action->isCheckable()) action->setChecked(state.checked);
-    }
-}
-
-void CMainFrame::UpdateAllCommandUI() {
-    std::vector<int> ids;
-    for (const auto& [id, action] : m_actions) {
-        (void)action;
-        ids.push_back(id);
-    }
-    UpdateCommandUI(ids);
+void CMainFrame::UpdateActions() {
+    const CJobSession& s = *m_pSession;
+    Action(cmd::Cut)->setEnabled(s.CanCut());
+    Action(cmd::Import)->setEnabled(s.CanImportOrOpen());
+    Action(cmd::FileOpen)->setEnabled(s.CanImportOrOpen());
+    Action(cmd::ZoomOut)->setChecked(s.m_bZoomOut);
+    Action(cmd::ZoomIn)->setChecked(s.m_bZoomIn);
+    Action(cmd::DefineColor)->setChecked(s.m_bDefineColor);
+    Action(cmd::PenTip)->setEnabled(s.m_bDefineColor);
+    Action(cmd::PenTip)->setChecked(s.m_bDefineColor && s.m_bPenTip);
+    Action(cmd::ViewToolbar)->setChecked(!m_pToolBar->isHidden());
+    Action(cmd::ViewStatusBar)->setChecked(!statusBar()->isHidden());
 }
 
 void CMainFrame::SetStatusText(QString text, bool repaintNow) {
@@ -265,21 +278,5 @@ QString CMainFrame::StatusText() const {
 }
 
 void CMainFrame::SetDocumentTitle(const QString& title) { setWindowTitle(title + QStringLiteral(" - ") + AppTitle()); }
-
-bool CMainFrame::OnCommand(int id) {
-    switch (id) {
-        case cmd::ViewToolbar: m_pToolBar->setVisible(!m_pToolBar->isVisible()); return true;
-        case cmd::ViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); return true;
-        default: return false;
-    }
-}
-
-bool CMainFrame::OnUpdateCommand(int id, CommandState& state) {
-    switch (id) {
-        case cmd::ViewToolbar: state.checked = !m_pToolBar->isHidden(); return true;
-        case cmd::ViewStatusBar: state.checked = !statusBar()->isHidden(); return true;
-        default: return false;
-    }
-}
 
 }  // namespace velkar

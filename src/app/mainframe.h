@@ -6,8 +6,6 @@
 #include <QMainWindow>
 #include <QStringList>
 
-#include "view/commandtarget.h"
-
 class QAction;
 class QLabel;
 class QMenu;
@@ -15,28 +13,26 @@ class QToolBar;
 
 namespace velkar {
 
+class CJobSession;
 class CVelkarView;
 
 // The main window: menus, tool bar and status bar built from the command
-// table, with the view as its central widget. Commands go along the route
-// set with SetCommandRoute (view, document, frame, application); the first
-// target that maps a command handles it.
-class CMainFrame : public QMainWindow, public CCommandTarget {
+// table, with the view as its central widget and the job session behind it.
+// Each command is an action; the job commands go to the session, the
+// window's own (tool bar, status bar) stay here, and the application
+// connects the rest.
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     explicit CMainFrame(QWidget* parent = nullptr);
 
     CVelkarView* View() const { return m_pView; }
-    // The route after the frame's own place in it: targets in order, the frame included.
-    void SetCommandRoute(std::vector<CCommandTarget*> route) { m_route = std::move(route); }
+    CJobSession* Session() const { return m_pSession; }
 
-    // Sends id along the route; false when no target maps it.
-    bool Execute(int id);
-    // The menu or tool-bar action of id, nullptr when there is none.
+    // The action of a command of the table, nullptr when there is none.
     QAction* Action(int id) const;
-    // Asks the route for the state of each given command and applies it.
-    void UpdateCommandUI(const std::vector<int>& ids);
-    void UpdateAllCommandUI();
+    // Sets the enabling and check marks of every action from the job state.
+    void UpdateActions();
 
     // Shows text in the message pane at once; without repaintNow at the
     // pane's next paint (needed while another widget of the window paints).
@@ -52,8 +48,9 @@ public:
 
     QToolBar* ToolBar() const { return m_pToolBar; }
 
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
+signals:
+    // An entry of the recent-file list was chosen (0 is the newest).
+    void recentFileChosen(int index);
 
 protected:
     // While a send runs, closing asks whether to cancel it and closes only
@@ -71,11 +68,10 @@ private:
     QAction* MakeAction(int id);
 
     CVelkarView* m_pView;
+    CJobSession* m_pSession;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
-    std::vector<CCommandTarget*> m_route;
     std::map<int, QAction*> m_actions;
-    std::map<QMenu*, std::vector<int>> m_menuItems;
     std::vector<QAction*> m_recentActions;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentPlaceholder = nullptr;  // "Recent", shown greyed while the list is empty

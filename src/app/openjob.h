@@ -2,30 +2,33 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace velkar {
 
-class CVelkarView;
+struct JobState;
 
-// The Open command of the view: picks a PT1 job file, checks its three
-// headers and makes it the view's job, drawn and sent as it is.
+// The Open command: picks a PT1 job file, checks its three
+// headers and makes it the job on screen, drawn and sent as it is.
 //
 // Told to the operator: "can't made temp dir in diver c:" (the private
 // temporary directory is unusable), "cannot open FILE: REASON", and "file type
 // error" when the first three records are not the headers 200, 201, 202 in this
 // order (a file shorter than three records included). A refused file leaves
-// the view's job as it was.
+// the job as it was.
 class COpenJob {
 public:
-    explicit COpenJob(CVelkarView& view) : m_view(view) {}
+    COpenJob(JobState& state, QWidget* parent) : m_state(state), m_pParent(parent) {}
 
     // Asks for the file with a file dialog that starts where the operator
-    // picked a file last; a cancelled dialog only repaints the view.
-    void Run();
+    // picked a file last. True when a job was opened.
+    bool Run();
     // Opens path without asking (a file named on the command line or dropped).
-    void OpenPath(const QString& path);
+    bool OpenPath(const QString& path);
 
 private:
-    CVelkarView& m_view;
+    JobState& m_state;
+    QWidget* m_pParent;
 };
 
 }  // namespace velkar

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 
 #include "app/progresswnd.h"
-#include "view/messagebox.h"
+#include "app/dialogs/messagebox.h"
 
 namespace velkar {
 

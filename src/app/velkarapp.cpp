@@ -1,17 +1,19 @@
 #include "app/velkarapp.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
 
-#include "app/aboutdlg.h"
+#include "app/dialogs/aboutdlg.h"
+#include "app/jobsession.h"
 #include "app/mainframe.h"
-#include "app/materialdlg.h"
+#include "app/dialogs/materialdlg.h"
 #include "app/velkardoc.h"
-#include "view/commandids.h"
-#include "view/messagebox.h"
+#include "app/commandids.h"
+#include "app/dialogs/messagebox.h"
 #include "view/velkarview.h"
 
 namespace velkar {
@@ -22,19 +24,29 @@ CVelkarApp::CVelkarApp(QObject* parent) : QObject(parent) {
     m_pFrame = new CMainFrame();
     m_pFrame->setAttribute(Qt::WA_DeleteOnClose, false);
     m_pDoc->SetDialogParent(m_pFrame);
-    m_pFrame->SetCommandRoute({m_pFrame->View(), m_pDoc, m_pFrame, this});
+    const std::pair<int, void (CVelkarApp::*)()> appCommands[] = {
+        {cmd::FileNew, &CVelkarApp::OnFileNew},
+        {cmd::AppAbout, &CVelkarApp::OnAppAbout},
+        {cmd::AppExit, &CVelkarApp::OnAppExit},
+    };
+    for (const auto& [id, slot] : appCommands) connect(m_pFrame->Action(id), &QAction::triggered, this, slot);
+    connect(m_pFrame->Action(cmd::FileSave), &QAction::triggered, m_pDoc, &CVelkarDoc::OnFileSave);
+    connect(m_pFrame->Action(cmd::FileSaveAs), &QAction::triggered, m_pDoc, &CVelkarDoc::OnFileSaveAs);
+    connect(m_pFrame, &CMainFrame::recentFileChosen, this, &CVelkarApp::OnOpenRecentFile);
     m_pFrame->SetDocumentTitle(m_pDoc->Title());
     m_pFrame->SetRecentFiles(m_recent.Entries());
     connect(m_pDoc, &CVelkarDoc::titleChanged, m_pFrame, &CMainFrame::SetDocumentTitle);
     connect(m_pDoc, &CVelkarDoc::pathUsed, this, &CVelkarApp::AddRecentFile);
-    connect(m_pDoc, &CVelkarDoc::updateAllViews, m_pFrame->View(), &CVelkarView::OnUpdate);
-    connect(m_pFrame->View(), &CVelkarView::titleRequested, m_pDoc, &CVelkarDoc::SetTitle);
-    m_pFrame->View()->OnInitialUpdate();
+    connect(m_pDoc, &CVelkarDoc::updateAllViews, Session(), &CJobSession::OnRedraw);
+    connect(Session(), &CJobSession::titleRequested, m_pDoc, &CVelkarDoc::SetTitle);
+    Session()->OnInitialUpdate();
 }
 
 CVelkarApp::~CVelkarApp() { delete m_pFrame; }
 
 CVelkarView* CVelkarApp::View() const { return m_pFrame->View(); }
+
+CJobSession* CVelkarApp::Session() const { return m_pFrame->Session(); }
 
 namespace {
 
@@ -61,7 +73,7 @@ bool OptionNumber(const QStringList& arguments, qsizetype& i, double min, double
 
 bool CVelkarApp::InitInstance(const QStringList& arguments, QString* error) {
     QString document;
-    CVelkarView* view = View();
+    CJobSession* view = Session();
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
         double number = 0.0;
@@ -78,7 +90,7 @@ bool CVelkarApp::InitInstance(const QStringList& arguments, QString* error) {
                 view->m_strSourcePath = path;
             }
         } else if (a == QLatin1String("--scale")) {
-            if (!OptionNumber(arguments, i, CVelkarView::MinScale, CVelkarView::MaxScale, number, error)) return false;
+            if (!OptionNumber(arguments, i, CJobSession::MinScale, CJobSession::MaxScale, number, error)) return false;
             view->m_dScale = number;
         } else if (a == QLatin1String("--sharp")) {
             if (!OptionNumber(arguments, i, 0.0, 2.0, number, error)) return false;
@@ -110,7 +122,7 @@ int CVelkarApp::Run() {
     // Closing the material dialog must not end the program; only the main window does.
     if (!m_pFrame->isVisible()) return 0;
     if (!m_strStartFile.isEmpty())
-        QTimer::singleShot(0, View(), [view = View(), path = m_strStartFile] { view->OpenOrImportFile(path); });
+        QTimer::singleShot(0, Session(), [s = Session(), path = m_strStartFile] { s->OpenOrImportFile(path); });
     return QApplication::exec();
 }
 
@@ -131,31 +143,15 @@ int CVelkarApp::RunScreenshot() {
     QObject::connect(View(), &CVelkarView::painted, this, [this, take] { QTimer::singleShot(100, this, take); },
                      Qt::SingleShotConnection);
     QTimer::singleShot(5000, this, take);
-    View()->OnRedraw();
+    Session()->OnRedraw();
     QApplication::exec();
     return result;
 }
 
-bool CVelkarApp::OnCommand(int id) {
-    switch (id) {
-        case cmd::FileNew: OnFileNew(); return true;
-        case cmd::FileOpen: return true;  // the view always takes Open first
-        case cmd::Redraw: return true;    // likewise
-        case cmd::AppAbout: OnAppAbout(); return true;
-        case cmd::AppExit: OnAppExit(); return true;
-        default:
-            if (id >= cmd::FileMru1 && id < cmd::FileMru1 + CRecentFileList::Size) {
-                OnOpenRecentFile(id - cmd::FileMru1);
-                return true;
-            }
-            return false;
-    }
-}
-
 void CVelkarApp::OnFileNew() {
     if (!m_pDoc->OnNewDocument()) return;
-    View()->OnInitialUpdate();
-    View()->OnUpdate();
+    Session()->OnInitialUpdate();
+    Session()->OnRedraw();
 }
 
 void CVelkarApp::OnAppAbout() {

@@ -4,10 +4,10 @@
 #include <QStringList>
 
 #include "app/recentfilelist.h"
-#include "view/commandtarget.h"
 
 namespace velkar {
 
+class CJobSession;
 class CMainFrame;
 class CVelkarDoc;
 class CVelkarView;
@@ -15,7 +15,7 @@ class CVelkarView;
 // The application object: ties the document, the main window and the view
 // together, runs the start-up sequence and handles the application's own
 // commands (New, Exit, About, the recent files). A QApplication must exist.
-class CVelkarApp : public QObject, public CCommandTarget {
+class CVelkarApp : public QObject {
     Q_OBJECT
 public:
     explicit CVelkarApp(QObject* parent = nullptr);
@@ -38,10 +38,10 @@ public:
     CMainFrame* MainFrame() const { return m_pFrame; }
     CVelkarDoc* Document() const { return m_pDoc; }
     CVelkarView* View() const;
+    CJobSession* Session() const;
     const CRecentFileList& RecentFiles() const { return m_recent; }
 
-    bool OnCommand(int id) override;
-
+public slots:
     void OnFileNew();
     void OnAppAbout();
     void OnAppExit();

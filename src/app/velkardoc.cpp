@@ -4,8 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "view/commandids.h"
-#include "view/messagebox.h"
+#include "app/dialogs/messagebox.h"
 
 namespace velkar {
 
@@ -28,14 +27,6 @@ bool CVelkarDoc::OnOpenDocument(const QString& path) {
 void CVelkarDoc::SetTitle(const QString& title) {
     m_strTitle = title;
     emit titleChanged(title);
-}
-
-bool CVelkarDoc::OnCommand(int id) {
-    switch (id) {
-        case cmd::FileSave: OnFileSave(); return true;
-        case cmd::FileSaveAs: OnFileSaveAs(); return true;
-        default: return false;
-    }
 }
 
 void CVelkarDoc::OnFileSave() { DoSave(m_strPathName.isEmpty()); }

@@ -3,8 +3,6 @@
 #include <QObject>
 #include <QString>
 
-#include "view/commandtarget.h"
-
 class QWidget;
 
 namespace velkar {
@@ -12,7 +10,7 @@ namespace velkar {
 // The document of the single-document window. It holds no data: the job
 // lives in the view. Saving writes an empty file under the chosen name; the
 // title and path only feed the window caption and the recent-file list.
-class CVelkarDoc : public QObject, public CCommandTarget {
+class CVelkarDoc : public QObject {
     Q_OBJECT
 public:
     explicit CVelkarDoc(QObject* parent = nullptr);
@@ -31,8 +29,7 @@ public:
     void SetTitle(const QString& title);
     QString PathName() const { return m_strPathName; }
 
-    bool OnCommand(int id) override;
-
+public slots:
     void OnFileSave();
     void OnFileSaveAs();
 

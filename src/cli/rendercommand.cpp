@@ -18,7 +18,7 @@
 #include "job/filereplacement.h"
 #include "job/jobreader.h"
 #include "serial/profile.h"
-#include "view/jobrenderer.h"
+#include "render/jobrenderer.h"
 
 namespace velkar::cli {
 

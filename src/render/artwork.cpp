@@ -1,4 +1,4 @@
-#include "view/artwork.h"
+#include "render/artwork.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,4 +1,4 @@
-#include "view/serialdlg.h"
+#include "app/dialogs/serialdlg.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

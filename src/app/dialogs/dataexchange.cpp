@@ -1,11 +1,11 @@
-#include "view/dataexchange.h"
+#include "app/dialogs/dataexchange.h"
 
 #include <cmath>
 #include <limits>
 
 #include <QLineEdit>
 
-#include "view/messagebox.h"
+#include "app/dialogs/messagebox.h"
 
 namespace velkar {
 

@@ -1,4 +1,4 @@
-#include "view/jobrenderer.h"
+#include "render/jobrenderer.h"
 
 #include <algorithm>
 #include <cmath>

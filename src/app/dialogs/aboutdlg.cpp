@@ -1,11 +1,11 @@
-#include "app/aboutdlg.h"
+#include "app/dialogs/aboutdlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "view/artwork.h"
+#include "render/artwork.h"
 
 namespace velkar {
 

@@ -1,4 +1,4 @@
-#include "view/movedlg.h"
+#include "app/dialogs/movedlg.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "view/dataexchange.h"
+#include "app/dialogs/dataexchange.h"
 
 namespace velkar {
 

@@ -1,11 +1,11 @@
-#include "app/cutterparamdlg.h"
+#include "app/dialogs/cutterparamdlg.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "view/dataexchange.h"
+#include "app/dialogs/dataexchange.h"
 
 namespace velkar {
 

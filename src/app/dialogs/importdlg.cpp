@@ -1,4 +1,4 @@
-#include "app/importdlg.h"
+#include "app/dialogs/importdlg.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
-#include "app/recentdirectory.h"
+#include "app/dialogs/recentdirectory.h"
 
 namespace velkar {
 

@@ -1,4 +1,4 @@
-#include "app/recentdirectory.h"
+#include "app/dialogs/recentdirectory.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "view/messagebox.h"
+#include "app/dialogs/messagebox.h"
 
 #include <QMessageBox>
 

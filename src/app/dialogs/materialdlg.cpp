@@ -1,4 +1,4 @@
-#include "app/materialdlg.h"
+#include "app/dialogs/materialdlg.h"
 
 #include <algorithm>
 
@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "serial/profile.h"
-#include "view/dataexchange.h"
+#include "app/dialogs/dataexchange.h"
 
 namespace velkar {
 

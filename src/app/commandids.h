@@ -1,7 +1,7 @@
 #pragma once
 
-// Command identifiers of the menus, the tool bar and the accelerators. The
-// numbers are fixed: the status-bar prompts and the routing are keyed on them.
+// Command identifiers: the keys under which the command table, the menus, the
+// tool bar and the accelerators name a command and the frame finds its action.
 namespace velkar::cmd {
 
 inline constexpr int FileNew = 57600;

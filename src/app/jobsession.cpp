@@ -1,0 +1,250 @@
+#include "app/jobsession.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QTimer>
+
+#include "app/cutjob.h"
+#include "app/dialogs/cutterparamdlg.h"
+#include "app/dialogs/materialdlg.h"
+#include "app/dialogs/messagebox.h"
+#include "app/dialogs/movedlg.h"
+#include "app/dialogs/serialdlg.h"
+#include "app/importjob.h"
+#include "app/jobconversion.h"
+#include "app/openjob.h"
+#include "job/jobrecord.h"
+#include "serial/profile.h"
+#include "view/velkarview.h"
+
+namespace velkar {
+
+CJobSession::CJobSession(CVelkarView* view, QObject* parent) : QObject(parent), m_pView(view) {
+    m_pView->SetPicture(&m_picture);
+    // Every paint shows the state as it is at that moment.
+    connect(m_pView, &CVelkarView::aboutToPaint, this, [this] {
+        if (m_bConvertPending) RunPendingConversion();
+        m_picture.SetSettings(CurrentRenderSettings());
+    });
+    connect(m_pView, &CVelkarView::pictureDrawn, this, [this](const RenderOutcome& outcome) {
+        m_nJobRecords = outcome.jobRecords;
+        m_nMaterialWidth = outcome.materialWidth;
+        m_nMaterialLength = outcome.materialLength;
+    });
+    connect(m_pView, &CVelkarView::leftPressed, this, &CJobSession::ZoomClick);
+    connect(m_pView, &CVelkarView::rightPressed, this, &CJobSession::Disarm);
+}
+
+QWidget* CJobSession::Window() const { return m_pView->window(); }
+
+RenderSettings CJobSession::CurrentRenderSettings() const {
+    RenderSettings s;
+    s.jobPath = m_strJobPath.toStdString();
+    s.sending = m_bSending;
+    s.scale = m_dScale;
+    s.sharpOffset = m_fSharpOffset;
+    s.closeOffset = m_fCloseOffset;
+    s.moveX = m_fMoveX;
+    s.moveY = m_fMoveY;
+    if (!s.jobPath.empty() && !s.sending) {
+        const MaterialSize material = LoadMaterialSize();
+        s.materialLengthMm = material.length;
+        s.materialWidthMm = material.width;
+    }
+    return s;
+}
+
+void CJobSession::RepaintAll() { m_pView->RepaintAll(); }
+
+void CJobSession::OnInitialUpdate() { m_pView->SetScrollSizes(QSize(100, 100)); }
+
+void CJobSession::RunPendingConversion() {
+    m_bConvertPending = false;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // Inside a paint of the window another widget cannot be repainted at once;
+    // the wait cursor is the feedback there, the pane follows at its next paint.
+    const bool repaintNow = !m_pView->IsPainting();
+    emit statusText(QStringLiteral("open file ,please wait....."), repaintNow);
+
+    CJobConversion::Request request;
+    request.source = m_strSourcePath.toStdString();
+    request.job = m_strJobPath.toStdString();
+    request.fileType = m_nFileType;
+    request.flavour = m_nImportFlavour;
+    request.orderPaths = m_bOrderPaths;
+    const CJobConversion::Outcome outcome = CJobConversion::Run(request, m_nRecordCount);
+    if (outcome.jobEmptied) m_strJobPath.clear();
+
+    emit statusText(outcome.notes.empty() ? QStringLiteral("Ready")
+                                          : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes),
+                    repaintNow);
+    QGuiApplication::restoreOverrideCursor();
+    // Told once the paint is over: a message box inside a paint would paint again.
+    if (!outcome.failure.empty())
+        QTimer::singleShot(0, this, [this, text = QString::fromStdString(outcome.failure)] { ShowMessage(Window(), text); });
+}
+
+void CJobSession::ZoomClick() {
+    if (m_bZoomOut) {
+        m_dScale *= 0.5;
+        if (m_dScale < MinScale) m_dScale = MinScale;
+        RepaintAll();
+    }
+    if (m_bZoomIn) {
+        m_dScale *= 2.0;
+        if (m_dScale > MaxScale) m_dScale = ZoomInFallback;
+        RepaintAll();
+    }
+}
+
+void CJobSession::Disarm() {
+    m_bZoomOut = false;
+    m_bZoomIn = false;
+    UpdateCursor();
+}
+
+void CJobSession::UpdateCursor() {
+    m_pView->SetZoomCursor(m_bZoomOut  ? CVelkarView::ZoomCursor::ZoomOut
+                           : m_bZoomIn ? CVelkarView::ZoomCursor::ZoomIn
+                                       : CVelkarView::ZoomCursor::None);
+}
+
+void CJobSession::OnZoomOut() {
+    m_bZoomOut = true;
+    m_bZoomIn = false;
+    UpdateCursor();
+}
+
+void CJobSession::OnZoomIn() {
+    m_bZoomIn = true;
+    m_bZoomOut = false;
+    UpdateCursor();
+}
+
+bool CJobSession::UpdatePenTip() {
+    if (!m_bDefineColor) m_bPenTip = false;
+    return m_bDefineColor;
+}
+
+void CJobSession::OnMove() {
+    CMoveDlg dlg(Window());
+    if (dlg.exec() != QDialog::Accepted) return;
+    m_fMoveX += dlg.m_fMoveX;
+    m_fMoveY += dlg.m_fMoveY;
+    RepaintAll();
+}
+
+void CJobSession::OnCutterParameter() {
+    CCutterParamDlg dlg(Window());
+    dlg.m_fSharpOffset = m_fSharpOffset;
+    dlg.m_fCloseOffset = m_fCloseOffset;
+    dlg.m_fSmooth = m_fSmooth;
+    if (dlg.exec() != QDialog::Accepted) return;
+    m_fSharpOffset = dlg.m_fSharpOffset;
+    m_fCloseOffset = dlg.m_fCloseOffset;
+    m_fSmooth = dlg.m_fSmooth;
+    RepaintAll();
+}
+
+void CJobSession::OnMaterial() {
+    CMaterialDlg::RunWithProfile(Window());
+    // The frame follows the profile, which only OK changes; repaint either way.
+    RepaintAll();
+}
+
+void CJobSession::OnSerialPort() {
+    CSerialDlg dlg(Window());
+    dlg.exec();
+}
+
+void CJobSession::PrintTo(QPrinter& printer) {
+    QPainter painter(&printer);
+    if (!painter.isActive()) return;
+    if (m_bConvertPending) RunPendingConversion();
+    const RenderOutcome outcome = CJobRenderer::Draw(painter, CurrentRenderSettings());
+    if (!outcome.drawn) return;
+    m_nJobRecords = outcome.jobRecords;
+    m_nMaterialWidth = outcome.materialWidth;
+    m_nMaterialLength = outcome.materialLength;
+}
+
+void CJobSession::OnFilePrint() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, Window());
+    if (dialog.exec() != QDialog::Accepted) return;
+    PrintTo(printer);
+}
+
+void CJobSession::OnFilePrintDirect() {
+    QPrinter printer(QPrinter::HighResolution);
+    PrintTo(printer);
+}
+
+void CJobSession::OnFilePrintPreview() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, Window());
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintTo(*p); });
+    preview.exec();
+}
+
+void CJobSession::Imported(bool pending) {
+    if (!pending) return;
+    emit titleRequested(m_strSourcePath);
+    RepaintAll();
+}
+
+void CJobSession::OnImport() {
+    if (!m_bSending) Imported(CImportJob(*this, Window()).Run());
+}
+
+void CJobSession::OnOpen() {
+    if (m_bSending) return;
+    if (COpenJob(*this, Window()).Run()) emit titleRequested(m_strJobPath);
+    RepaintAll();
+}
+
+void CJobSession::OnCut() {
+    // One send at a time: a second one would clear the state of the first.
+    if (!CanCut()) return;
+    // Clears the sending state on every way out and lets the view draw again.
+    struct SendingScope {
+        CJobSession& s;
+        explicit SendingScope(CJobSession& session) : s(session) { s.m_bSending = true; }
+        ~SendingScope() {
+            s.m_bSending = false;
+            s.RepaintAll();
+            emit s.sendFinished();
+        }
+        SendingScope(const SendingScope&) = delete;
+        SendingScope& operator=(const SendingScope&) = delete;
+    } sending(*this);
+    CCutJob(*this, m_pView).Run();
+}
+
+void CJobSession::OpenOrImportFile(const QString& path) {
+    if (m_bSending) return;
+    bool job = QFileInfo(path).suffix().compare(QLatin1String("pt1"), Qt::CaseInsensitive) == 0;
+    if (!job) {
+        // A job renamed without its extension is still known by its first header.
+        QFile file(path);
+        unsigned char image[RecordSize] = {};
+        if (file.open(QIODevice::ReadOnly) &&
+            file.read(reinterpret_cast<char*>(image), RecordSize) == static_cast<qint64>(RecordSize))
+            job = JobRecord::Decode(image).code == RecHeaderCount;
+    }
+    if (!job) {
+        Imported(CImportJob(*this, Window()).Run(path));
+        return;
+    }
+    if (COpenJob(*this, Window()).OpenPath(path)) {
+        emit titleRequested(m_strJobPath);
+        RepaintAll();
+    }
+}
+
+}  // namespace velkar
