@@ -72,7 +72,7 @@ CutterSendOptions Options() {
 
 class CountingOutput : public CutterOutput {
 public:
-    Status Write(const char* data, std::size_t n) override {
+    Status Write(const char* data, std::size_t n, OutputWait&) override {
         benchmark::DoNotOptimize(data);
         bytes += n;
         ++commands;

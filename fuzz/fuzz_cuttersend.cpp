@@ -11,7 +11,7 @@ namespace {
 
 class CheckingOutput : public CutterOutput {
 public:
-    Status Write(const char* data, std::size_t n) override {
+    Status Write(const char* data, std::size_t n, OutputWait&) override {
         if (n == 0 || data[n - 1] != ' ') fuzz::Fail("a command does not end with a blank");
         for (std::size_t i = 0; i < n; ++i)
             if (!std::strchr(";:HAL0123456789ECNUDP,-@ ", data[i])) fuzz::Fail("a byte outside the command alphabet");

@@ -26,6 +26,7 @@
 #include "app/dialogs/importdlg.h"
 #include "app/mainframe.h"
 #include "app/progresswnd.h"
+#include "cutter/cuttersend.h"
 #include "app/dialogs/recentdirectory.h"
 #include "app/velkarapp.h"
 #include "import/hconverter.h"
@@ -654,15 +655,50 @@ void JobCommandsTest::cutIsCancelledMidSendByButtonOrEsc() {
     m_session->OpenOrImportFile(job);
     const QByteArray full = StreamOf(job);
 
-    for (const bool esc : {false, true}) {
+    // The third time the cutter stops taking data before the Cancel and only
+    // takes again well after it: the command it was given in part is finished.
+    // The fourth time the operator abandons that command instead, the fifth
+    // time by closing the program.
+    for (const int way : {0, 1, 2, 3, 4}) {
+        const bool esc = way == 1, stall = way >= 2, abandon = way >= 3, byClosing = way == 4;
+        bool finishing = false;
         cutter.Take();
         m_script->messages.clear();
         QTimer canceller;
+        int ticks = 0, lastPosition = -1;
         connect(&canceller, &QTimer::timeout, this, [&] {
             CProgressWnd* progress = CCutJob::Running();
-            if (!progress || cutter.Received().size() < 2000) return;
-            canceller.stop();
+            if (!progress) return;
+            if (ticks > 0) {
+                // The send pumps once per record, and once per slice of a wait:
+                // a bar that stays put for some ticks means a still line.
+                ticks = progress->LastPosition() == lastPosition ? ticks + 1 : 1;
+                lastPosition = progress->LastPosition();
+                if (ticks == 5) progress->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+                if (ticks < 15) return;
+                canceller.stop();
+                finishing = progress->IsFinishing();
+                auto* button = progress->findChild<QPushButton*>(QStringLiteral("cancel"));
+                QCOMPARE(button->text(), finishing ? QStringLiteral("abandon") : QStringLiteral("cancle"));
+                if (!abandon || !finishing) {
+                    cutter.SetTaking(true);
+                } else if (byClosing) {
+                    m_script->Answer(QMessageBox::Yes);
+                    m_app->MainFrame()->close();
+                    m_script->Answer(QMessageBox::Ok);
+                } else {
+                    button->click();
+                }
+                return;
+            }
+            if (cutter.Received().size() < 2000) return;
             QCOMPARE(progress->windowTitle().left(9), QStringLiteral("send... ["));
+            if (stall) {
+                cutter.SetTaking(false);
+                ticks = 1;
+                return;
+            }
+            canceller.stop();
             if (esc)
                 QTest::keyClick(m_app->MainFrame(), Qt::Key_Escape);
             else
@@ -671,11 +707,21 @@ void JobCommandsTest::cutIsCancelledMidSendByButtonOrEsc() {
         canceller.start(0);
         m_session->OnCut();
         QCoreApplication::processEvents();
-        QCOMPARE(Texts(m_script->messages), (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send ")}));
+        cutter.SetTaking(true);
         const QByteArray got = cutter.Received();
         QVERIFY(got.size() >= 2000);
         QVERIFY(got.size() < full.size());
         QVERIFY(full.startsWith(got));
+        if (abandon && finishing) {
+            // Only a command begun when the line stalled can be abandoned.
+            QStringList told{QStringLiteral("ready sent"), QString::fromLatin1(CCutterSend::AbandonedText)};
+            if (byClosing)
+                told.insert(1, QStringLiteral("The cutter is still taking the command in progress.\nAbandon it and close?"));
+            QCOMPARE(Texts(m_script->messages), told);
+            QCOMPARE(m_app->MainFrame()->isVisible(), !byClosing);
+            continue;
+        }
+        QCOMPARE(Texts(m_script->messages), (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send ")}));
         QVERIFY(got.endsWith(' '));  // the last command went out whole
         QVERIFY(!m_session->m_bSending);
     }

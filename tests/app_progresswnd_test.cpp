@@ -217,6 +217,22 @@ void ProgressWndTest::pumpDeliversPendingEventsUntilCancelled() {
     QCOMPARE(counter.count, 2);
     QCoreApplication::sendPostedEvents(&counter);
     QCOMPARE(counter.count, 3);
+
+    // Finishing a step after the cancel: the pump goes on, Esc abandons
+    // nothing, the button turned "abandon" does, and the pump then stops.
+    auto* button = wnd.findChild<QPushButton*>(QStringLiteral("cancel"));
+    wnd.BeginFinishing(QStringLiteral("finishing"));
+    QCOMPARE(button->text(), QStringLiteral("abandon"));
+    QCoreApplication::postEvent(&counter, new QEvent(EventCounter::Counted));
+    QCoreApplication::postEvent(&wnd, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    wnd.PumpPending(true);
+    QCOMPARE(counter.count, 4);
+    QVERIFY(!wnd.IsAbandonRequested());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(wnd.IsAbandonRequested());
+    QCoreApplication::postEvent(&counter, new QEvent(EventCounter::Counted));
+    wnd.PumpPending(true);
+    QCOMPARE(counter.count, 4);
 }
 
 void ProgressWndTest::closingTheWindowRequestsCancelInstead() {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/cli.h"
@@ -241,7 +243,7 @@ namespace {
 // Collects the bytes; can fail or report a cancel once a byte limit is reached.
 class StringOutput : public CutterOutput {
 public:
-    Status Write(const char* data, std::size_t n) override {
+    Status Write(const char* data, std::size_t n, OutputWait&) override {
         ++writes;
         if (bytes.size() + n > limit) return limitStatus;
         bytes.append(data, n);
@@ -489,6 +491,123 @@ TEST(CutterSend, FailingOutputStopsTheSendWithItsReason) {
     CCutterSend missing({});
     EXPECT_FALSE(missing.OpenJob("/nonexistent/job.PT1"));
     EXPECT_EQ(missing.ErrorText(), "/nonexistent/job.PT1: No such file or directory");
+}
+
+namespace {
+
+// A line that stops taking data once `limit` bytes have arrived (inside a
+// command or at its end) until the hooks let it move again.
+class StallingOutput : public CutterOutput {
+public:
+    Status Write(const char* data, std::size_t n, OutputWait& wait) override {
+        bool begun = false;
+        while (bytes.size() + n > limit) {
+            const std::size_t part = limit > bytes.size() ? limit - bytes.size() : 0;
+            bytes.append(data, part), data += part, n -= part;
+            begun = begun || part > 0;
+            stalled = true;
+            const OutputWait::Verdict verdict = wait.Idle(false, begun);
+            if (verdict == OutputWait::Verdict::Stop) return begun ? Status::Failed : Status::Cancelled;
+            if (verdict == OutputWait::Verdict::Drop) return Status::Dropped;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        stalled = false;
+        bytes.append(data, n);
+        return Status::Written;
+    }
+    std::string ErrorText() const override { return "line"; }
+    std::string bytes;
+    std::size_t limit = SIZE_MAX;
+    bool stalled = false;
+};
+
+// The operator: cancels once the line stalls, abandons at once if told to,
+// or lets the line move again after some pumps.
+class StallHooks : public CutterSendHooks {
+public:
+    explicit StallHooks(StallingOutput& line) : m_line(line) {}
+    void PumpPending() override {
+        if (m_line.stalled && ++pumps == releaseAfter) m_line.limit = SIZE_MAX;
+    }
+    bool IsCancelRequested() override { return cancelled = cancelled || (cancel && m_line.stalled); }
+    void BeginFinishing() override { log += "finishing;"; }
+    bool IsAbandonRequested() override { return abandon; }
+    void Notice(std::string_view text) override { log += "notice[" + std::string(text) + "];"; }
+    void Tell(std::string_view text) override { log += "tell[" + std::string(text) + "];"; }
+
+    bool cancel = false;
+    bool abandon = false;
+    int releaseAfter = -1;
+    int pumps = 0;
+    bool cancelled = false;
+    std::string log;
+
+private:
+    StallingOutput& m_line;
+};
+
+struct StallCase {
+    const char* name;
+    std::size_t limit;  // the line stalls after this many bytes
+    bool cancel;
+    bool abandon;
+    int releaseAfter;  // pumps during the stall before the line moves again; -1: never
+    SendPatience patience;
+    CCutterSend::Result result;
+    std::string bytes;  // what the cutter holds in the end
+    std::string log;
+    std::string error;
+    bool unfinished;
+};
+
+class CutterSendStall : public testing::TestWithParam<StallCase> {};
+
+constexpr std::chrono::hours Never{1};
+const std::string Abandoned = std::string("tell[") + CCutterSend::AbandonedText + "];";
+
+}  // namespace
+
+// The square's stream: ";:H A L0 ECN U0,0 D0,0 D0,400 ..."; 20 bytes stop inside "D0,0 ".
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CutterSendStall,
+    testing::Values(
+        StallCase{"CancelFinishesTheBegunCommandOnceTheLineMoves", 20, true, false, 3, {Never, Never, {}},
+                  CCutterSend::Result::Cancelled, ";:H A L0 ECN U0,0 D0,0 ", "finishing;tell[ cancle send ];", "",
+                  false},
+        StallCase{"CancelAtACommandsEndStopsAtOnce", 18, true, false, -1, {Never, Never, {}},
+                  CCutterSend::Result::Cancelled, ";:H A L0 ECN U0,0 ", "tell[ cancle send ];", "", false},
+        StallCase{"AbandonDropsTheRestAndSaysSo", 20, true, true, -1, {Never, Never, {}},
+                  CCutterSend::Result::Abandoned, ";:H A L0 ECN U0,0 D0", "finishing;" + Abandoned, "", true},
+        StallCase{"ALineStillForTheFinishTimeIsGivenUp", 20, true, false, -1, {Never, std::chrono::milliseconds(20), {}},
+                  CCutterSend::Result::Abandoned, ";:H A L0 ECN U0,0 D0", "finishing;" + Abandoned, "", true},
+        StallCase{"StallIsToldAndTheSendWaitsOn", 20, false, false, 3, {std::chrono::milliseconds(0), Never, {}},
+                  CCutterSend::Result::Completed,
+                  ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ",
+                  "notice[the cutter has taken nothing for 0 s];", "", false},
+        StallCase{"StallLimitEndsTheSendAsFailed", 20, false, false, -1,
+                  {Never, Never, std::chrono::milliseconds(100)}, CCutterSend::Result::OutputFailed,
+                  ";:H A L0 ECN U0,0 D0", "", "the cutter has taken nothing for 0.1 s", true}),
+    [](const testing::TestParamInfo<StallCase>& p) { return std::string(p.param.name); });
+
+TEST_P(CutterSendStall, EndsAsTheOperatorAndThePatienceSay) {
+    const StallCase& c = GetParam();
+    test::ScratchDir dir;
+    const std::string job = dir.File("square.PT1");
+    test::WriteRecords(job, SquareJob(OrientationAsStored, false));
+    StallingOutput line;
+    line.limit = c.limit;
+    StallHooks hooks(line);
+    hooks.cancel = c.cancel;
+    hooks.abandon = c.abandon;
+    hooks.releaseAfter = c.releaseAfter;
+    CCutterSend send({});
+    send.SetPatience(c.patience);
+    ASSERT_TRUE(send.OpenJob(job));
+    EXPECT_EQ(send.Send(hooks, line), c.result);
+    EXPECT_EQ(line.bytes, c.bytes);
+    EXPECT_EQ(hooks.log, c.log);
+    EXPECT_EQ(send.ErrorText(), c.error);
+    EXPECT_EQ(send.LeftUnfinished(), c.unfinished);
 }
 
 TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {

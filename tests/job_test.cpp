@@ -276,8 +276,9 @@ TEST(JobWriter, FollowsTheUsersOwnLinksAndRemovesScratchOfGoneProcesses) {
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"job.PT1", "link.PT1", "real.PT1", "real.PT1.2024.backup",
-                                                           "real.PT1." + std::to_string(::getpid()) + "~a1B2c3"}));
+    std::vector<std::string> left = {"job.PT1", "link.PT1", "real.PT1", "real.PT1.2024.backup", mine.substr(dir.Path().size() + 1)};
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(Names(dir.Path()), left);
 }
 
 // ---- Resources: a signal during an import leaves nothing behind ----

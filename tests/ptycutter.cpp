@@ -39,8 +39,13 @@ QByteArray PtyCutter::Take() {
     return std::exchange(m_received, {});
 }
 
+void PtyCutter::SetTaking(bool taking) {
+    m_bTaking = taking;
+    if (m_notifier) m_notifier->setEnabled(taking);
+}
+
 void PtyCutter::Drain() {
-    if (m_master < 0) return;
+    if (m_master < 0 || !m_bTaking) return;
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);

@@ -25,6 +25,9 @@ public:
     QByteArray Received();
     // Hands the bytes received so far to the caller and forgets them.
     QByteArray Take();
+    // false: the cutter takes nothing more (the line fills and stays still)
+    // until it is set true again.
+    void SetTaking(bool taking);
     // Hangs up the cutter's end: further writes by the program fail.
     void CloseCutterEnd();
 
@@ -33,6 +36,7 @@ private:
 
     QByteArray m_received;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_bTaking = true;
     int m_master = -1;
     int m_slave = -1;  // held open so the line stays up between the program's opens
     QString m_strDevice;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -12,15 +13,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <grp.h>
+#include <pwd.h>
 #include <pty.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 
 #include "cli/cli.h"
 #include "cli/commands.h"
@@ -82,6 +84,18 @@ public:
         if (slave >= 0) close(slave);
     }
     QString Path() const { return QString::fromStdString(path); }
+    // What has arrived so far, without waiting.
+    std::string ReadAvailable() const {
+        std::string got;
+        char buffer[65536];
+        for (;;) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 0) != 1 || !(p.revents & POLLIN)) return got;
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) return got;
+            got.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
     // Reads until `count` bytes have arrived or the line ends.
     std::string Read(std::size_t count) const {
         std::string got;
@@ -98,6 +112,10 @@ public:
     std::string path;
 };
 
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 CSerialSettings Settings(const char* speed = "9600", const char* data = "8", const char* parity = "N",
                          const char* stop = "1") {
     CSerialSettings s;
@@ -108,6 +126,22 @@ CSerialSettings Settings(const char* speed = "9600", const char* data = "8", con
     s.m_strStopBits = QString::fromLatin1(stop);
     return s;
 }
+
+// A private character device with the numbers of a kernel device (1,3 null,
+// 1,7 full), owned by root and `gid`; false when nodes cannot be made here.
+bool MakeDevice(const std::string& path, unsigned minor, mode_t mode, gid_t gid = 0) {
+    return mknod(path.c_str(), S_IFCHR | mode, makedev(1, minor)) == 0 && chmod(path.c_str(), mode) == 0 &&
+           chown(path.c_str(), 0, gid) == 0;
+}
+
+class ScriptedWait : public OutputWait {
+public:
+    explicit ScriptedWait(std::function<Verdict(bool, bool)> script) : m_script(std::move(script)) {}
+    Verdict Idle(bool moved, bool begun) override { return m_script(moved, begun); }
+
+private:
+    std::function<Verdict(bool, bool)> m_script;
+};
 
 class QuietHooks : public CutterSendHooks {
 public:
@@ -260,11 +294,18 @@ TEST(CommPort, SendsTheExactStreamThroughAPseudoTerminalAtCustomSpeed) {
     EXPECT_TRUE(port.ClosePort());  // closed: nothing to do
     EXPECT_EQ(port.WriteBlock("x", 1), 0);
 
-    // A plain file is written as it is, without line settings.
+    // An empty plain file takes a dry run, without line settings; a file with
+    // content (a mistyped device) is left as it is.
     const std::string dry = dir.File("dry-run.txt");
     test::WriteText(dry, "old content");
     CCommPort file;
-    ASSERT_TRUE(file.OpenPort(Settings(), QString::fromStdString(dry)));
+    EXPECT_FALSE(file.OpenPort(Settings(), QString::fromStdString(dry)));
+    EXPECT_EQ(file.OpenError(), QString::fromStdString(dry) +
+                                    QStringLiteral(": a file that is not empty is not written over (for a dry run use "
+                                                   "'velkar stream JOB -o FILE')"));
+    EXPECT_EQ(test::ReadBytes(dry), "old content");
+    test::WriteText(dry, "");
+    ASSERT_TRUE(file.OpenPort(Settings(), QString::fromStdString(dry))) << file.OpenError().toStdString();
     EXPECT_FALSE(file.IsTerminal());
     EXPECT_EQ(file.WriteBlock("U1,2 ", 5), 5);
     EXPECT_TRUE(file.WriteByte('@'));
@@ -272,28 +313,34 @@ TEST(CommPort, SendsTheExactStreamThroughAPseudoTerminalAtCustomSpeed) {
     EXPECT_EQ(test::ReadBytes(dry), "U1,2 @");
 }
 
-TEST(CommPort, StalledLineIsCancelledWithinTheLimit) {
+TEST(CommPort, StalledLineWaitsUntilItsWaitDecides) {
     Pty pty;
     CCommPort port;
     ASSERT_TRUE(port.OpenPort(Settings(), pty.Path()));
-    // Nobody reads the master: the kernel's buffer fills and the write waits.
-    std::atomic<bool> cancelled{false};
-    std::chrono::steady_clock::time_point cancelAt;
-    int queries = 0;
-    port.SetCancelQuery([&] {
-        ++queries;
-        if (!cancelled) cancelAt = std::chrono::steady_clock::now(), cancelled = true;
-        return true;
+    // Nobody reads the master: the kernel's buffer fills and the write waits,
+    // however long, until the cutter reads again.
+    const std::string block(1 << 20, 'D');
+    std::string got;
+    int idles = 0;
+    bool begun = false;
+    ScriptedWait drainLate([&](bool, bool b) {
+        begun = begun || b;
+        if (++idles == 5) got += pty.ReadAvailable();  // 5 slices: past any give-up after one
+        if (idles > 5) got += pty.ReadAvailable();
+        return OutputWait::Verdict::Wait;
     });
-    const std::string block(4 << 20, 'D');
-    EXPECT_EQ(port.Write(block.data(), block.size()), CutterOutput::Status::Cancelled);
-    const auto waited = std::chrono::steady_clock::now() - cancelAt;
-    EXPECT_TRUE(cancelled);
-    EXPECT_LT(waited, std::chrono::milliseconds(200));
-    // A block not yet begun is not started at all once cancelled.
-    EXPECT_EQ(port.Write("U0,0 ", 5), CutterOutput::Status::Cancelled);
+    EXPECT_EQ(port.Write(block.data(), block.size(), drainLate), CutterOutput::Status::Written);
+    got += pty.ReadAvailable();
+    EXPECT_TRUE(begun);
+    EXPECT_EQ(got, block);
+
+    // Drop gives the rest up; a block not begun is not started after Stop.
+    ScriptedWait drop([](bool, bool) { return OutputWait::Verdict::Drop; });
+    EXPECT_EQ(port.Write(block.data(), block.size(), drop), CutterOutput::Status::Dropped);
+    ScriptedWait stop([](bool, bool b) { return b ? OutputWait::Verdict::Drop : OutputWait::Verdict::Stop; });
+    EXPECT_EQ(port.Write("U0,0 ", 5, stop), CutterOutput::Status::Cancelled);
     EXPECT_EQ(port.ErrorText(), "");
-    port.ClosePort();
+    EXPECT_FALSE(port.ClosePort());  // what the line held is discarded
     EXPECT_FALSE(port.IsOpen());
 }
 
@@ -328,11 +375,8 @@ TEST(CommPort, SecondOpenOfTheSameDeviceFailsAndEveryWayOutReleasesIt) {
     ASSERT_TRUE(first.OpenPort(Settings(), pty.Path()));
     CCommPort second;
     EXPECT_FALSE(second.OpenPort(Settings(), pty.Path()));
-    const QString lock = QStringLiteral("/LCK..") + QString::fromStdString(pty.path.substr(5)).replace(QLatin1Char('/'), QLatin1Char('_'));
-    EXPECT_TRUE(second.OpenError().startsWith(pty.Path() + QStringLiteral(": in use by another program (process ") +
-                                              QString::number(getpid()) + QStringLiteral(", lock file ")))
-        << second.OpenError().toStdString();
-    EXPECT_TRUE(second.OpenError().endsWith(lock + QLatin1Char(')'))) << second.OpenError().toStdString();
+    EXPECT_EQ(second.OpenError(), pty.Path() + QStringLiteral(": in use by another program (process ") +
+                                      QString::number(getpid()) + QLatin1Char(')'));
     EXPECT_FALSE(second.IsOpen());
     // The first send keeps the port.
     EXPECT_EQ(first.WriteBlock("U0,0 ", 5), 5);
@@ -354,34 +398,54 @@ TEST(CommPort, LockFilesOfOtherProgramsAreHonouredUnlessTheirProcessIsGone) {
     test::ScratchDir locks;
     setenv("VELKAR_LOCK_DIR", locks.Path().c_str(), 1);
     const std::string lockFile = locks.Path() + "/LCK.." + pty.path.substr(5).replace(3, 1, "_");
+    const QString device = pty.Path();
 
-    // Another program holds the device's lock file.
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
+    // Our own lock is written as the other serial programs write and read it.
+    CCommPort port;
+    ASSERT_TRUE(port.OpenPort(Settings(), device)) << port.OpenError().toStdString();
+    char own[16];
+    std::snprintf(own, sizeof own, "%10d\n", static_cast<int>(getpid()));
+    EXPECT_EQ(test::ReadBytes(lockFile), own);
+    port.ClosePort();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(lockFile)));
+
+    // Another program, alive, holds the device's lock in each format.
     const pid_t other = fork();
     if (other == 0) {
-        QLockFile held(QString::fromStdString(lockFile));
-        const char ok = held.tryLock(0) ? 'y' : 'n';
-        if (write(ready[1], &ok, 1) != 1) _exit(1);
         pause();
         _exit(0);
     }
-    char ok = 0;
-    ASSERT_EQ(read(ready[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 'y');
-    CCommPort port;
-    EXPECT_FALSE(port.OpenPort(Settings(), pty.Path()));
-    EXPECT_EQ(port.OpenError(), pty.Path() + QStringLiteral(": in use by another program (process ") +
-                                    QString::number(other) + QStringLiteral(", lock file ") +
-                                    QString::fromStdString(lockFile) + QLatin1Char(')'));
+    ASSERT_GT(other, 0);
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(other));
+    const std::int32_t binaryPid = other;
+    const QString inUse =
+        device + QStringLiteral(": in use by another program (process ") + QString::number(other) + QLatin1Char(')');
+    const QString unreadable = device + QStringLiteral(": the lock file ") + QString::fromStdString(lockFile) +
+                               QStringLiteral(" names no process; delete it if no program uses the device");
+    const struct {
+        std::string content;
+        QString error;
+    } cases[] = {
+        {text, inUse},
+        {std::string(reinterpret_cast<const char*>(&binaryPid), 4), inUse},
+        {std::to_string(other) + "\nminicom\n", inUse},
+        {"garbage\n", unreadable},
+        {"", unreadable},
+    };
+    for (const auto& c : cases) {
+        test::WriteText(lockFile, c.content);
+        EXPECT_FALSE(port.OpenPort(Settings(), device));
+        EXPECT_EQ(port.OpenError(), c.error);
+        EXPECT_EQ(test::ReadBytes(lockFile), c.content);  // left for its owner
+    }
 
     // The program dies without removing its lock: the lock is stale and taken over.
+    test::WriteText(lockFile, text);
     kill(other, SIGKILL);
     waitpid(other, nullptr, 0);
-    close(ready[0]);
-    close(ready[1]);
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(lockFile)));
-    EXPECT_TRUE(port.OpenPort(Settings(), pty.Path())) << port.OpenError().toStdString();
+    EXPECT_TRUE(port.OpenPort(Settings(), device)) << port.OpenError().toStdString();
+    EXPECT_EQ(test::ReadBytes(lockFile), own);
     port.ClosePort();
     EXPECT_FALSE(QFile::exists(QString::fromStdString(lockFile)));
     unsetenv("VELKAR_LOCK_DIR");
@@ -402,19 +466,9 @@ TEST(CommPort, OpenFailuresNameThePortTheDeviceAndTheReason) {
     EXPECT_FALSE(port.OpenPort(Settings(), QStringLiteral("/")));
     EXPECT_EQ(port.OpenError(), QStringLiteral("/: not a device, a named pipe or a file"));
 
-    struct stat st {};
-    st.st_mode = S_IFCHR | 0600;
-    EXPECT_EQ(CCommPort::DescribeOpenError(QStringLiteral("/dev/ttyUSB0"), EACCES, &st),
-              QStringLiteral("/dev/ttyUSB0: Permission denied (the group dialout grants access)"));
     EXPECT_EQ(CCommPort::DescribeOpenError(QStringLiteral("/dev/usb/lp0"), EACCES, nullptr),
               QStringLiteral("/dev/usb/lp0: Permission denied (the group lp grants access)"));
-    // The device's own group, when it may write, is the one named.
-    if (const struct group* g = getgrnam("uucp")) {
-        st.st_mode = S_IFCHR | 0660;
-        st.st_gid = g->gr_gid;
-        EXPECT_EQ(CCommPort::DescribeOpenError(QStringLiteral("/dev/ttyUSB0"), EACCES, &st),
-                  QStringLiteral("/dev/ttyUSB0: Permission denied (the group uucp grants access)"));
-    }
+    struct stat st {};
     EXPECT_EQ(CCommPort::DescribeOpenError(QStringLiteral("/dev/ttyS0"), EBUSY, &st),
               QStringLiteral("/dev/ttyS0: Device or resource busy"));
 }
@@ -424,7 +478,56 @@ namespace {
 using test::CliRun;
 using test::RunVelkar;
 
+// The open error the port gives to the unprivileged user nobody, in a child.
+std::string OpenErrorAsNobody(const std::string& device) {
+    int fds[2];
+    if (pipe(fds) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        CCommPort port;
+        const std::string text =
+            port.OpenPort(Settings(), QString::fromStdString(device)) ? "opened" : port.OpenError().toStdString();
+        _exit(write(fds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    close(fds[1]);
+    std::string got;
+    char buffer[512];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    return got;
+}
+
 }  // namespace
+
+TEST(CommPort, PermissionErrorsNameWhoMayWriteToTheDevice) {
+    if (getuid() != 0) GTEST_SKIP() << "needs root to make device nodes and to become another user";
+    test::ScratchDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);  // nobody reaches the nodes and makes its lock there
+    setenv("VELKAR_LOCK_DIR", dir.Path().c_str(), 1);
+    const struct group* named = getgrnam("uucp");
+    if (!named) named = getgrnam("tty");
+    ASSERT_NE(named, nullptr);
+    const std::string namedGroup = named->gr_name;
+    const struct {
+        const char* node;
+        mode_t mode;
+        gid_t gid;
+        std::string who;
+    } cases[] = {
+        {"ttyUSB0", 0660, named->gr_gid, "the group " + namedGroup + " grants access"},
+        {"ttyUSB1", 0660, 54321, "the group 54321 grants access"},  // a group without a name
+        {"ttyS9", 0600, 0, "only its owner, root, may write to it"},
+    };
+    for (const auto& c : cases) {
+        const std::string node = dir.File(c.node);
+        if (!MakeDevice(node, 3, c.mode, c.gid)) GTEST_SKIP() << "device nodes cannot be made here";
+        EXPECT_EQ(OpenErrorAsNobody(node), node + ": Permission denied (" + c.who + ")");
+    }
+    unsetenv("VELKAR_LOCK_DIR");
+}
 
 TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
     ProfileOverride profile;
@@ -443,20 +546,41 @@ TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
         EXPECT_EQ(pty.Read(expected.size()), expected);
     }
     {
-        // Nobody reads: once the first bytes arrive the operator presses Ctrl-C.
+        // Nobody reads: the line fills and stays still; the operator presses
+        // Ctrl-C, and only later does the cutter read again.
         Pty pty;
         const std::string big = BigJob(dir, 400000);
+        std::atomic<bool> ended{false};
+        std::string got;
         std::thread operatorAtKeyboard([&] {
             pollfd p{pty.master, POLLIN, 0};
             poll(&p, 1, 10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
             kill(getpid(), SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            while (!ended) got += pty.ReadAvailable(), std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            got += pty.ReadAvailable();
         });
         CliRun run = RunVelkar({"cut", big, "--device", pty.path, "--yes"});
+        ended = true;
         operatorAtKeyboard.join();
         EXPECT_EQ(run.code, cli::ExitCancelled);
         EXPECT_EQ(run.out, "");
-        ASSERT_GE(run.err.size(), 14u);
-        EXPECT_EQ(run.err.substr(run.err.size() - 14), " cancle send \n");
+        EXPECT_TRUE(EndsWith(run.err, " cancle send \n")) << run.err;
+        // The cutter holds the start of the stream, up to the end of a command.
+        const std::string full = RunVelkar({"stream", big}).out;
+        ASSERT_FALSE(got.empty());
+        EXPECT_LT(got.size(), full.size());
+        EXPECT_EQ(full.compare(0, got.size(), got), 0);
+        EXPECT_EQ(got.back(), ' ');
+
+        // Unattended, a line that stays still ends the send.
+        Pty still;
+        run = RunVelkar({"cut", big, "--device", still.path, "--yes", "--stall-timeout", "1"});
+        EXPECT_EQ(run.code, cli::ExitFileError);
+        EXPECT_TRUE(EndsWith(run.err, "velkar: send stopped: the cutter has taken nothing for 1 s\n" +
+                                          std::string(CCutterSend::UnfinishedText) + "\n"))
+            << run.err;
     }
     profile.Write("[comm]\nport=2\ndevice2=/nonexistent/ttyUSB9\n");
     CliRun run = RunVelkar({"cut", square, "--yes"});
@@ -464,22 +588,26 @@ TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
     EXPECT_EQ(run.err, "serial can't open\n/nonexistent/ttyUSB9: No such file or directory\n");
     EXPECT_EQ(RunVelkar({"cut", square, "--port", "5"}).err, "velkar: --port takes a port number from 1 to 4\n");
     EXPECT_EQ(RunVelkar({"cut", square, "--stop", "3"}).err, "velkar: --stop takes 1, 1.5 or 2\n");
+    EXPECT_EQ(RunVelkar({"cut", square, "--stall-timeout", "0.5"}).err,
+              "velkar: --stall-timeout takes a number of seconds from 1 to 86400\n");
     EXPECT_EQ(RunVelkar({"cut", square, "--port", "1", "--device", "/dev/null"}).err,
               "velkar: --port and --device exclude each other\n");
 }
 
 TEST(CommPort, OtherDevicesAreWrittenAsTheyAreAndTheirFailuresReported) {
     // A device that refuses every byte: the write fails with the device and the reason.
-    CCommPort full;
-    ASSERT_TRUE(full.OpenPort(Settings(), QStringLiteral("/dev/full"))) << full.OpenError().toStdString();
-    EXPECT_FALSE(full.IsTerminal());
-    EXPECT_EQ(full.Write("U0,0 ", 5), CutterOutput::Status::Failed);
-    EXPECT_EQ(full.ErrorText(), "/dev/full: No space left on device");
-    EXPECT_EQ(full.WriteBlock("U0,0 ", 5), -1);
-    EXPECT_FALSE(full.ClosePort());
+    test::ScratchDir dir;
+    const std::string fullNode = dir.File("full");
+    if (MakeDevice(fullNode, 7, 0600)) {
+        CCommPort full;
+        ASSERT_TRUE(full.OpenPort(Settings(), QString::fromStdString(fullNode))) << full.OpenError().toStdString();
+        EXPECT_FALSE(full.IsTerminal());
+        EXPECT_EQ(full.WriteBlock("U0,0 ", 5), -1);
+        EXPECT_EQ(full.ErrorText(), fullNode + ": No space left on device");
+        EXPECT_FALSE(full.ClosePort());
+    }
 
     // A named pipe whose reader goes away ends the send with an error, not the program.
-    test::ScratchDir dir;
     const std::string fifo = dir.File("cutter.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     CCommPort nobody;
@@ -494,6 +622,6 @@ TEST(CommPort, OtherDevicesAreWrittenAsTheyAreAndTheirFailuresReported) {
     EXPECT_EQ(read(reader, got, sizeof got), 5);
     EXPECT_STREQ(got, "D1,2 ");
     close(reader);
-    EXPECT_EQ(pipe.Write("D3,4 ", 5), CutterOutput::Status::Failed);
+    EXPECT_EQ(pipe.WriteBlock("D3,4 ", 5), -1);
     EXPECT_EQ(pipe.ErrorText(), fifo + ": Broken pipe");
 }

@@ -271,6 +271,8 @@ TEST(HpglReader, CutsDashedLineTypesAsTheirDashes) {
     // Adaptive: a whole number of patterns (here 2.5 rounded to 3) fits each segment, half dashes at its ends.
     EXPECT_EQ(BodyOf(dir, "IN;LT-2,5,1;PU0,0;PD500,0;"),
               "S K1 M0,0 L42,0 M125,0 L167,0 L208,0 M292,0 L333,0 L375,0 M458,0 L500,0 E");
+    // A pattern of one dash cuts the whole line, adaptive or not.
+    EXPECT_EQ(BodyOf(dir, "IN;UL1,100;LT-1,5,1;PU0,0;PD500,0;"), "S K1 M0,0 L167,0 L333,0 L500,0 E");
     // UL defines a pattern in percent; a type beyond 8 is solid.
     EXPECT_EQ(BodyOf(dir, "IN;UL2,20,30,40,10;LT2,5,1;PU0,0;PD200,0;LT9;PD300,0;"),
               "S K1 M0,0 L40,0 M100,0 L180,0 M200,0 L300,0 E");

@@ -51,11 +51,6 @@ void CCutJob::Run() {
 
     CProgressWnd progress(m_pOwner, QStringLiteral("send..."), true);
     s_pRunning = &progress;
-    // A stalled line must not keep the window from reacting or from cancelling.
-    port.SetCancelQuery([&progress] {
-        progress.PumpPending(true);
-        return progress.IsCancelRequested();
-    });
     CProgressSendHooks hooks(progress, parent);
     const CCutterSend::Result result = send.Send(hooks, port);
     const bool delivered = port.ClosePort();
@@ -70,10 +65,14 @@ void CCutJob::Run() {
             break;
         case CCutterSend::Result::Declined:
         case CCutterSend::Result::Cancelled:
+        case CCutterSend::Result::Abandoned:
             break;
-        case CCutterSend::Result::OutputFailed:
-            ShowMessage(parent, QStringLiteral("send stopped: ") % QString::fromStdString(send.ErrorText()));
+        case CCutterSend::Result::OutputFailed: {
+            QString text = QStringLiteral("send stopped: ") + QString::fromStdString(send.ErrorText());
+            if (send.LeftUnfinished()) text += QLatin1Char('\n') + QString::fromLatin1(CCutterSend::UnfinishedText);
+            ShowMessage(parent, text);
             break;
+        }
         case CCutterSend::Result::ReadFailed:
             ShowMessage(parent, QString::fromStdString(send.ErrorText()));
             break;

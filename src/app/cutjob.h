@@ -13,9 +13,10 @@ struct JobState;
 // (m_bSending), so that nothing is drawn while it runs.
 //
 // Told to the operator: "serial can't open" with the reason on a second line,
-// " cancle send " after a cancel, "send stopped: ..." when the line fails
-// mid-send (nothing more is sent), and a job that cannot be opened or read
-// with its file and reason.
+// " cancle send " after a cancel, that the cutter may hold an unfinished
+// command after an abandon, "send stopped: ..." when the line fails mid-send
+// (nothing more is sent), and a job that cannot be opened or read with its
+// file and reason.
 class CCutJob {
 public:
     // owner: the widget the progress window belongs to.

@@ -93,6 +93,17 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     // The view and its job file are in use by the send on this thread's stack.
     event->ignore();
+    CProgressWnd* running = CCutJob::Running();
+    if (running && running->IsFinishing() && !running->IsAbandonRequested()) {
+        // Closing while a command is being finished abandons it.
+        QMessageBox box(QMessageBox::NoIcon, AppTitle(),
+                        QStringLiteral("The cutter is still taking the command in progress.\nAbandon it and close?"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        if (box.exec() != QMessageBox::Yes) return;
+        m_bCloseAfterSend = true;
+        if (CProgressWnd* progress = CCutJob::Running()) progress->Abandon();
+        return;
+    }
     if (m_bCloseAfterSend) return;
     QMessageBox box(QMessageBox::NoIcon, AppTitle(),
                     QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?"),

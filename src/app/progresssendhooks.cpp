@@ -33,6 +33,15 @@ void CProgressSendHooks::PumpPending() { m_progress.PumpPending(true); }
 
 bool CProgressSendHooks::IsCancelRequested() { return m_progress.IsCancelRequested(); }
 
+void CProgressSendHooks::BeginFinishing() {
+    m_progress.BeginFinishing(QStringLiteral("finishing the command in progress...\n"
+                                             "abandon: the cutter may keep an unfinished command"));
+}
+
+bool CProgressSendHooks::IsAbandonRequested() { return m_progress.IsAbandonRequested(); }
+
+void CProgressSendHooks::Notice(std::string_view text) { m_progress.SetMessage(Text(text)); }
+
 void CProgressSendHooks::Tell(std::string_view text) { ShowMessage(m_pDialogParent, Text(text)); }
 
 }  // namespace velkar

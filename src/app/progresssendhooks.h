@@ -11,7 +11,9 @@ class CProgressWnd;
 // Lets the progress window and message boxes answer what a send to the cutter
 // asks: "ready sent" (caption "Sent to cutter", OK or Cancel), the Pen Tip
 // prompts and " cancle send " (OK), the bar and its text, the event pump with
-// Esc cancelling, and the cancel flag. Both pointers are borrowed and must
+// Esc cancelling, the cancel flag, and after a cancel the "abandon" button
+// while a command is being finished. Notices (a stalled line) go to the
+// window's text, so the send waits on without a question. Both pointers are borrowed and must
 // outlive the object.
 class CProgressSendHooks : public CutterSendHooks {
 public:
@@ -25,6 +27,9 @@ public:
     void SetMessage(std::string_view text) override;
     void PumpPending() override;
     bool IsCancelRequested() override;
+    void BeginFinishing() override;
+    bool IsAbandonRequested() override;
+    void Notice(std::string_view text) override;
     void Tell(std::string_view text) override;
 
 private:

@@ -145,7 +145,7 @@ int CProgressWnd::Advance() {
 void CProgressWnd::SetMessage(const QString& text) { m_wndMessage->setText(text); }
 
 void CProgressWnd::PumpPending(bool escapeCancels) {
-    if (m_bCancelRequested) return;
+    if ((m_bCancelRequested && !m_bFinishing) || m_bAbandonRequested) return;
     if (escapeCancels) qApp->installEventFilter(this);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (escapeCancels) qApp->removeEventFilter(this);
@@ -153,18 +153,30 @@ void CProgressWnd::PumpPending(bool escapeCancels) {
 
 bool CProgressWnd::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) OnCancelButton();
+        // Esc only cancels; giving up a step half done takes the button.
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_bCancelRequested = true;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void CProgressWnd::OnCancelButton() { m_bCancelRequested = true; }
+void CProgressWnd::OnCancelButton() {
+    if (m_bFinishing)
+        Abandon();
+    else
+        m_bCancelRequested = true;
+}
+
+void CProgressWnd::BeginFinishing(const QString& text) {
+    m_bFinishing = true;
+    m_wndCancel->setText(QStringLiteral("abandon"));
+    SetMessage(text);
+}
 
 void CProgressWnd::closeEvent(QCloseEvent* event) {
     // The window goes away with the operation that owns it; closing it from
     // the title bar means the operator wants the operation stopped.
     event->ignore();
-    OnCancelButton();
+    m_bCancelRequested = true;
 }
 
 }  // namespace velkar

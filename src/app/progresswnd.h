@@ -17,6 +17,10 @@ namespace velkar {
 // IsCancelRequested(). Cancel (the button, Esc during PumpPending(true), or an
 // attempt to close the window) only raises a flag that is never cleared again.
 //
+// An operation that must finish a step after the cancel calls BeginFinishing:
+// the pump then keeps the application usable, and the button turns into
+// "abandon", which raises a second flag (IsAbandonRequested).
+//
 // The window is shown, without taking the focus, as soon as it is constructed
 // and disappears when the object is destroyed. The owner must outlive it.
 class CProgressWnd : public QWidget {
@@ -46,15 +50,24 @@ public:
 
     // Lets every pending event of the application through, so paints and
     // commands run. With escapeCancels an Esc key pressed in any window of the
-    // application requests cancel. Returns at once once cancel was requested.
+    // application requests cancel. Returns at once once cancel was requested,
+    // unless the operation is finishing and has not been abandoned.
     void PumpPending(bool escapeCancels);
 
     bool IsCancelRequested() const { return m_bCancelRequested; }
 
+    // After a cancel: shows text and offers the "abandon" button.
+    void BeginFinishing(const QString& text);
+    bool IsFinishing() const { return m_bFinishing; }
+    bool IsAbandonRequested() const { return m_bAbandonRequested; }
+    // What "abandon" does (also closing the program meanwhile).
+    void Abandon() { m_bAbandonRequested = true; }
+
     // Shows the window, if hidden, without activating it.
     void ShowInactive();
 
-    // What the "cancle" button does: raises the cancel flag, nothing else.
+    // What the button does: raises the cancel flag, nothing else; while
+    // finishing, abandons.
     void OnCancelButton();
 
     // The last position set and the caption stem, for the operation's own use.
@@ -73,6 +86,8 @@ private:
     int m_nRangeLow = 0;
     int m_nLastPercent = 0;
     bool m_bCancelRequested = false;
+    bool m_bFinishing = false;
+    bool m_bAbandonRequested = false;
     int m_nLastPos = 0;
     int m_nStepSize = 1;
     int m_nRangeHigh = 100;

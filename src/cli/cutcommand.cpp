@@ -20,18 +20,23 @@ namespace velkar::cli {
 const char* const CutUsage =
     "velkar cut JOB [--port 1-4 | --device PATH] [--speed S] [--parity N|O|E] [--data 5-8] [--stop 1|1.5|2]\n"
     "               [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--pen-tip] [--yes]\n"
-    "  Sends JOB to the cutter. Line settings default to the stored profile; Ctrl-C cancels.\n"
+    "               [--stall-timeout S]\n"
+    "  Sends JOB to the cutter. Line settings default to the stored profile. Ctrl-C cancels: the command\n"
+    "  in progress is finished first, a second Ctrl-C abandons it. --stall-timeout ends the send (exit 1)\n"
+    "  when the cutter takes nothing for S seconds.\n"
     "  Stop bits 1.5 are sent as 2 (Linux has no 1.5; a UART sends 1.5 with 5-bit data).";
 
 namespace {
 
-std::atomic<bool> g_bInterrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// Ctrl-C presses so far: the first cancels, the second abandons the command
+// being finished.
+std::atomic<int> g_nInterrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) { g_bInterrupted.store(true); }
+extern "C" void OnInterrupt(int) { g_nInterrupts.fetch_add(1); }
 
-// Ctrl-C raises the cancel flag instead of ending the program, for the
-// lifetime of the object; no SA_RESTART, so a waiting prompt returns at once.
+// Ctrl-C counts instead of ending the program, for the lifetime of the object;
+// no SA_RESTART, so a waiting prompt returns at once.
 class InterruptCatcher {
 public:
     InterruptCatcher() {
@@ -39,7 +44,7 @@ public:
         sa.sa_handler = OnInterrupt;
         sigemptyset(&sa.sa_mask);
         sigaction(SIGINT, &sa, &m_old);
-        g_bInterrupted = false;
+        g_nInterrupts = 0;
     }
     ~InterruptCatcher() { sigaction(SIGINT, &m_old, nullptr); }
 
@@ -58,7 +63,7 @@ public:
         if (m_bYes) return true;
         m_err << "Sent to cutter: ready sent [Enter = OK, c = Cancel] " << std::flush;
         std::string answer;
-        if (!std::getline(std::cin, answer) || g_bInterrupted) return false;
+        if (!std::getline(std::cin, answer) || g_nInterrupts > 0) return false;
         return answer.empty() || answer == "y" || answer == "ok" || answer == "OK";
     }
     void PromptKnifeChange(std::string_view text) override {
@@ -77,7 +82,13 @@ public:
         m_lastShown = now;
         Show(now);
     }
-    bool IsCancelRequested() override { return g_bInterrupted; }
+    bool IsCancelRequested() override { return g_nInterrupts > 0; }
+    void BeginFinishing() override {
+        Clear();
+        m_err << "finishing the command in progress; press Ctrl-C again to abandon it\n";
+    }
+    bool IsAbandonRequested() override { return g_nInterrupts > 1; }
+    void Notice(std::string_view text) override { Tell(text); }
     void Tell(std::string_view text) override {
         Clear();
         m_err << text << "\n";
@@ -138,6 +149,7 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CutterSendOptions options;
     std::string job, device, error;
     bool yes = false, portGiven = false;
+    SendPatience patience;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -168,6 +180,9 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
             line(settings.m_strDataBits, {"5", "6", "7", "8"}, "5, 6, 7 or 8");
         } else if (a == "--stop") {
             line(settings.m_strStopBits, {"1", "1.5", "2"}, "1, 1.5 or 2");
+        } else if (a == "--stall-timeout") {
+            if (!hasValue || !ParseSeconds(value, patience.stallLimit)) error = "--stall-timeout takes a number of seconds from 1 to 86400";
+            ++i;
         } else if (TakeSendOption(args, i, options, error)) {
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option '" + a + "' (see 'velkar cut --help')";
@@ -182,11 +197,11 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (portGiven && !device.empty()) return ReportError(err, "--port and --device exclude each other"), ExitUsage;
 
     CCutterSend send(options);
+    send.SetPatience(patience);
     if (!send.OpenJob(job)) return ReportError(err, send.ErrorText()), ExitFileError;
 
     InterruptCatcher interrupt;
     CCommPort port;
-    port.SetCancelQuery([] { return g_bInterrupted.load(); });
     if (!port.OpenPort(settings, QString::fromStdString(device))) {
         err << CCommPort::CantOpenText << "\n" << port.OpenError().toStdString() << "\n";
         return ExitFileError;
@@ -215,9 +230,12 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return ExitOk;
     case CCutterSend::Result::Declined:
     case CCutterSend::Result::Cancelled:
+    case CCutterSend::Result::Abandoned:
         return ExitCancelled;
     case CCutterSend::Result::OutputFailed:
-        return ReportError(err, "send stopped: " + send.ErrorText()), ExitFileError;
+        ReportError(err, "send stopped: " + send.ErrorText());
+        if (send.LeftUnfinished()) err << CCutterSend::UnfinishedText << "\n";
+        return ExitFileError;
     case CCutterSend::Result::ReadFailed:
         break;
     }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace velkar::cli {
@@ -14,6 +15,16 @@ bool ParseMillimetres(const std::string& text, float& value) {
     const float v = std::strtof(text.c_str(), &end);
     if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
     value = v;
+    return true;
+}
+
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || errno == ERANGE || !(v >= 1.0 && v <= 86400.0)) return false;
+    value = std::chrono::milliseconds(static_cast<std::int64_t>(v * 1000.0));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace velkar::cli {
 // `error` when it is one but its value is missing or out of range.
 bool TakeSendOption(const std::vector<std::string>& args, std::size_t& i, CutterSendOptions& options,
                     std::string& error);
+
+// Reads a whole argument as a number of seconds from 1 to 86400 (a day), with
+// a fraction if given.
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& value);
 
 // Reads a whole argument as a number of millimetres in single precision.
 bool ParseMillimetres(const std::string& text, float& value);

@@ -25,7 +25,7 @@ public:
         m_file.Adopt(m_replacement.TakeDescriptor(), path);
         return true;
     }
-    Status Write(const char* data, std::size_t n) override {
+    Status Write(const char* data, std::size_t n, OutputWait&) override {
         if (!m_file.IsOpen()) {
             m_os.write(data, static_cast<std::streamsize>(n));
             if (!m_os) m_strError = "standard output: the output could not be written";

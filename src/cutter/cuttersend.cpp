@@ -1,7 +1,9 @@
 #include "cutter/cuttersend.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "cutter/knifepath.h"
@@ -59,6 +61,75 @@ private:
     std::int64_t m_nXOffset;
 };
 
+// The send's answer to an output that waits: pumps the operator's input, tells
+// of a stall once per stall, stops before a command after a cancel, and finishes
+// a begun one unless the operator abandons it or the line stays still too long.
+class CCutterSend::Waiter : public OutputWait {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    Waiter(const SendPatience& patience, CutterSendHooks& hooks) : m_patience(patience), m_hooks(hooks) {}
+
+    // A block was taken whole: the line moved just now.
+    void Taken() { m_bFresh = true; }
+    // The operator cancelled between two records.
+    void Cancel() { m_bCancelled = true; }
+    bool Cancelled() const { return m_bCancelled; }
+    bool TimedOut() const { return m_bTimedOut; }
+
+    Verdict Idle(bool moved, bool begun) override {
+        const Clock::time_point now = Clock::now();
+        if (moved || m_bFresh) {
+            m_lastMove = now;
+            m_bFresh = false;
+            m_bNoticed = false;
+        }
+        m_hooks.PumpPending();
+        if (!m_bCancelled && m_hooks.IsCancelRequested()) m_bCancelled = true;
+        const auto still = now - m_lastMove;
+        if (m_patience.stallLimit.count() > 0 && still >= m_patience.stallLimit) {
+            m_bTimedOut = true;
+            return Verdict::Drop;  // what the line holds is discarded too
+        }
+        if (m_bCancelled) {
+            if (!begun) return Verdict::Stop;
+            if (!m_bFinishing) {
+                m_bFinishing = true;
+                m_finishFrom = now;
+                m_hooks.BeginFinishing();
+            }
+            if (m_hooks.IsAbandonRequested()) return Verdict::Drop;
+            if (now - std::max(m_lastMove, m_finishFrom) >= m_patience.finish) return Verdict::Drop;
+        }
+        if (!m_bNoticed && still >= m_patience.notice) {
+            m_bNoticed = true;
+            m_hooks.Notice(StallText(m_patience.notice));
+        }
+        return Verdict::Wait;
+    }
+
+private:
+    const SendPatience& m_patience;
+    CutterSendHooks& m_hooks;
+    Clock::time_point m_lastMove = Clock::now();
+    Clock::time_point m_finishFrom;
+    bool m_bFresh = false;
+    bool m_bNoticed = false;
+    bool m_bCancelled = false;
+    bool m_bFinishing = false;
+    bool m_bTimedOut = false;
+};
+
+std::string CCutterSend::StallText(std::chrono::milliseconds stalled) {
+    char text[80];
+    const long long ms = stalled.count();
+    if (ms % 1000 == 0)
+        std::snprintf(text, sizeof text, "the cutter has taken nothing for %lld s", ms / 1000);
+    else
+        std::snprintf(text, sizeof text, "the cutter has taken nothing for %.1f s", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
 std::string CCutterSend::CheckOptions(const CutterSendOptions& o) {
     if (!IsUsable(o.sharpMm, MaxOffsetMm) || o.sharpMm < 0) return "the sharp offset must be a number from 0 up";
     if (!IsUsable(o.closeMm, MaxOffsetMm) || o.closeMm < 0) return "the close offset must be a number from 0 up";
@@ -68,6 +139,8 @@ std::string CCutterSend::CheckOptions(const CutterSendOptions& o) {
 }
 
 CCutterSend::CCutterSend(const CutterSendOptions& options) : m_options(options) {}
+
+CCutterSend::~CCutterSend() = default;
 
 bool CCutterSend::OpenJob(const std::string& path) {
     // Only a complete job reaches the cutter: random bytes, a cut-off file or
@@ -113,9 +186,16 @@ bool CCutterSend::Emit(CutterOutput& output, const char* text, std::size_t n) {
     // After a failure or a cancel inside the output nothing more may go out,
     // even from the rest of the current record's track.
     if (m_status != CutterOutput::Status::Written) return false;
-    m_status = output.Write(text, n);
-    if (m_status == CutterOutput::Status::Written) m_nBytes += n;
-    return m_status == CutterOutput::Status::Written;
+    // A cancel seen while an earlier command was finished starts nothing new.
+    if (m_pWaiter->Cancelled()) {
+        m_status = CutterOutput::Status::Cancelled;
+        return false;
+    }
+    m_status = output.Write(text, n, *m_pWaiter);
+    if (m_status != CutterOutput::Status::Written) return false;
+    m_nBytes += n;
+    m_pWaiter->Taken();
+    return true;
 }
 
 bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output) {
@@ -161,6 +241,8 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
         return Result::Declined;
     }
     hooks.SetMessage("please wait...");
+    Waiter waiter(m_patience, hooks);
+    m_pWaiter = &waiter;
 
     const bool mirror = m_nOrientation == OrientationMirrorY;
     const std::int64_t ySign = mirror ? -1 : 1;
@@ -187,6 +269,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                 hooks.SetMessage(std::string_view(message, static_cast<std::size_t>(p + 4 - message)));
                 if (hooks.IsCancelRequested()) {
                     m_status = CutterOutput::Status::Cancelled;
+                    waiter.Cancel();
                     break;
                 }
             } while (counter <= m_nJobRecords);
@@ -196,15 +279,33 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
         }
     }
     m_reader.Close();
-    if (m_status == CutterOutput::Status::Cancelled) {
+    // Whatever the output still holds is part of what was sent: let it through
+    // so that the cutter is left with whole commands.
+    if (m_status == CutterOutput::Status::Written || m_status == CutterOutput::Status::Cancelled) {
+        const CutterOutput::Status flushed = output.Flush(waiter);
+        if (flushed != CutterOutput::Status::Written) m_status = flushed;
+    }
+    m_pWaiter = nullptr;
+    switch (m_status) {
+    case CutterOutput::Status::Written:
+        return result;
+    case CutterOutput::Status::Cancelled:
         hooks.Tell(CancelText);
         return Result::Cancelled;
+    case CutterOutput::Status::Dropped:
+        m_bUnfinished = true;
+        if (waiter.TimedOut()) {
+            m_strError = StallText(m_patience.stallLimit);
+            return Result::OutputFailed;
+        }
+        hooks.Tell(AbandonedText);
+        return Result::Abandoned;
+    case CutterOutput::Status::Failed:
+        break;
     }
-    if (m_status == CutterOutput::Status::Failed) {
-        m_strError = output.ErrorText();
-        return Result::OutputFailed;
-    }
-    return result;
+    m_bUnfinished = true;
+    m_strError = output.ErrorText();
+    return Result::OutputFailed;
 }
 
 }  // namespace velkar

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,17 @@ struct CutterSendOptions {
     bool penTip = false;       // with defineColor: ask for the knife at every knife select
 };
 
+// How long the send waits for a cutter that takes nothing.
+struct SendPatience {
+    // After this long without progress the operator is told, and the send waits on.
+    std::chrono::milliseconds notice{30000};
+    // After a cancel, a command already begun is finished for as long as the
+    // line has moved within this time (counted from the cancel at the earliest).
+    std::chrono::milliseconds finish{30000};
+    // Not zero: the send ends, as failed, after this long without progress.
+    std::chrono::milliseconds stallLimit{0};
+};
+
 // Streams a job to the cutter as its command text.
 //
 // Usage: OpenJob, then (the caller opens its output, e.g. the serial port) Send.
@@ -26,13 +38,21 @@ struct CutterSendOptions {
 // "U" (travel) or "D" (cut) command, knife selects become knife words, path
 // ends become the feed move and the terminator. Each command is handed to the
 // output whole, as soon as it is built. Not reusable: one object per send.
+//
+// A cancel stops the send before the next command; a command already begun
+// is finished first (see SendPatience), unless the operator abandons it. When
+// the output holds bytes on the way (a line's queue), they are let through
+// the same way before the send returns.
 class CCutterSend {
 public:
     enum class Result {
         Completed,     // all records up to the count (or the end of the file) were sent
         Declined,      // the operator answered Cancel to "ready sent"; nothing was written
         Cancelled,     // the operator cancelled; " cancle send " was told; no command was cut short
-        OutputFailed,  // the output failed; ErrorText() holds its reason; nothing more was written
+        Abandoned,     // after a cancel the command in progress was abandoned by the operator, or
+                       // the line did not move for the finish time; AbandonedText was told
+        OutputFailed,  // the output failed, or the line stalled for the stall limit; ErrorText()
+                       // holds the reason; nothing more was written
         ReadFailed,    // the job could not be read; ErrorText() holds the file and the reason
     };
 
@@ -41,6 +61,11 @@ public:
     static std::string CheckOptions(const CutterSendOptions& options);
 
     explicit CCutterSend(const CutterSendOptions& options);
+    ~CCutterSend();
+    CCutterSend(const CCutterSend&) = delete;
+    CCutterSend& operator=(const CCutterSend&) = delete;
+
+    void SetPatience(const SendPatience& patience) { m_patience = patience; }
 
     // Checks the job (CheckJob), opens it and reads its three headers. False
     // when the file cannot be opened or read, or is not a complete job:
@@ -58,6 +83,11 @@ public:
     // Bytes handed to the output so far, and body records handled so far.
     std::uint64_t BytesWritten() const { return m_nBytes; }
     std::int64_t RecordsSent() const { return m_nRecordsSent; }
+    // After Abandoned or OutputFailed: the cutter may have received part of a command.
+    bool LeftUnfinished() const { return m_bUnfinished; }
+
+    // "the cutter has taken nothing for 30 s" for a time in milliseconds.
+    static std::string StallText(std::chrono::milliseconds stalled);
 
     // Knife word and Pen Tip prompt for knife number k (1 and 3, 2 and 4 exchange
     // their words; a number outside 1..8 selects as 3 does).
@@ -68,13 +98,22 @@ public:
     static constexpr const char* Terminator = "  @ 0 U0,0  @  ";
     // Told to the operator when a send is cancelled.
     static constexpr const char* CancelText = " cancle send ";
+    // Told when the rest of a begun command was dropped.
+    static constexpr const char* UnfinishedText =
+        "the cutter may hold an unfinished command: reset the cutter before the next job";
+    static constexpr const char* AbandonedText =
+        "send abandoned: the cutter may hold an unfinished command: reset the cutter before the next job";
 
 private:
     class Commands;
+    class Waiter;
     bool Emit(CutterOutput& output, const char* text, std::size_t n);
     bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output);
 
     CutterSendOptions m_options;
+    SendPatience m_patience;
+    Waiter* m_pWaiter = nullptr;  // during Send
+    bool m_bUnfinished = false;
     JobReader m_reader;
     JobRecord m_work;
     std::int32_t m_nJobRecords = 0;

@@ -26,7 +26,16 @@ public:
     // Lets pending user input through (Cancel, Esc, Ctrl-C).
     virtual void PumpPending() {}
     virtual bool IsCancelRequested() { return false; }
-    // Tells the operator something that needs no answer (" cancle send ").
+    // After a cancel, the command already begun is finished first (the cutter
+    // must not keep half of it); from this call on the operator may abandon it.
+    virtual void BeginFinishing() {}
+    // True once the operator gave up the command being finished.
+    virtual bool IsAbandonRequested() { return false; }
+    // Tells the operator something while the send goes on waiting ("the cutter
+    // has taken nothing for 30 s"); nothing is awaited.
+    virtual void Notice(std::string_view /*text*/) {}
+    // Tells the operator something that needs no answer at the end of the send
+    // (" cancle send ", or that the cutter may hold an unfinished command).
     virtual void Tell(std::string_view /*text*/) {}
 };
 

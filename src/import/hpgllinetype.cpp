@@ -36,9 +36,12 @@ void HpglLineType::Reset() {
 HpglLineType::Pattern HpglLineType::Adaptive(const Pattern& fixed) {
     // The adaptive form starts and ends in the middle of the first dash (or of
     // the first and last dashes run together), so that a segment ends as it began.
+    // A single dash has no gap to centre on: it stays as it is.
     Pattern out;
     const std::size_t n = fixed.size();
-    if (n % 2 == 0) {
+    if (n == 1) {
+        out = fixed;
+    } else if (n % 2 == 0) {
         out.push_back(fixed[0] / 2);
         for (std::size_t i = 1; i < n; ++i) out.push_back(fixed[i]);
         out.push_back(fixed[0] / 2);

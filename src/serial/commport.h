@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-#include <memory>
 #include <string>
 
 #include <QString>
@@ -9,7 +7,6 @@
 #include "cutter/cutteroutput.h"
 #include "serial/lineparameters.h"
 
-class QLockFile;
 struct stat;
 
 namespace velkar {
@@ -21,25 +18,26 @@ class CSerialSettings;
 // file for a dry run), written as it is.
 //
 // Exclusive: while open, the device is held by a lock file in the directory
-// serial programs share (/run/lock, "LCK..<name>"), by flock() and, for a
-// terminal, by TIOCEXCL; a second open of the same device, from this or another
-// program, fails. Everything is released on every way out; a lock left by a
-// process that no longer exists is taken over. VELKAR_LOCK_DIR, when set,
-// replaces the lock directory.
+// serial programs share (/run/lock, "LCK..<name>", holding the process id as
+// ten characters and a newline, as those programs write and read it), by
+// flock() and, for a terminal, by TIOCEXCL; a second open of the same device,
+// from this or another program, fails. A lock file of a live process (text or
+// four binary bytes) blocks the open, as does one that names no process; a
+// lock left by a process that no longer exists is taken over. Everything is
+// released on every way out. VELKAR_LOCK_DIR, when set, replaces the lock
+// directory.
+//
+// A regular file is written only when it is empty (a dry run); one with content
+// is refused, so that a mistyped device never destroys a file.
 //
 // Writes never block the caller for more than one short slice (about 50 ms)
-// without asking the cancel query; on a stalled line a cancel ends the write
-// within one slice. Not copyable; one object per send.
+// without asking their OutputWait. Not copyable; one object per send.
 class CCommPort : public CutterOutput {
 public:
     CCommPort();
     ~CCommPort() override;
     CCommPort(const CCommPort&) = delete;
     CCommPort& operator=(const CCommPort&) = delete;
-
-    // Asked between slices of every wait (it may pump the user interface);
-    // true stops the wait. Without one, waits are not cancellable.
-    void SetCancelQuery(std::function<bool()> query) { m_cancelQuery = std::move(query); }
 
     // Opens the device of the stored settings ("port" names COM1..COM4, whose
     // devices are "device1".."device4"). True when open (also when it already
@@ -52,10 +50,10 @@ public:
     // Opens `device` with the given line parameters (used for terminals only).
     bool OpenDevice(const QString& device, const LineParameters& line);
 
-    // Lets the queued output reach the device, waiting in cancellable slices,
-    // then closes and releases everything. True when everything written has
-    // gone out (or nothing was open); false when the wait was cancelled (the
-    // rest is discarded) or the device failed (ErrorText()).
+    // Lets the queued output reach the device (giving up after 30 s without
+    // progress), then closes and releases everything. True when everything
+    // written has gone out (or nothing was open); false when a write or flush
+    // was dropped (the queue is discarded) or the device failed (ErrorText()).
     bool ClosePort();
 
     bool IsOpen() const { return m_fd >= 0; }
@@ -64,21 +62,22 @@ public:
     // The reason of the last failed OpenPort: device path and the system's error.
     const QString& OpenError() const { return m_strOpenError; }
 
-    // Writes one byte; false when it could not be written (see Write).
+    // Writes one byte; false when it could not be written (see WriteBlock).
     bool WriteByte(unsigned char byte);
     // Writes length bytes: returns length, 0 when the port is not open or
-    // length <= 0, -1 when the write failed or was cancelled.
+    // length <= 0, -1 when the write failed or the line did not move for 30 s.
     int WriteBlock(const char* data, int length);
 
-    // CutterOutput: the whole block, or Cancelled / Failed. After a cancel a
-    // block already begun is still finished while the line keeps moving;
-    // once a slice passes without progress the write gives up.
-    Status Write(const char* data, std::size_t n) override;
+    // CutterOutput: the whole block, or what `wait` decided, or Failed.
+    Status Write(const char* data, std::size_t n, OutputWait& wait) override;
+    // Waits until the line's queue is empty (terminals only).
+    Status Flush(OutputWait& wait) override;
     std::string ErrorText() const override { return m_strError.toStdString(); }
 
-    // "<device>: <system error>", and for a permission error the group that
-    // grants access: the device's own group when it may write, otherwise
-    // dialout (lp for a printer-class device). `st` may be null.
+    // "<device>: <system error>", and for a permission error who may write:
+    // the device's own group when it may, otherwise its owner. `st` may be
+    // null (the device could not be looked at): then the usual group, dialout
+    // (lp for a printer-class device).
     static QString DescribeOpenError(const QString& device, int error, const struct stat* st);
 
     // Text for the operator when the port cannot be opened.
@@ -90,10 +89,10 @@ private:
     bool Open(const QString& device, const LineParameters* line, const QString& lineError);
     bool FailOpen(const QString& reason);
     void SetWriteError(int error);
-    bool AskCancel();
     bool AcquireLock(const QString& device);
     bool Release(bool discard);
-    bool Drain();
+
+    class LineWait;
 
     int m_fd = -1;
     bool m_bTerminal = false;
@@ -101,8 +100,8 @@ private:
     QString m_strDevice;
     QString m_strOpenError;
     QString m_strError;
-    std::unique_ptr<QLockFile> m_lock;
-    std::function<bool()> m_cancelQuery;
+    bool m_bDiscard = false;  // a write or flush was dropped: the queue is not let through
+    QString m_strLockPath;    // the lock file this object made
 };
 
 }  // namespace velkar

@@ -7,7 +7,7 @@ namespace velkar {
 
 namespace {
 
-std::uint64_t PointOf(const JobRecord& r) {
+std::uint64_t PointOf(const PathPoint& r) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.x)) << 32) | static_cast<std::uint32_t>(r.y);
 }
 
@@ -20,26 +20,12 @@ std::uint64_t Mix(std::uint64_t v) {
     return v ^ (v >> 31);
 }
 
-// from's records from the second on.
-void AppendTail(std::vector<JobRecord>& to, const std::vector<JobRecord>& from) {
-    to.insert(to.end(), from.begin() + 1, from.end());
-}
-
-// from's records from the second-last down to the second with their own codes,
-// then from's first point as a line.
-void AppendReversed(std::vector<JobRecord>& to, const std::vector<JobRecord>& from) {
-    for (std::size_t i = from.size() - 1; i-- > 1;) to.push_back(from[i]);
-    JobRecord first = from.front();
-    first.code = RecLine;
-    to.push_back(first);
-}
-
 }  // namespace
 
-PathChainer::PathChainer(CPathList& paths) : m_paths(paths) {
-    const std::size_t count = paths.Count();
+PathChainer::PathChainer(PathStore& store, const std::vector<PathStore::Id>& paths) : m_store(store) {
+    const std::size_t count = paths.size();
     if (count >= None / 4) throw std::length_error("too many paths to chain");
-    m_pos.reserve(count);
+    m_id.reserve(count);
     m_first.reserve(count);
     m_last.reserve(count);
     m_alive.reserve(count);
@@ -48,45 +34,44 @@ PathChainer::PathChainer(CPathList& paths) : m_paths(paths) {
 
     // Number the distinct points once; merges never bring a new point, so from
     // here on points are compared and looked up by number alone.
+    // The point sits in its slot beside its number, so a look-up touches one place.
+    struct Slot {
+        std::uint32_t x, y;
+        PointId id;
+    };
     std::size_t capacity = 16;
     while (capacity < 4 * count) capacity *= 2;
     const std::uint64_t mask = capacity - 1;
-    std::vector<PointId> table(capacity, None);
-    std::vector<std::uint64_t> pointOf;  // by number
-    pointOf.reserve(2 * count);
-    auto number = [&](const JobRecord& r) {
-        const std::uint64_t point = PointOf(r);
-        for (std::uint64_t i = Mix(point) & mask;; i = (i + 1) & mask) {
-            const PointId id = table[i];
-            if (id == None) {
-                pointOf.push_back(point);
-                return table[i] = static_cast<PointId>(pointOf.size() - 1);
+    std::vector<Slot> table(capacity, Slot{0, 0, None});
+    PointId points = 0;
+    auto number = [&](const PathPoint& r) {
+        const auto x = static_cast<std::uint32_t>(r.x), y = static_cast<std::uint32_t>(r.y);
+        for (std::uint64_t i = Mix(PointOf(r)) & mask;; i = (i + 1) & mask) {
+            Slot& slot = table[i];
+            if (slot.id == None) {
+                slot = Slot{x, y, points};
+                return points++;
             }
-            if (pointOf[id] == point) return id;
+            if (slot.x == x && slot.y == y) return slot.id;
         }
     };
     std::vector<std::pair<PointId, PointId>> ends;
     ends.reserve(count);
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos)) {
-        const CJobPath& p = CPathList::PathAt(pos);
-        const PointId first = number(p.First());
-        ends.emplace_back(first, number(p.Last()));
+    for (const PathStore::Id id : paths) {
+        const PointId first = number(store.First(id));
+        ends.emplace_back(first, number(store.Last(id)));
     }
-    const std::size_t points = pointOf.size();
     table = {};
-    pointOf = {};
     m_startHead.assign(points, None);
     m_startTail.assign(points, None);
     m_endRoot.assign(points, None);
-    std::size_t i = 0;
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos), ++i)
-        Add(pos, ends[i].first, ends[i].second);
+    for (std::size_t i = 0; i < count; ++i) Add(paths[i], ends[i].first, ends[i].second);
 }
 
-void PathChainer::Add(CPathList::Position pos, PointId first, PointId last) {
-    if (m_pos.size() >= None / 2) throw std::length_error("too many paths to chain");
-    const Key key = static_cast<Key>(m_pos.size());
-    m_pos.push_back(pos);
+void PathChainer::Add(PathStore::Id id, PointId first, PointId last) {
+    if (m_id.size() >= None / 2) throw std::length_error("too many paths to chain");
+    const Key key = static_cast<Key>(m_id.size());
+    m_id.push_back(id);
     m_first.push_back(first);
     m_last.push_back(last);
     m_alive.push_back(1);
@@ -100,10 +85,7 @@ void PathChainer::Add(CPathList::Position pos, PointId first, PointId last) {
     PushEnd(last, key);
 }
 
-void PathChainer::Remove(Key key) {
-    m_paths.Erase(m_pos[key]);
-    m_alive[key] = 0;
-}
+void PathChainer::Remove(Key key) { m_alive[key] = 0; }
 
 void PathChainer::PushEnd(PointId point, Key key) {
     const auto node = static_cast<std::uint32_t>(m_nodes.size());
@@ -163,45 +145,43 @@ PathChainer::Key PathChainer::FirstEnd(PointId point) {
     return None;
 }
 
-void PathChainer::Run(CPathList& finished) {
+void PathChainer::Run(std::vector<PathStore::Id>& finished) {
     // Paths that stay keep their places and new ones are appended, so ascending
     // keys are list order and the head is the smallest live key.
     for (;;) {
-        while (m_head < m_pos.size() && !m_alive[m_head]) ++m_head;
-        if (m_head == m_pos.size()) break;
+        while (m_head < m_id.size() && !m_alive[m_head]) ++m_head;
+        if (m_head == m_id.size()) break;
         const Key head = m_head;
         const PointId a = m_first[head], b = m_last[head];
         // The walk stops at the first path that passes any test, so the earliest
         // candidate of all four tests is the one it finds.
         const Key q = std::min({FirstEnd(a), FirstStart(b), FirstStart(a), FirstEnd(b)});
-        CJobPath& h = CPathList::PathAt(m_pos[head]);
         if (q == None) {
             m_alive[head] = 0;
-            m_paths.MoveToTail(m_pos[head], finished);
+            finished.push_back(m_id[head]);
             continue;
         }
-        CJobPath& other = CPathList::PathAt(m_pos[q]);
         if (a == m_last[q]) {
-            AppendTail(other.Records(), h.Records());
+            // H follows Q.
+            m_store.AppendTail(m_id[q], m_id[head]);
             m_last[q] = b;
             PushEnd(b, q);
             Remove(head);
         } else if (b == m_first[q]) {
-            AppendTail(h.Records(), other.Records());
+            // Q follows H.
+            m_store.AppendTail(m_id[head], m_id[q]);
             m_last[head] = m_last[q];
             Remove(q);
         } else if (a == m_first[q]) {
-            JobRecord start = h.Last();
-            start.code = RecMove;
-            CJobPath joined(start);
-            joined.Records().reserve(h.Size() + other.Size() - 1);
-            AppendReversed(joined.Records(), h.Records());
-            AppendTail(joined.Records(), other.Records());
+            // Both start at one point: H reversed, then Q, as a new last path.
+            const PathStore::Id joined = m_store.AddReversed(m_id[head]);
+            m_store.AppendTail(joined, m_id[q]);
             Remove(head);
             Remove(q);
-            Add(m_paths.AddTail(std::move(joined)), b, m_last[q]);
+            Add(joined, b, m_last[q]);
         } else {
-            AppendReversed(h.Records(), other.Records());
+            // Both end at one point: H, then Q reversed.
+            m_store.AppendReversed(m_id[head], m_id[q]);
             m_last[head] = m_first[q];
             Remove(q);
         }

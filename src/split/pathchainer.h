@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "job/pathlist.h"
+#include "split/pathstore.h"
 
 namespace velkar {
 
-// Joins the open paths of a list whose ends meet and moves every finished path
-// to the end of another list, emptying the first.
+// Joins the open paths of a list whose ends meet and puts every finished path
+// at the end of another list.
 //
 // The result is that of the plain walk: take the first path H (first point A,
 // last point B); find the first other path Q in list order for which one of
@@ -23,9 +23,10 @@ namespace velkar {
 // about a second rather than hours.
 class PathChainer {
 public:
-    explicit PathChainer(CPathList& paths);
-    // Moves the finished paths, in the order they are finished, to the end of `finished`.
-    void Run(CPathList& finished);
+    // paths: the ids of the open paths in list order.
+    PathChainer(PathStore& store, const std::vector<PathStore::Id>& paths);
+    // Appends the finished paths, in the order they are finished, to `finished`.
+    void Run(std::vector<PathStore::Id>& finished);
 
 private:
     using Key = std::uint32_t;  // a path's place in list order; later paths get larger keys
@@ -38,7 +39,7 @@ private:
         std::uint32_t child, sibling;
     };
 
-    void Add(CPathList::Position pos, PointId first, PointId last);
+    void Add(PathStore::Id id, PointId first, PointId last);
     void Remove(Key key);
     void PushEnd(PointId point, Key key);
     std::uint32_t Meld(std::uint32_t a, std::uint32_t b);
@@ -46,8 +47,8 @@ private:
     Key FirstStart(PointId point);
     Key FirstEnd(PointId point);
 
-    CPathList& m_paths;
-    std::vector<CPathList::Position> m_pos;
+    PathStore& m_store;
+    std::vector<PathStore::Id> m_id;  // by key
     std::vector<PointId> m_first, m_last;  // current first and last point of each path
     std::vector<char> m_alive;
     std::vector<Key> m_nextStart;

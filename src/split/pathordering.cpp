@@ -6,28 +6,34 @@
 #include <stdexcept>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "job/binaryfile.h"
-#include "job/pathlist.h"
 #include "split/pathchainer.h"
+#include "split/pathstore.h"
 #include "split/pipelinefiles.h"
 
 namespace velkar {
 
 namespace {
 
-constexpr std::int64_t BandHeight = 500;
+using Id = PathStore::Id;
+using PathOrder = std::vector<Id>;
 
-bool SamePoint(const JobRecord& a, const JobRecord& b) { return a.x == b.x && a.y == b.y; }
+constexpr std::int64_t BandHeight = 500;
 
 // Reads the knife file into paths: a move starts a path, a line extends the
 // current one, other codes are passed over. A line before any move gives
 // ConversionLineBeforeMove and the paths read so far are of no use.
-ConversionResult ReadPaths(const std::string& knifeFile, CPathList& paths) {
+ConversionResult ReadPaths(const std::string& knifeFile, PathStore& store, PathOrder& paths) {
     BinaryFile in;
     if (!in.Open(knifeFile, BinaryFile::Mode::Read)) return ConversionFileFailed;
-    CJobPath* current = nullptr;
+    struct stat st {};
+    if (::stat(knifeFile.c_str(), &st) == 0 && st.st_size > 0)
+        store.Reserve(static_cast<std::size_t>(st.st_size) / RecordSize);
+    bool any = false;
+    Id current = 0;
     std::vector<unsigned char> buffer(RecordSize * 4096);
     for (;;) {
         const std::size_t got = in.Read(buffer.data(), buffer.size());
@@ -35,10 +41,12 @@ ConversionResult ReadPaths(const std::string& knifeFile, CPathList& paths) {
         for (std::size_t i = 0; i < whole; ++i) {
             const JobRecord r = JobRecord::Decode(buffer.data() + i * RecordSize);
             if (r.code == RecMove) {
-                current = &CPathList::PathAt(paths.AddTail(CJobPath(r)));
+                current = store.Add(PathPoint::Of(r));
+                paths.push_back(current);
+                any = true;
             } else if (r.code == RecLine) {
-                if (!current) return ConversionLineBeforeMove;
-                current->Append(r);
+                if (!any) return ConversionLineBeforeMove;
+                store.Append(current, PathPoint::Of(r));
             }
         }
         if (got < buffer.size()) break;
@@ -46,72 +54,80 @@ ConversionResult ReadPaths(const std::string& knifeFile, CPathList& paths) {
     return ConversionDone;
 }
 
-void WritePath(BinaryFile& out, const CJobPath& path, std::vector<unsigned char>& image) {
-    image.resize(path.Size() * RecordSize);
-    for (std::size_t i = 0; i < path.Size(); ++i) path.At(i).Encode(image.data() + i * RecordSize);
-    out.Write(image.data(), image.size());
-}
-
-// Removes paths of one record and two-record paths on one point; in longer
-// paths keeps only the first of each run of records on one point.
-void CleanPaths(CPathList& paths) {
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition();) {
-        const auto next = CPathList::NextPosition(pos);
-        std::vector<JobRecord>& r = CPathList::PathAt(pos).Records();
-        if (r.size() == 1 || (r.size() == 2 && SamePoint(r[0], r[1]))) {
-            paths.RemoveAt(pos);
-        } else if (r.size() >= 3) {
-            std::size_t kept = 1;
-            for (std::size_t i = 1; i < r.size(); ++i)
-                if (!SamePoint(r[i], r[i - 1])) r[kept++] = r[i];
-            r.resize(kept);
+// Removes paths of one point and two-point paths on one place; in longer
+// paths keeps only the first of each run of points on one place. True when
+// anything changed.
+bool CleanPaths(PathStore& store, PathOrder& paths) {
+    bool changed = false;
+    std::size_t kept = 0;
+    for (const Id id : paths) {
+        const std::size_t n = store.Size(id);
+        PathPoint* r = store.Points(id);
+        if (n == 1 || (n == 2 && r[0].SamePlace(r[1]))) {
+            changed = true;
+            continue;
         }
-        pos = next;
+        if (n >= 3) {
+            std::size_t size = 1;
+            for (std::size_t i = 1; i < n; ++i)
+                if (!r[i].SamePlace(r[i - 1])) r[size++] = r[i];
+            store.Shrink(id, size);
+            changed = changed || size != n;
+        }
+        paths[kept++] = id;
     }
+    paths.resize(kept);
+    return changed;
 }
 
-// Ends each path at its first point of return (where the records on either side
-// stand on one point); the retraced records are dropped and what follows them
-// becomes a new path at the tail. The successor is taken before a path is
-// handled, so a path appended while the last one is handled is not visited.
-void FoldPaths(CPathList& paths) {
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition();) {
-        const auto next = CPathList::NextPosition(pos);
-        std::vector<JobRecord>& r = CPathList::PathAt(pos).Records();
-        if (r.size() >= 3) {
-            const std::size_t n = r.size() - 1;
+// Ends each path at its first point of return (where the points on either side
+// stand on one place); the retraced points are dropped and what follows them
+// becomes a new path at the tail. A path split off while the last one is
+// handled is not visited. True when any path was shortened.
+bool FoldPaths(PathStore& store, PathOrder& paths) {
+    bool changed = false;
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const bool last = k + 1 == paths.size();
+        const Id id = paths[k];
+        const PathPoint* r = store.Points(id);
+        const std::size_t size = store.Size(id);
+        if (size >= 3) {
+            const std::size_t n = size - 1;
             std::size_t turn = 1;
-            while (turn < n && !SamePoint(r[turn - 1], r[turn + 1])) ++turn;
+            while (turn < n && !r[turn - 1].SamePlace(r[turn + 1])) ++turn;
             if (turn < n) {
+                changed = true;
                 std::size_t m = 0;
-                while (m < turn && turn + m + 1 <= n && SamePoint(r[turn - m - 1], r[turn + m + 1])) ++m;
-                if (turn + m < n) {
-                    JobRecord start = r[turn + m];
-                    start.code = RecMove;
-                    CJobPath rest(start);
-                    rest.Records().insert(rest.Records().end(), r.begin() + static_cast<std::ptrdiff_t>(turn + m + 1), r.end());
-                    paths.AddTail(std::move(rest));
-                }
-                r.resize(turn + 1);
+                while (m < turn && turn + m + 1 <= n && r[turn - m - 1].SamePlace(r[turn + m + 1])) ++m;
+                if (turn + m < n)
+                    paths.push_back(store.Split(id, turn + 1, turn + m));
+                else
+                    store.Shrink(id, turn + 1);
             }
         }
-        pos = next;
+        if (last) break;
     }
+    return changed;
 }
 
-// Cleans and folds the paths, then takes them out in the order a chaining step
+// Cleans and folds the paths, then lists them in the order a chaining step
 // writes them: closed paths first, then the chained open paths.
-CPathList ChainedPaths(CPathList& paths) {
-    CleanPaths(paths);
-    FoldPaths(paths);
-    CPathList out;
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition();) {
-        const auto next = CPathList::NextPosition(pos);
-        const CJobPath& path = CPathList::PathAt(pos);
-        if (SamePoint(path.First(), path.Last())) paths.MoveToTail(pos, out);
-        pos = next;
-    }
-    PathChainer(paths).Run(out);
+//
+// Paths that come out of a chaining step meet nowhere: a path is finished only
+// when no other has an end where it ends, and later paths end only where their
+// parts did. So when a second step changes no path, its chaining joins nothing
+// and writes the open paths in list order; that is taken without the index.
+PathOrder ChainedPaths(PathStore& store, PathOrder& paths, bool chainedBefore) {
+    const bool cleaned = CleanPaths(store, paths);
+    const bool folded = FoldPaths(store, paths);
+    PathOrder out, open;
+    out.reserve(paths.size());
+    for (const Id id : paths) (store.First(id).SamePlace(store.Last(id)) ? out : open).push_back(id);
+    paths = {};
+    if (chainedBefore && !cleaned && !folded)
+        out.insert(out.end(), open.begin(), open.end());
+    else
+        PathChainer(store, open).Run(out);
     return out;
 }
 
@@ -124,26 +140,25 @@ std::uint64_t SortKey(std::int32_t value, std::size_t index) {
 // path's start y up to 500 above it (inclusive) by start x; ties keep list
 // order. The limit is taken in 64 bits, as near the top of the range it does
 // not fit in 32.
-std::vector<const CJobPath*> BandOrder(CPathList& paths) {
+PathOrder BandOrder(const PathStore& store, const PathOrder& paths) {
     // The sort keys hold an index in 32 bits.
-    if (paths.Count() > 0xFFFFFFFFu) throw std::length_error("too many paths to sort");
-    std::vector<const CJobPath*> path;
+    if (paths.size() > 0xFFFFFFFFu) throw std::length_error("too many paths to sort");
     std::vector<std::int32_t> xs, ys;
-    path.reserve(paths.Count());
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos)) {
-        path.push_back(&CPathList::PathAt(pos));
-        xs.push_back(path.back()->First().x);
-        ys.push_back(path.back()->First().y);
+    xs.reserve(paths.size());
+    ys.reserve(paths.size());
+    for (const Id id : paths) {
+        xs.push_back(store.First(id).x);
+        ys.push_back(store.First(id).y);
     }
     // The index in the low half makes equal values keep their order.
-    std::vector<std::uint64_t> keys(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) keys[i] = SortKey(ys[i], i);
+    std::vector<std::uint64_t> keys(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) keys[i] = SortKey(ys[i], i);
     std::sort(keys.begin(), keys.end());
-    std::vector<std::uint32_t> byY(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) byY[i] = static_cast<std::uint32_t>(keys[i]);
+    std::vector<std::uint32_t> byY(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) byY[i] = static_cast<std::uint32_t>(keys[i]);
 
-    std::vector<const CJobPath*> order;
-    order.reserve(path.size());
+    PathOrder order;
+    order.reserve(paths.size());
     for (std::size_t band = 0; band < byY.size();) {
         const std::int64_t limit = std::int64_t{ys[byY[band]]} + BandHeight;
         std::size_t beyond = band;
@@ -151,7 +166,7 @@ std::vector<const CJobPath*> BandOrder(CPathList& paths) {
         keys.clear();
         for (std::size_t j = band; j < beyond; ++j) keys.push_back(SortKey(xs[byY[j]], j));
         std::sort(keys.begin(), keys.end());
-        for (std::uint64_t key : keys) order.push_back(path[byY[static_cast<std::uint32_t>(key)]]);
+        for (std::uint64_t key : keys) order.push_back(paths[byY[static_cast<std::uint32_t>(key)]]);
         band = beyond;
     }
     return order;
@@ -176,15 +191,17 @@ ConversionResult ReplaceKnifeFile(const std::string& knifeFile, const std::strin
     return ConversionDone;
 }
 
-void WriteAll(BinaryFile& out, CPathList& paths) {
+void WriteAll(BinaryFile& out, const PathStore& store, const PathOrder& paths) {
+    // Paths come in band order, scattered over the store: fetch a few ahead.
+    constexpr std::size_t SpanAhead = 16, PointsAhead = 8;
     std::vector<unsigned char> image;
-    for (auto pos = paths.HeadPosition(); pos != paths.EndPosition(); pos = CPathList::NextPosition(pos))
-        WritePath(out, CPathList::PathAt(pos), image);
-}
-
-void WriteAll(BinaryFile& out, const std::vector<const CJobPath*>& paths) {
-    std::vector<unsigned char> image;
-    for (const CJobPath* path : paths) WritePath(out, *path, image);
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        if (k + SpanAhead < paths.size()) store.PrefetchSpan(paths[k + SpanAhead]);
+        if (k + PointsAhead < paths.size()) store.PrefetchPoints(paths[k + PointsAhead]);
+        const Id id = paths[k];
+        store.Encode(id, image);
+        out.Write(image.data(), image.size());
+    }
 }
 
 }  // namespace
@@ -194,28 +211,35 @@ void WriteAll(BinaryFile& out, const std::vector<const CJobPath*>& paths) {
 // wrote, and a file that stops the first step with a line before any move
 // stops the others too.
 ConversionResult OrderKnifePaths(std::string knifeFile) {
-    CPathList paths;
-    const ConversionResult read = ReadPaths(knifeFile, paths);
+    PathStore store;
+    PathOrder paths;
+    const ConversionResult read = ReadPaths(knifeFile, store, paths);
     if (read == ConversionFileFailed) return ConversionFileFailed;
     if (read == ConversionLineBeforeMove) return ConversionDone;
-    CPathList once = ChainedPaths(paths);
-    CPathList twice = ChainedPaths(once);
-    const std::vector<const CJobPath*> order = BandOrder(twice);
-    return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(), [&](BinaryFile& out) { WriteAll(out, order); });
+    PathOrder once = ChainedPaths(store, paths, false);
+    PathOrder twice = ChainedPaths(store, once, true);
+    const PathOrder order = BandOrder(store, twice);
+    twice = {};
+    return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(),
+                            [&](BinaryFile& out) { WriteAll(out, store, order); });
 }
 
 ConversionResult ChainKnifePaths(std::string knifeFile) {
-    CPathList paths;
-    if (const ConversionResult read = ReadPaths(knifeFile, paths); read != ConversionDone) return read;
-    CPathList chained = ChainedPaths(paths);
-    return ReplaceKnifeFile(knifeFile, PipelineFiles::ChainScratch(), [&](BinaryFile& out) { WriteAll(out, chained); });
+    PathStore store;
+    PathOrder paths;
+    if (const ConversionResult read = ReadPaths(knifeFile, store, paths); read != ConversionDone) return read;
+    const PathOrder chained = ChainedPaths(store, paths, false);
+    return ReplaceKnifeFile(knifeFile, PipelineFiles::ChainScratch(),
+                            [&](BinaryFile& out) { WriteAll(out, store, chained); });
 }
 
 ConversionResult SortPathsInBands(std::string knifeFile) {
-    CPathList paths;
-    if (const ConversionResult read = ReadPaths(knifeFile, paths); read != ConversionDone) return read;
-    const std::vector<const CJobPath*> order = BandOrder(paths);
-    return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(), [&](BinaryFile& out) { WriteAll(out, order); });
+    PathStore store;
+    PathOrder paths;
+    if (const ConversionResult read = ReadPaths(knifeFile, store, paths); read != ConversionDone) return read;
+    const PathOrder order = BandOrder(store, paths);
+    return ReplaceKnifeFile(knifeFile, PipelineFiles::BandScratch(),
+                            [&](BinaryFile& out) { WriteAll(out, store, order); });
 }
 
 }  // namespace velkar
