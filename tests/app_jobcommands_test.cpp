@@ -216,6 +216,7 @@ private:
 void JobCommandsTest::initTestCase() {
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    qputenv("VELKAR_LOCK_DIR", m_config.path().toLocal8Bit());  // not the machine's /run/lock
 }
 
 void JobCommandsTest::init() {

@@ -164,10 +164,15 @@ TEST(ImportCommand, BadArgumentsAreUsageErrors) {
     };
     const Case cases[] = {
         {{"import"}, "velkar: import: no plotter file given (velkar import FILE [--flavour N] [--order] [-o JOB])\n"},
+#ifdef VELKAR_HAVE_DRAWING
+        {{"import", "a.plt", "--flavour", "8"},
+         "velkar: import: unknown flavour '8' (use 1 to 7 or zorvex, coredraw, autocad, casmate, standard, svg, pdf)\n"},
+#else
         {{"import", "a.plt", "--flavour", "6"},
          "velkar: import: unknown flavour '6' (use 1 to 5 or zorvex, coredraw, autocad, casmate, standard)\n"},
+#endif
         {{"import", "a.plt", "--flavour", "1", "--order"},
-         "velkar: import: --order works with the standard flavour only\n"},
+         "velkar: import: --order works with the standard flavour and drawings only\n"},
         {{"import", "a.plt", "--flavour"}, "velkar: import: --flavour needs a value\n"},
         {{"import", "a.plt", "b.plt", "--flavour", "1"}, "velkar: import: more than one plotter file given\n"},
         {{"import", "a.plt", "-x"}, "velkar: import: unknown option '-x'\n"},
@@ -182,7 +187,7 @@ TEST(ImportCommand, BadArgumentsAreUsageErrors) {
     }
     CliRun r = Cli({"--help"});
     EXPECT_EQ(r.code, cli::ExitOk);
-    EXPECT_NE(r.out.find("  import    convert a plotter file into a PT1 job\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  import    convert a plotter file or a drawing into a PT1 job\n"), std::string::npos);
     EXPECT_NE(r.out.find("  info      summarise a PT1 job\n"), std::string::npos);
 }
 
@@ -300,7 +305,7 @@ TEST(ImportCommand, StandardFlavourIsTheDefaultAndTellsWhatWasNotCut) {
 
     // Refusals name the file and the reason.
     test::WriteText(dir.File("page.svg"), "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
-    r = Cli({"import", dir.File("page.svg")});
+    r = Cli({"import", dir.File("page.svg"), "--flavour", "standard"});
     EXPECT_EQ(r.code, cli::ExitUsage);
     EXPECT_EQ(r.err, "velkar: not a plotter file: " + dir.File("page.svg") +
                          ": it starts with \"<svg xmlns=\"http\", neither HP-GL nor DM/PL\n");

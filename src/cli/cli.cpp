@@ -11,12 +11,14 @@ namespace velkar::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
-        {"import", "convert a plotter file into a PT1 job",
+        {"import", "convert a plotter file or a drawing into a PT1 job",
          "velkar import FILE [--flavour N] [--order] [-o JOB]\n"
          "  N: 1 or zorvex, 2 or coredraw, 3 or autocad, 4 or casmate (the program that wrote FILE),\n"
-         "  5 or standard (HP-GL, HP-GL/2 or DM/PL from any program; the default).\n"
-         "  --order (standard only) sorts the paths per knife instead of keeping the drawing order;\n"
-         "  labels, fills and unknown instructions that were not converted are counted on stderr.\n"
+         "  5 or standard (HP-GL, HP-GL/2 or DM/PL from any program; the default),\n"
+         "  6 or svg (an SVG drawing), 7 or pdf (PostScript, EPS, PDF or AI, through pstoedit);\n"
+         "  drawings are recognised by their name or content without --flavour.\n"
+         "  --order (standard and drawings) sorts the paths per knife instead of keeping the drawing\n"
+         "  order; what was not converted, and a drawing's knives, are told on stderr.\n"
          "  The job goes to JOB, or beside FILE with the extension PT1.\n"
          "  A FILE whose name starts with '-' goes last, after --.",
          RunImport},

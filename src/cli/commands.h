@@ -19,6 +19,14 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int RunStandardImport(const std::string& source, const std::string& job, bool order, std::ostream& out,
                       std::ostream& err);
 
+// The import of a drawing, flavour 6 (SVG) or 7 (PostScript, EPS, PDF,
+// Illustrator): converts source into job, keeping the drawing order unless
+// order asks for the per-knife split and ordering. Prints the job and its
+// record count on out, each knife's colours, paths and length and what was
+// left out on err.
+int RunDrawingImport(const std::string& source, const std::string& job, int flavour, bool order, std::ostream& out,
+                     std::ostream& err);
+
 // velkar info JOB [--records]
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -8,6 +8,9 @@
 
 #include "cli/cli.h"
 #include "cli/commands.h"
+#ifdef VELKAR_HAVE_DRAWING
+#include "drawingimport/drawingflavour.h"
+#endif
 #include "import/hconverter.h"
 #include "import/hpglconverter.h"
 #include "import/standardplotreader.h"
@@ -22,12 +25,41 @@ namespace velkar::cli {
 
 namespace {
 
+bool SameTextIgnoringCase(const std::string& a, const char* b);
+
 struct ImportArgs {
     std::string source;
     std::string job;  // empty: derived from the source
     int flavour = 0;
-    bool order = false;  // standard flavour only: per-knife split and ordering
+    bool order = false;  // standard flavour and drawings only: per-knife split and ordering
 };
+
+// Flavours beyond the plotter programs: 5 and, where drawings are read, 6 and 7.
+int ParseImportFlavour(const std::string& value) {
+    if (value == "5" || SameTextIgnoringCase(value, "standard")) return FlavourStandard;
+#ifdef VELKAR_HAVE_DRAWING
+    if (value == "6" || SameTextIgnoringCase(value, "svg")) return FlavourSvg;
+    if (value == "7" || SameTextIgnoringCase(value, "pdf") || SameTextIgnoringCase(value, "eps") ||
+        SameTextIgnoringCase(value, "ps"))
+        return FlavourPostScript;
+#endif
+    return ParseFlavour(value);
+}
+
+#ifdef VELKAR_HAVE_DRAWING
+constexpr const char* FlavourChoices = "1 to 7 or zorvex, coredraw, autocad, casmate, standard, svg, pdf";
+#else
+constexpr const char* FlavourChoices = "1 to 5 or zorvex, coredraw, autocad, casmate, standard";
+#endif
+
+bool IsDrawingFlavour(int flavour) {
+#ifdef VELKAR_HAVE_DRAWING
+    return flavour == FlavourSvg || flavour == FlavourPostScript;
+#else
+    (void)flavour;
+    return false;
+#endif
+}
 
 bool SameTextIgnoringCase(const std::string& a, const char* b) {
     std::size_t i = 0;
@@ -62,12 +94,10 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
                 parsed.job = value;
                 continue;
             }
-            parsed.flavour = value == "5" || SameTextIgnoringCase(value, "standard") ? FlavourStandard
-                                                                                     : ParseFlavour(value);
+            parsed.flavour = ParseImportFlavour(value);
             haveFlavour = true;
             if (parsed.flavour == 0) {
-                ReportError(err, "import: unknown flavour '" + value +
-                                     "' (use 1 to 5 or zorvex, coredraw, autocad, casmate, standard)");
+                ReportError(err, "import: unknown flavour '" + value + "' (use " + FlavourChoices + ")");
                 return false;
             }
         } else if (a.size() > 1 && a[0] == '-') {
@@ -84,9 +114,14 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
         ReportError(err, "import: no plotter file given (velkar import FILE [--flavour N] [--order] [-o JOB])");
         return false;
     }
-    if (!haveFlavour) parsed.flavour = FlavourStandard;
-    if (parsed.order && parsed.flavour != FlavourStandard) {
-        ReportError(err, "import: --order works with the standard flavour only");
+    if (!haveFlavour) {
+        parsed.flavour = FlavourStandard;
+#ifdef VELKAR_HAVE_DRAWING
+        if (const int drawing = DrawingFlavourOf(parsed.source); drawing != 0) parsed.flavour = drawing;
+#endif
+    }
+    if (parsed.order && parsed.flavour != FlavourStandard && !IsDrawingFlavour(parsed.flavour)) {
+        ReportError(err, "import: --order works with the standard flavour and drawings only");
         return false;
     }
     if (parsed.job.empty()) parsed.job = DeriveJobPath(parsed.source);
@@ -133,6 +168,9 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (!ParseImportArgs(args, a, err)) return ExitUsage;
     PipelineFiles::RemoveLeftovers();
     if (a.flavour == FlavourStandard) return RunStandardImport(a.source, a.job, a.order, out, err);
+#ifdef VELKAR_HAVE_DRAWING
+    if (IsDrawingFlavour(a.flavour)) return RunDrawingImport(a.source, a.job, a.flavour, a.order, out, err);
+#endif
 
     // These flavours read the file twice (its first characters, then the whole),
     // which a pipe cannot give: the second read would see only what is left.

@@ -1,0 +1,66 @@
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "drawingimport/postscriptdrawing.h"
+#include "drawingimport/svgdrawingreader.h"
+#include "split/multiknifejob.h"
+
+namespace velkar::cli {
+
+namespace {
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+ConversionResult Convert(const std::string& source, const std::string& job, int flavour, std::int32_t& count,
+                         DrawingStats& stats, std::string& error) {
+    if (flavour == FlavourSvg) return ConvertSvgDrawing(source, job, count, stats, error);
+    return ConvertPostScriptDrawing(source, job, count, stats, error);
+}
+
+}  // namespace
+
+int RunDrawingImport(const std::string& source, const std::string& job, int flavour, bool order, std::ostream& out,
+                     std::ostream& err) {
+    if (IsSameFile(source, job)) {
+        ReportError(err, job + ": is the drawing itself; choose another job file with -o");
+        return ExitFileError;
+    }
+    std::int32_t count = 0;
+    DrawingStats stats;
+    std::string error;
+    ConversionResult result = ConversionDone;
+    if (order) {
+        ConversionResult converted = ConversionDone;
+        result = RunMultiKnifePipeline(
+            [&](const std::string& convertedJob, std::int32_t& n) {
+                converted = Convert(source, convertedJob, flavour, n, stats, error);
+                return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
+            },
+            job, count);
+        if (converted != ConversionDone)
+            result = converted;
+        else if (result != ConversionDone)
+            error = job + ": the ordered job could not be written";
+    } else {
+        result = Convert(source, job, flavour, count, stats, error);
+    }
+    if (result != ConversionDone) {
+        ReportError(err, error);
+        return result == ConversionFileFailed || result == ConversionNoTool ? ExitFileError : ExitUsage;
+    }
+    for (const std::string& line : DescribeDrawing(stats)) err << source << ": " << line << "\n";
+    out << job << ": " << count << " records\n";
+    return ExitOk;
+}
+
+}  // namespace velkar::cli
