@@ -2,6 +2,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <iostream>
 #include <ostream>
 
@@ -20,10 +22,12 @@ namespace velkar::cli {
 const char* const CutUsage =
     "velkar cut JOB [--port 1-4 | --device PATH] [--speed S] [--parity N|O|E] [--data 5-8] [--stop 1|1.5|2]\n"
     "               [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--pen-tip] [--yes]\n"
-    "               [--stall-timeout S]\n"
+    "               [--stall-timeout S] [--compact] [--from-path N]\n"
     "  Sends JOB to the cutter. Line settings default to the stored profile. Ctrl-C cancels: the command\n"
     "  in progress is finished first, a second Ctrl-C abandons it. --stall-timeout ends the send (exit 1)\n"
     "  when the cutter takes nothing for S seconds.\n"
+    "  --compact leaves out the moves to where the knife already is; --from-path N starts at the\n"
+    "  job's path N (after the start sequence and the knife select) and cuts to the end.\n"
     "  Stop bits 1.5 are sent as 2 (Linux has no 1.5; a UART sends 1.5 with 5-bit data).";
 
 namespace {
@@ -180,6 +184,12 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
             line(settings.m_strDataBits, {"5", "6", "7", "8"}, "5, 6, 7 or 8");
         } else if (a == "--stop") {
             line(settings.m_strStopBits, {"1", "1.5", "2"}, "1, 1.5 or 2");
+        } else if (a == "--from-path") {
+            char* end = nullptr;
+            const long long n = hasValue ? std::strtoll(value.c_str(), &end, 10) : 0;
+            if (!hasValue || value.empty() || *end != '\0' || n < 1) error = "--from-path takes a path number from 1 up";
+            options.fromPath = n;
+            ++i;
         } else if (a == "--stall-timeout") {
             if (!hasValue || !ParseSeconds(value, patience.stallLimit)) error = "--stall-timeout takes a number of seconds from 1 to 86400";
             ++i;
@@ -199,6 +209,11 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CCutterSend send(options);
     send.SetPatience(patience);
     if (!send.OpenJob(job)) return ReportError(err, send.ErrorText()), ExitFileError;
+    const std::int64_t paths = send.CountPaths();
+    if (options.fromPath > paths)
+        return ReportError(err, job + ": has " + std::to_string(paths) + " paths; --from-path " +
+                                    std::to_string(options.fromPath) + " is beyond them"),
+               ExitUsage;
 
     InterruptCatcher interrupt;
     CCommPort port;
@@ -218,22 +233,27 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const CCutterSend::Result result = send.Send(hooks, port);
     hooks.Finish();
     const bool delivered = port.ClosePort();
+    // Where to start again: the path that was being sent.
+    const std::string stopped = CCutterSend::StoppedText(send.CurrentPath(), paths);
     switch (result) {
     case CCutterSend::Result::Completed:
         if (!delivered) {
-            if (!port.ErrorText().empty()) return ReportError(err, "send stopped: " + port.ErrorText()), ExitFileError;
-            err << CCutterSend::CancelText << "\n";
+            if (!port.ErrorText().empty())
+                return ReportError(err, "send stopped: " + port.ErrorText() + "; " + stopped), ExitFileError;
+            err << CCutterSend::CancelText << "\n" << stopped << "\n";
             return ExitCancelled;
         }
         out << "sent " << send.RecordsSent() << " records, " << send.BytesWritten() << " bytes to "
             << port.DevicePath().toStdString() << "\n";
         return ExitOk;
     case CCutterSend::Result::Declined:
+        return ExitCancelled;
     case CCutterSend::Result::Cancelled:
     case CCutterSend::Result::Abandoned:
+        err << stopped << "\n";
         return ExitCancelled;
     case CCutterSend::Result::OutputFailed:
-        ReportError(err, "send stopped: " + send.ErrorText());
+        ReportError(err, "send stopped: " + send.ErrorText() + "; " + stopped);
         if (send.LeftUnfinished()) err << CCutterSend::UnfinishedText << "\n";
         return ExitFileError;
     case CCutterSend::Result::ReadFailed:

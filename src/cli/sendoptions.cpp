@@ -33,6 +33,7 @@ bool TakeSendOption(const std::vector<std::string>& args, std::size_t& i, Cutter
     const std::string& a = args[i];
     if (a == "--define-color") return options.defineColor = true, true;
     if (a == "--pen-tip") return options.penTip = true, true;
+    if (a == "--compact") return options.compact = true, true;
 
     struct Numeric {
         const char* name;

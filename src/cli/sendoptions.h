@@ -9,7 +9,8 @@
 namespace velkar::cli {
 
 // Takes the option at args[i] if it is one of the send's own (--sharp MM,
-// --close MM, --move-x MM, --move-y MM, --define-color, --pen-tip), advancing i
+// --close MM, --move-x MM, --move-y MM, --define-color, --pen-tip,
+// --compact), advancing i
 // past its value. Returns false when args[i] is not such an option; sets
 // `error` when it is one but its value is missing or out of range.
 bool TakeSendOption(const std::vector<std::string>& args, std::size_t& i, CutterSendOptions& options,

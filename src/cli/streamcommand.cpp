@@ -10,8 +10,9 @@
 namespace velkar::cli {
 
 const char* const StreamUsage =
-    "velkar stream JOB [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [-o FILE]\n"
-    "  Writes the exact bytes that cutting JOB would send to the cutter, to standard output or FILE.";
+    "velkar stream JOB [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--compact] [-o FILE]\n"
+    "  Writes the exact bytes that cutting JOB would send to the cutter, to standard output or FILE.\n"
+    "  --compact leaves out the moves to where the knife already is.";
 
 namespace {
 

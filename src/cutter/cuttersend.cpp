@@ -44,14 +44,7 @@ public:
 
 private:
     void Point(char letter, std::int32_t x, std::int32_t y) {
-        // Each number takes at most 20 characters (64-bit with sign).
-        char text[48];
-        text[0] = letter;
-        char* p = std::to_chars(text + 1, text + 22, y * m_nYSign + m_nYBase).ptr;
-        *p = ',';
-        p = std::to_chars(p + 1, p + 22, x + m_nXOffset).ptr;
-        *p++ = ' ';
-        m_send.Emit(m_output, text, static_cast<std::size_t>(p - text));
+        m_send.EmitPoint(m_output, letter, y * m_nYSign + m_nYBase, x + m_nXOffset);
     }
 
     CCutterSend& m_send;
@@ -143,6 +136,7 @@ CCutterSend::CCutterSend(const CutterSendOptions& options) : m_options(options) 
 CCutterSend::~CCutterSend() = default;
 
 bool CCutterSend::OpenJob(const std::string& path) {
+    m_strJob = path;
     // Only a complete job reaches the cutter: random bytes, a cut-off file or
     // another kind of file renamed would be sent as moves.
     const JobCheck check = CheckJob(path);
@@ -198,11 +192,94 @@ bool CCutterSend::Emit(CutterOutput& output, const char* text, std::size_t n) {
     return true;
 }
 
+bool CCutterSend::EmitCommand(CutterOutput& output, const char* text, std::size_t n) {
+    if (!FlushHeldCut(output)) return false;
+    m_bKnown = false;
+    return Emit(output, text, n);
+}
+
+bool CCutterSend::FlushHeldCut(CutterOutput& output) {
+    if (!m_bHeldCut) return m_status == CutterOutput::Status::Written;
+    m_bHeldCut = false;
+    m_bDown = true;
+    char text[48];
+    text[0] = 'D';
+    char* p = std::to_chars(text + 1, text + 22, m_nAtFirst).ptr;
+    *p = ',';
+    p = std::to_chars(p + 1, p + 22, m_nAtSecond).ptr;
+    *p++ = ' ';
+    return Emit(output, text, static_cast<std::size_t>(p - text));
+}
+
+// A "D" to the knife's place with the knife up only lowers it; it is held back
+// and left out when a cut elsewhere follows, which lowers the knife there anyway.
+// Anything else that follows gets it first, so the cutter does the same.
+void CCutterSend::EmitPoint(CutterOutput& output, char letter, std::int64_t first, std::int64_t second) {
+    if (m_options.compact) {
+        const bool here = m_bKnown && first == m_nAtFirst && second == m_nAtSecond;
+        if (here && letter == 'D' && (m_bDown || m_bHeldCut)) return;
+        if (here && letter == 'D') {
+            m_bHeldCut = true;
+            return;
+        }
+        if (here && !m_bDown && !m_bHeldCut) return;
+        if (m_bHeldCut && (here || letter == 'U') && !FlushHeldCut(output)) return;
+        m_bHeldCut = false;
+    }
+    m_bKnown = true;
+    m_bDown = letter == 'D';
+    m_nAtFirst = first;
+    m_nAtSecond = second;
+    // Each number takes at most 20 characters (64-bit with sign).
+    char text[48];
+    text[0] = letter;
+    char* p = std::to_chars(text + 1, text + 22, first).ptr;
+    *p = ',';
+    p = std::to_chars(p + 1, p + 22, second).ptr;
+    *p++ = ' ';
+    Emit(output, text, static_cast<std::size_t>(p - text));
+}
+
+// Before the first path to send only the start sequence goes out; the last
+// knife select is kept and sent just before that path's travel.
+bool CCutterSend::Skip(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output) {
+    if (record.code == RecJobStart) return EmitCommand(output, InitString, std::strlen(InitString));
+    if (record.code == RecKnife) m_nSkippedKnife = record.x;
+    if (record.code != RecMove || ++m_nPath < m_options.fromPath) return true;
+    if (m_nSkippedKnife != 0 && m_options.defineColor) {
+        if (m_options.penTip) hooks.PromptKnifeChange(KnifePrompt(m_nSkippedKnife));
+        if (!EmitCommand(output, KnifeWord(m_nSkippedKnife), 3)) return false;
+    }
+    path.Move(record.x, record.y);
+    return m_status == CutterOutput::Status::Written;
+}
+
+std::int64_t CCutterSend::CountPaths() const {
+    JobReader reader;
+    if (!reader.Open(m_strJob)) throw FileError(m_strJob, SystemErrorText(reader.OpenError()));
+    JobRecord work;
+    ReadJobHeader(reader, work);
+    std::int64_t paths = 0;
+    for (std::int64_t counter = 4; counter <= m_nJobRecords && reader.Read(work); ++counter)
+        if (work.code == RecMove) ++paths;
+    return paths;
+}
+
+std::string CCutterSend::StoppedText(std::int64_t path, std::int64_t paths) {
+    auto grouped = [](std::int64_t n) {
+        std::string digits = std::to_string(n < 0 ? 0 : n);
+        for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+        return digits;
+    };
+    return "stopped in path " + grouped(path) + " of " + grouped(paths);
+}
+
 bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output) {
     switch (record.code) {
     case RecJobStart:
-        return Emit(output, InitString, std::strlen(InitString));
+        return EmitCommand(output, InitString, std::strlen(InitString));
     case RecMove:
+        ++m_nPath;
         path.Move(record.x, record.y);
         break;
     case RecLine:
@@ -212,7 +289,7 @@ bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks
         path.Knife();
         if (m_status != CutterOutput::Status::Written || !m_options.defineColor) break;
         if (m_options.penTip) hooks.PromptKnifeChange(KnifePrompt(record.x));
-        return Emit(output, KnifeWord(record.x), 3);
+        return EmitCommand(output, KnifeWord(record.x), 3);
     case RecPathEnd: {
         path.PathEnd();
         // The feed number is not transformed: the far end of the job on the first axis.
@@ -221,8 +298,8 @@ bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks
         char* p = std::to_chars(text + 1, text + sizeof text, feed).ptr;
         std::memcpy(p, ",0 ", 3);
         p += 3;
-        if (!Emit(output, text, static_cast<std::size_t>(p - text))) return false;
-        return Emit(output, Terminator, std::strlen(Terminator));
+        if (!EmitCommand(output, text, static_cast<std::size_t>(p - text))) return false;
+        return EmitCommand(output, Terminator, std::strlen(Terminator));
     }
     default:
         break;
@@ -260,7 +337,8 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                 if (!m_reader.Read(m_work)) break;  // the file ended before its count
                 ++counter;
                 ++m_nRecordsSent;
-                if (!Act(m_work, path, hooks, output)) break;
+                const bool skipping = m_options.fromPath > 1 && m_nPath < m_options.fromPath;
+                if (!(skipping ? Skip(m_work, path, hooks, output) : Act(m_work, path, hooks, output))) break;
                 hooks.Advance();
                 hooks.PumpPending();
                 char* p = std::to_chars(message + 5, message + sizeof message - 5, counter).ptr;
@@ -279,6 +357,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
         }
     }
     m_reader.Close();
+    if (result == Result::Completed) FlushHeldCut(output);
     // Whatever the output still holds is part of what was sent: let it through
     // so that the cutter is left with whole commands.
     if (m_status == CutterOutput::Status::Written || m_status == CutterOutput::Status::Cancelled) {

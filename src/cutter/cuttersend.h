@@ -18,6 +18,8 @@ struct CutterSendOptions {
     float moveYMm = 0.0f;
     bool defineColor = false;  // send knife words for knife-select records
     bool penTip = false;       // with defineColor: ask for the knife at every knife select
+    bool compact = false;      // leave out moves to where the knife already is
+    std::int64_t fromPath = 1; // cut from this path on (1: the whole job); paths count the job's moves
 };
 
 // How long the send waits for a cutter that takes nothing.
@@ -83,6 +85,13 @@ public:
     // Bytes handed to the output so far, and body records handled so far.
     std::uint64_t BytesWritten() const { return m_nBytes; }
     std::int64_t RecordsSent() const { return m_nRecordsSent; }
+    // The path being sent: the number of moves read so far (0 before the first).
+    std::int64_t CurrentPath() const { return m_nPath; }
+    // The number of paths (moves) among the job's body records. Reads the job a
+    // second time; raises FileError when it cannot.
+    std::int64_t CountPaths() const;
+    // "stopped in path 412 of 1,530"
+    static std::string StoppedText(std::int64_t path, std::int64_t paths);
     // After Abandoned or OutputFailed: the cutter may have received part of a command.
     bool LeftUnfinished() const { return m_bUnfinished; }
 
@@ -108,6 +117,12 @@ private:
     class Commands;
     class Waiter;
     bool Emit(CutterOutput& output, const char* text, std::size_t n);
+    // A command that is not a knife move: the knife's place is unknown after it.
+    bool EmitCommand(CutterOutput& output, const char* text, std::size_t n);
+    // A "U" or "D" command; with the compact option, one that changes nothing is left out.
+    void EmitPoint(CutterOutput& output, char letter, std::int64_t first, std::int64_t second);
+    bool FlushHeldCut(CutterOutput& output);
+    bool Skip(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output);
     bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output);
 
     CutterSendOptions m_options;
@@ -126,6 +141,15 @@ private:
     std::uint64_t m_nBytes = 0;
     std::int64_t m_nRecordsSent = 0;
     CutterOutput::Status m_status = CutterOutput::Status::Written;
+    std::string m_strJob;
+    std::int64_t m_nPath = 0;
+    std::int32_t m_nSkippedKnife = 0;  // the last knife select before the first path sent (0: none)
+    // Where the last "U" or "D" left the knife, while known.
+    bool m_bKnown = false;
+    bool m_bDown = false;
+    bool m_bHeldCut = false;  // a "D" to the knife's place with the knife up, not written yet
+    std::int64_t m_nAtFirst = 0;
+    std::int64_t m_nAtSecond = 0;
 };
 
 }  // namespace velkar
