@@ -202,7 +202,7 @@ TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
     EXPECT_EQ(r.out, "job: " + dir.File("j.PT1") +
                          "\nrecords: 9\norientation: 1 (mirror y)\nbox: -5, 2 to 30, 40\n"
                          "job start: 1\nknife: 2\nmove: 1\nline: 1\npath end: 0\nother: 1\nknives: 1 3\n"
-                         "cut: 0.00 m\nknife-up travel: 0.00 m\nstream: 34 bytes\nline time: 0:01 at 9600 baud, 10 bits a byte\n"
+                         "send: refused (file type error: record 9 has the unknown code 10)\n"
                          "1 200 9 1 0\n2 201 -5 2 0\n3 202 30 40 0\n4 9 0 0 0\n5 11 3 0 0\n6 6 -5 2 0\n"
                          "7 11 1 0 0\n8 7 30 40 7\n9 10 1 1 0\n");
 
@@ -214,7 +214,7 @@ TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
     EXPECT_EQ(r.out, "job: " + dir.File("short.PT1") +
                          "\nrecords: 8 (the file holds 5)\norientation: 4 (y as stored)\nbox: 0, 0 to 0, 0\n"
                          "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n"
-                         "cut: 0.00 m\nknife-up travel: 0.00 m\nstream: 33 bytes\nline time: 0:01 at 9600 baud, 10 bits a byte\n");
+                         "send: refused (file type error: the header counts 8 records, the file holds 5)\n");
 }
 
 TEST(InfoCommand, RefusesWhatIsNotAJob) {
