@@ -376,6 +376,7 @@ TEST(CommandLine, RefusesWhatCannotBeWrittenWholeOrSentAndSaysWhy) {
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(full.Path()), {}), 1);
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 7);  // nothing else was made
+}
 
 TEST(ImportCommand, MemoryRunningOutNamesThePlotterFile) {
 #if defined(__SANITIZE_ADDRESS__)
