@@ -145,6 +145,7 @@ void CJobSession::FinishConversion() {
     }
     m_nRecordCount = c->count;
     if (outcome.jobEmptied) m_strJobPath.clear();
+    if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
     emit statusText(outcome.notes.empty() ? QStringLiteral("Ready")
                                           : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes),
                     true);
