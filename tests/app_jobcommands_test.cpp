@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -537,25 +538,34 @@ void JobCommandsTest::conversionRunsBesideTheEventLoop() {
 
     CMainFrame* frame = m_app->MainFrame();
     auto* cancel = frame->findChild<QPushButton*>(QStringLiteral("conversioncancel"));
+    auto* escape = frame->findChild<QShortcut*>(QStringLiteral("conversionescape"));
+    const QString target = m_work->filePath(QStringLiteral("big.PT1"));
+    // Stopped at once, the worker finds the request at its first block.
+    connect(m_session, &CJobSession::conversionStarted, this, [&] {
+        QVERIFY(cancel->isVisible());
+        QVERIFY(escape->isEnabled() && escape->key() == QKeySequence(Qt::Key_Escape));
+        if (stop == QLatin1String("button")) cancel->click();
+        if (stop == QLatin1String("escape")) emit escape->activated();
+    });
+    // A tick before the new job is in place shows the event loop turning while the worker converts.
     int ticks = 0;
     bool shownWhileConverting = false;
     QTimer timer;
     connect(&timer, &QTimer::timeout, this, [&] {
-        if (!m_session->IsConverting()) return;
+        if (!m_session->IsConverting() || QFileInfo(target).size() != 0) return;
         ++ticks;
         shownWhileConverting = cancel->isVisible() && !frame->Action(cmd::Import)->isEnabled() &&
                                !frame->Action(cmd::FileOpen)->isEnabled() && !frame->Action(cmd::Cut)->isEnabled() &&
                                frame->StatusText() == QStringLiteral("open file ,please wait.....");
-        if (stop == QLatin1String("button")) cancel->click();
-        if (stop == QLatin1String("escape")) QTest::keyClick(frame, Qt::Key_Escape);
     });
     timer.start(0);
     m_script->Import(big, 1);
     m_session->OnImport();
-    frame->activateWindow();  // Esc reaches the active window only
     PaintAndConvert();
-    QVERIFY(ticks > 0);  // the event loop turned while the worker converted
-    QVERIFY(shownWhileConverting);
+    if (stop.isEmpty()) {
+        QVERIFY(ticks > 0);
+        QVERIFY(shownWhileConverting);
+    }
     QVERIFY(!cancel->isVisible());
     QCOMPARE(Texts(m_script->messages), QStringList());
     if (stop.isEmpty()) {

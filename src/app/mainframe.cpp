@@ -75,6 +75,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     }
     connect(s, &CJobSession::statusText, this, &CMainFrame::SetStatusText);
     m_pEscape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_pEscape->setObjectName(QStringLiteral("conversionescape"));
     m_pEscape->setEnabled(false);
     connect(m_pEscape, &QShortcut::activated, s, &CJobSession::CancelConversion);
     connect(m_pConvertCancel, &QPushButton::clicked, s, &CJobSession::CancelConversion);
