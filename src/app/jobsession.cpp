@@ -126,6 +126,7 @@ void CJobSession::FinishConversion() {
     const std::unique_ptr<Conversion> c = std::move(m_pConversion);
     const CJobConversion::Outcome& outcome = c->outcome;
     m_pView->viewport()->unsetCursor();
+    m_picture.Reload();
     emit conversionEnded();
     // A cancel that came after the last step leaves the complete new job.
     if (c->cancel && !outcome.converted) {
@@ -272,6 +273,7 @@ void CJobSession::OnImport() {
 void CJobSession::OnOpen() {
     if (!CanImportOrOpen()) return;
     if (COpenJob(*this, Window()).Run()) emit titleRequested(m_strJobPath);
+    m_picture.Reload();
     RepaintAll();
 }
 
@@ -284,6 +286,7 @@ void CJobSession::OnCut() {
         explicit SendingScope(CJobSession& session) : s(session) { s.m_bSending = true; }
         ~SendingScope() {
             s.m_bSending = false;
+            s.m_picture.Reload();
             s.RepaintAll();
             emit s.sendFinished();
         }
@@ -309,6 +312,7 @@ void CJobSession::OpenOrImportFile(const QString& path) {
         return;
     }
     if (COpenJob(*this, Window()).OpenPath(path)) {
+        m_picture.Reload();
         emit titleRequested(m_strJobPath);
         RepaintAll();
     }

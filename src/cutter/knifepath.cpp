@@ -18,9 +18,9 @@ constexpr int OverlapVisitLimit = 189;
 }  // namespace
 
 CKnifePath::CKnifePath(float sharp, float close, KnifePathSink& sink)
-    : m_fSharp(sharp), m_fClose(close), m_sink(sink) {}
+    : m_fSharp(sharp), m_fClose(close), m_bTurns(sharp != 0.0f || sink.KeepsRepeatedCuts()), m_sink(sink) {}
 
-CKnifePath::Segment CKnifePath::Measure(Point from, Point to) {
+CKnifePath::Segment CKnifePath::Measure(Point from, Point to) const {
     const double dx = static_cast<double>(std::int64_t{to.x} - from.x);
     const double dy = static_cast<double>(std::int64_t{to.y} - from.y);
     Segment s;
@@ -28,7 +28,7 @@ CKnifePath::Segment CKnifePath::Measure(Point from, Point to) {
     s.ux = dx / s.length;
     s.uy = dy / s.length;
     // Rounding of very long segments can push the quotient a hair past 1.
-    s.angle = std::acos(std::clamp(s.ux, -1.0, 1.0)) * AngleFactor;
+    if (m_bTurns) s.angle = std::acos(std::clamp(s.ux, -1.0, 1.0)) * AngleFactor;
     return s;
 }
 
@@ -42,7 +42,7 @@ std::int32_t CKnifePath::Offset(std::int32_t base, double amount) {
 
 void CKnifePath::EmitVertex(Point p, const Segment& next) {
     const double turn = m_dPrevAngle - next.angle;
-    if (IsSharpTurn(turn)) {
+    if (m_bTurns && IsSharpTurn(turn)) {
         const double s = m_fSharp;
         m_sink.CutTo(Offset(p.x, s * m_dPrevUx), Offset(p.y, s * m_dPrevUy));
         m_sink.CutTo(Offset(p.x, s * next.ux), Offset(p.y, s * next.uy));

@@ -12,6 +12,9 @@ public:
     virtual void CutTo(std::int32_t x, std::int32_t y) = 0;
     // Lift the knife and travel to (x, y).
     virtual void TravelTo(std::int32_t x, std::int32_t y) = 0;
+    // False when a cut to the point just reached may be left out: a picture
+    // loses nothing by it, a command stream would lose a command.
+    virtual bool KeepsRepeatedCuts() const { return true; }
 };
 
 // Knife-offset compensation shared by the send and the drawing.
@@ -59,7 +62,7 @@ private:
         double length = 0;
     };
 
-    static Segment Measure(Point from, Point to);
+    Segment Measure(Point from, Point to) const;
     static std::int32_t Offset(std::int32_t base, double amount);
     void EmitVertex(Point p, const Segment& next);
     void EndPath(bool forKnife);
@@ -68,6 +71,10 @@ private:
 
     float m_fSharp;
     float m_fClose;
+    // Corners matter only when they change the track: with a sharp length of
+    // 0 a sharp corner adds a cut to the point just reached, and a sink that
+    // does not keep such cuts spares the angle of every segment.
+    bool m_bTurns;
     KnifePathSink& m_sink;
     Point m_ptCur;
     Point m_ptStart;

@@ -17,7 +17,6 @@
 
 #include "cutter/knifepath.h"
 #include "job/binaryfile.h"
-#include "job/jobreader.h"
 #include "job/jobrecord.h"
 
 namespace velkar {
@@ -128,11 +127,9 @@ private:
 // job of a million records costs a handful of painter calls instead of one per
 // segment. Batches are flushed at every pen change, which keeps the order in
 // which knives overdraw each other.
-class TrackSink final : public KnifePathSink {
+class TrackSink {
 public:
-    TrackSink(QPainter& painter, RasterCanvas* canvas, std::int64_t xOrigin, std::int64_t yOrigin, int ySign,
-              const QRect& exposed)
-        : m_painter(painter), m_pCanvas(canvas), m_xOrigin(xOrigin), m_yOrigin(yOrigin), m_ySign(ySign) {
+    TrackSink(QPainter& painter, RasterCanvas* canvas, const QRect& exposed) : m_painter(painter), m_pCanvas(canvas) {
         m_bCull = !exposed.isEmpty();
         if (m_bCull) {
             // One pixel of slack for the pen's width.
@@ -142,19 +139,6 @@ public:
             m_bottom = std::int64_t{exposed.bottom()} + 1;
         }
         m_lines.reserve(BatchSize);
-    }
-
-    void CutTo(std::int32_t x, std::int32_t y) override {
-        const std::int64_t px = m_xOrigin + x;
-        const std::int64_t py = std::int64_t{y} * m_ySign + m_yOrigin;
-        AddSegment(m_curX, m_curY, px, py);
-        m_curX = px;
-        m_curY = py;
-    }
-
-    void TravelTo(std::int32_t x, std::int32_t y) override {
-        m_curX = m_xOrigin + x;
-        m_curY = std::int64_t{y} * m_ySign + m_yOrigin;
     }
 
     void SetPen(const QPen& pen) {
@@ -171,8 +155,10 @@ public:
         m_bHaveLast = false;
     }
 
-private:
-    static constexpr std::size_t BatchSize = 16384;
+    // False when the rectangle lies wholly outside the exposed area.
+    bool Touches(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) const {
+        return !m_bCull || !(right < m_left || left > m_right || bottom < m_top || top > m_bottom);
+    }
 
     void AddSegment(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
         if (m_bCull) {
@@ -207,6 +193,9 @@ private:
         }
     }
 
+private:
+    static constexpr std::size_t BatchSize = 16384;
+
     // Liang-Barsky against the square of CoordLimit; false when nothing is left.
     static bool ClipToLimit(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, QLine& out) {
         const double lim = static_cast<double>(CoordLimit);
@@ -240,17 +229,59 @@ private:
 
     QPainter& m_painter;
     RasterCanvas* m_pCanvas;  // null: lines go through the painter
-    std::int64_t m_xOrigin;
-    std::int64_t m_yOrigin;
-    int m_ySign;
-    // The device context's pen position starts at the origin.
-    std::int64_t m_curX = 0;
-    std::int64_t m_curY = 0;
     bool m_bCull = false;
     std::int64_t m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
     std::vector<QLine> m_lines;
     QLine m_last;
     bool m_bHaveLast = false;
+};
+
+// Keeps the knife's track as segments, with the knife changes and the chunk bounds.
+class TrackBuilder final : public KnifePathSink {
+public:
+    explicit TrackBuilder(KnifeTrack& track) : m_track(track) {}
+
+    void CutTo(std::int32_t x, std::int32_t y) override {
+        if (!m_bHaveCur) {
+            // Before any travel the pen stands at the painter's origin.
+            m_track.firstFromOrigin = true;
+            m_curX = x;
+            m_curY = y;
+        }
+        Add({m_curX, m_curY, x, y});
+        m_curX = x;
+        m_curY = y;
+        m_bHaveCur = true;
+    }
+
+    void TravelTo(std::int32_t x, std::int32_t y) override {
+        m_curX = x;
+        m_curY = y;
+        m_bHaveCur = true;
+    }
+
+    void Knife(std::int32_t knife) { m_track.pens.push_back({m_track.segments.size(), knife}); }
+    // A cut to the point just reached draws nothing new.
+    bool KeepsRepeatedCuts() const override { return false; }
+
+private:
+    void Add(const KnifeTrack::Segment& g) {
+        std::vector<KnifeTrack::Segment>& segments = m_track.segments;
+        if (segments.size() % KnifeTrack::ChunkSize == 0)
+            m_track.chunks.push_back({std::min(g.x1, g.x2), std::min(g.y1, g.y2), std::max(g.x1, g.x2),
+                                      std::max(g.y1, g.y2)});
+        KnifeTrack::Chunk& c = m_track.chunks.back();
+        c.left = std::min({c.left, g.x1, g.x2});
+        c.top = std::min({c.top, g.y1, g.y2});
+        c.right = std::max({c.right, g.x1, g.x2});
+        c.bottom = std::max({c.bottom, g.y1, g.y2});
+        segments.push_back(g);
+    }
+
+    KnifeTrack& m_track;
+    bool m_bHaveCur = false;
+    std::int32_t m_curX = 0;
+    std::int32_t m_curY = 0;
 };
 
 }  // namespace
@@ -281,95 +312,158 @@ QColor CJobRenderer::KnifeColor(std::int32_t knife) {
     }
 }
 
-RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, const QRect& exposed) {
-    RenderOutcome outcome;
-    if (s.jobPath.empty() || s.sending) return outcome;
-
-    JobReader reader;
-    if (!reader.Open(s.jobPath)) return outcome;
-
-    const QPen savedPen = painter.pen();
-    JobRecord work;
+void CJobRenderer::LoadJob(const std::string& path, JobImage& image) {
+    image = JobImage();
+    BinaryFile file;
+    if (!file.Open(path, BinaryFile::Mode::Read)) return;
+    image.valid = true;
+    // Records are read a block at a time and decoded from memory.
+    constexpr std::size_t BlockRecords = 65536 / RecordSize;
+    std::vector<unsigned char> block(BlockRecords * RecordSize);
     try {
-        reader.Read(work);
-        const std::int32_t count = work.x;
-        const std::int32_t orientation = work.y;
-        reader.Read(work);
-        reader.Read(work);
-        const std::int32_t maxY = work.y;
-
-        const int z = ScaleDivisor(s.scale);
-        const float sharp = s.sharpOffset * 40.0f / static_cast<float>(z);
-        const float close = s.closeOffset * 40.0f / static_cast<float>(z);
-        outcome.jobRecords = count;
-        outcome.materialLength = MaterialPixels(s.materialLengthMm, z);
-        outcome.materialWidth = MaterialPixels(s.materialWidthMm, z);
-        outcome.drawn = true;
-
-        const int w = outcome.materialWidth;
-        const int l = outcome.materialLength;
-        QPen framePen(FrameColor(), FrameWidth);
-        framePen.setCapStyle(Qt::RoundCap);
-        framePen.setJoinStyle(Qt::RoundJoin);
-        painter.setPen(framePen);
-        const QPoint frame[5] = {{FrameLeft, FrameTop},
-                                 {FrameLeft + w, FrameTop},
-                                 {FrameLeft + w, FrameTop + l},
-                                 {FrameLeft, FrameTop + l},
-                                 {FrameLeft, FrameTop}};
-        painter.drawPolyline(frame, 5);
-        outcome.scrollSize = QSize(w + 400, l + 500);
-
-        // In single precision, as the send turns the same millimetres into job
-        // units, so the picture sits where the knife will cut (2.3 mm is 92 units,
-        // not 91). Multiplied before dividing: a divisor such as 39 makes 40 / z
-        // inexact, and a move worth a whole number of pixels would truncate one short.
-        const auto movePixels = [z](float mm) {
-            return TruncateClamped(static_cast<double>(mm * 40.0f / static_cast<float>(z)));
-        };
-        const std::int64_t xOrigin = FrameLeft + movePixels(s.moveX);
-        const int ySign = orientation == OrientationMirrorY ? -1 : 1;
-        const std::int64_t yBase = orientation == OrientationMirrorY ? maxY / z + FrameTop : FrameTop;
-        const std::int64_t yOrigin = yBase + movePixels(s.moveY);
-
-        // Raster surfaces without scaling take the track as one finished image.
-        std::unique_ptr<RasterCanvas> canvas;
-        QRect area = exposed;
-        const QTransform& t = painter.worldTransform();
-        if (painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
-            t.type() <= QTransform::TxTranslate && painter.device()) {
-            const QRect deviceArea(QPoint(static_cast<int>(-t.dx()), static_cast<int>(-t.dy())),
-                                   QSize(painter.device()->width(), painter.device()->height()));
-            area = area.isEmpty() ? deviceArea : area.intersected(deviceArea);
-            if (!area.isEmpty() && std::int64_t{area.width()} * area.height() <= MaxCanvasPixels) {
-                canvas = std::make_unique<RasterCanvas>(area);
-                if (!canvas->IsValid()) canvas.reset();
+        // A short file leaves the header figures at what was read last, as a record reader would.
+        JobRecord work;
+        for (int i = 0; i < 3; ++i) {
+            unsigned char one[RecordSize];
+            if (file.Read(one, RecordSize) == RecordSize) work = JobRecord::Decode(one);
+            if (i == 0) {
+                image.count = work.x;
+                image.orientation = work.y;
             }
         }
-        TrackSink sink(painter, canvas.get(), xOrigin, yOrigin, ySign, canvas ? area : exposed);
-        CKnifePath path(sharp, close, sink);
-        sink.SetPen(QPen(KnifeColor(1), 1));
-        // The count comes from the file; the end of the file ends the body
-        // whatever it claims, so a damaged header cannot spin the loop.
-        for (std::int64_t i = 4; i <= count; ++i) {
-            if (!reader.Read(work)) break;
-            switch (work.code) {
-                case RecMove: path.Move(work.x / z, work.y / z); break;
-                case RecLine: path.Line(work.x / z, work.y / z); break;
-                case RecKnife:
-                    path.Knife();
-                    sink.SetPen(QPen(KnifeColor(work.x), 1));
-                    break;
-                case RecPathEnd: path.PathEnd(); break;
-                default: break;
+        image.maxY = work.y;
+        // The count comes from the file; the end of the file ends the body whatever it claims.
+        std::int64_t left = std::int64_t{image.count} - 3;
+        while (left > 0) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, BlockRecords));
+            const std::size_t got = file.Read(block.data(), want * RecordSize) / RecordSize;
+            for (std::size_t r = 0; r < got; ++r) {
+                const JobRecord rec = JobRecord::Decode(block.data() + r * RecordSize);
+                image.body.push_back({rec.x, rec.y, rec.code});
             }
+            if (got < want) break;
+            left -= static_cast<std::int64_t>(got);
         }
-        sink.Flush();
-        if (canvas) painter.drawImage(canvas->Origin(), canvas->Image());
     } catch (const FileError&) {
         // A file that fails mid-read is drawn as far as it could be read.
     }
-    reader.Close();
+    file.Abandon();
+}
+
+void CJobRenderer::BuildTrack(const JobImage& job, int z, float sharp, float close, KnifeTrack& track) {
+    track = KnifeTrack();
+    track.divisor = z;
+    track.sharp = sharp;
+    track.close = close;
+    track.segments.reserve(job.body.size() + job.body.size() / 8);
+    TrackBuilder builder(track);
+    CKnifePath path(sharp, close, builder);
+    for (const JobImage::Record& r : job.body) {
+        switch (r.code) {
+            case RecMove: path.Move(r.x / z, r.y / z); break;
+            case RecLine: path.Line(r.x / z, r.y / z); break;
+            case RecKnife:
+                path.Knife();
+                builder.Knife(r.x);
+                break;
+            case RecPathEnd: path.PathEnd(); break;
+            default: break;
+        }
+    }
+}
+
+RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, const QRect& exposed) {
+    if (s.jobPath.empty() || s.sending) return {};
+    JobImage job;
+    LoadJob(s.jobPath, job);
+    if (!job.valid) return {};
+    const int z = DivisorOf(s);
+    KnifeTrack track;
+    BuildTrack(job, z, PixelOffset(s.sharpOffset, z), PixelOffset(s.closeOffset, z), track);
+    return DrawTrack(painter, job, track, s, exposed);
+}
+
+RenderOutcome CJobRenderer::DrawTrack(QPainter& painter, const JobImage& job, const KnifeTrack& track,
+                                      const RenderSettings& s, const QRect& exposed) {
+    RenderOutcome outcome;
+    if (s.jobPath.empty() || s.sending || !job.valid) return outcome;
+    const QPen savedPen = painter.pen();
+    const int z = track.divisor;
+    outcome.jobRecords = job.count;
+    outcome.materialLength = MaterialPixels(s.materialLengthMm, z);
+    outcome.materialWidth = MaterialPixels(s.materialWidthMm, z);
+    outcome.drawn = true;
+
+    const int w = outcome.materialWidth;
+    const int l = outcome.materialLength;
+    QPen framePen(FrameColor(), FrameWidth);
+    framePen.setCapStyle(Qt::RoundCap);
+    framePen.setJoinStyle(Qt::RoundJoin);
+    painter.setPen(framePen);
+    const QPoint frame[5] = {{FrameLeft, FrameTop},
+                             {FrameLeft + w, FrameTop},
+                             {FrameLeft + w, FrameTop + l},
+                             {FrameLeft, FrameTop + l},
+                             {FrameLeft, FrameTop}};
+    painter.drawPolyline(frame, 5);
+    outcome.scrollSize = QSize(w + 400, l + 500);
+
+    // In single precision, as the send turns the same millimetres into job
+    // units, so the picture sits where the knife will cut (2.3 mm is 92 units,
+    // not 91). Multiplied before dividing: a divisor such as 39 makes 40 / z
+    // inexact, and a move worth a whole number of pixels would truncate one short.
+    const auto movePixels = [z](float mm) {
+        return TruncateClamped(static_cast<double>(mm * 40.0f / static_cast<float>(z)));
+    };
+    const std::int64_t xOrigin = FrameLeft + movePixels(s.moveX);
+    const bool mirror = job.orientation == OrientationMirrorY;
+    const std::int64_t ySign = mirror ? -1 : 1;
+    const std::int64_t yBase = mirror ? job.maxY / z + FrameTop : FrameTop;
+    const std::int64_t yOrigin = yBase + movePixels(s.moveY);
+
+    // Raster surfaces without scaling take the track as one finished image.
+    std::unique_ptr<RasterCanvas> canvas;
+    QRect area = exposed;
+    const QTransform& t = painter.worldTransform();
+    if (painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster &&
+        t.type() <= QTransform::TxTranslate && painter.device()) {
+        const QRect deviceArea(QPoint(static_cast<int>(-t.dx()), static_cast<int>(-t.dy())),
+                               QSize(painter.device()->width(), painter.device()->height()));
+        area = area.isEmpty() ? deviceArea : area.intersected(deviceArea);
+        if (!area.isEmpty() && std::int64_t{area.width()} * area.height() <= MaxCanvasPixels) {
+            canvas = std::make_unique<RasterCanvas>(area);
+            if (!canvas->IsValid()) canvas.reset();
+        }
+    }
+    TrackSink sink(painter, canvas.get(), canvas ? area : exposed);
+    sink.SetPen(QPen(KnifeColor(1), 1));
+    const auto X = [xOrigin](std::int32_t x) { return xOrigin + x; };
+    const auto Y = [yOrigin, ySign](std::int32_t y) { return std::int64_t{y} * ySign + yOrigin; };
+    const std::vector<KnifeTrack::Segment>& segs = track.segments;
+    std::size_t pen = 0;
+    std::int32_t knife = 1;
+    for (std::size_t c = 0; c < track.chunks.size(); ++c) {
+        const KnifeTrack::Chunk& b = track.chunks[c];
+        const std::size_t first = c * KnifeTrack::ChunkSize;
+        const std::size_t last = std::min(segs.size(), first + KnifeTrack::ChunkSize);
+        const std::int64_t top = mirror ? Y(b.bottom) : Y(b.top);
+        const std::int64_t bottom = mirror ? Y(b.top) : Y(b.bottom);
+        // The first cut may start at the painter's origin, outside its chunk's bounds.
+        if (!sink.Touches(X(b.left), top, X(b.right), bottom) && !(first == 0 && track.firstFromOrigin)) continue;
+        for (std::size_t i = first; i < last; ++i) {
+            if (pen < track.pens.size() && track.pens[pen].first <= i) {
+                while (pen < track.pens.size() && track.pens[pen].first <= i) knife = track.pens[pen++].knife;
+                sink.SetPen(QPen(KnifeColor(knife), 1));
+            }
+            const KnifeTrack::Segment& g = segs[i];
+            if (i == 0 && track.firstFromOrigin)
+                sink.AddSegment(0, 0, X(g.x2), Y(g.y2));
+            else
+                sink.AddSegment(X(g.x1), Y(g.y1), X(g.x2), Y(g.y2));
+        }
+    }
+    sink.Flush();
+    if (canvas) painter.drawImage(canvas->Origin(), canvas->Image());
     painter.setPen(savedPen);
     return outcome;
 }
