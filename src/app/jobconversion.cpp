@@ -38,7 +38,7 @@ CJobConversion::Outcome RunStandard(const CJobConversion::Request& request, std:
                 converted = ConvertStandardPlotFile(request.source, convertedJob, n, stats, error);
                 return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
             },
-            request.job, count);
+            request.job, count, PipelineFiles::DefaultWait, request.travelOrder ? PathOrder::Travel : PathOrder::Bands);
         if (converted != ConversionDone)
             result = converted;
         else if (result != ConversionDone && result != ConversionLineBeforeMove)

@@ -37,6 +37,7 @@ bool CSendEstimate::Run(const std::string& job, const CutterSendOptions& options
     m_dCut = output.replay.CutLength();
     m_dTravel = output.replay.TravelLength();
     m_nBytes = output.replay.Bytes();
+    m_nPaths = send.CurrentPath();
     return true;
 }
 
