@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -314,4 +316,46 @@ TEST(ImportCommand, StandardFlavourIsTheDefaultAndTellsWhatWasNotCut) {
     r = Cli({"import", dir.File("gone.hpgl")});
     EXPECT_EQ(r.code, cli::ExitFileError);
     EXPECT_EQ(r.err, "velkar: cannot read " + dir.File("gone.hpgl") + ": No such file or directory\n");
+}
+
+TEST(ImportCommand, MemoryRunningOutNamesThePlotterFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    test::ScratchDir dir;
+    test::TempDirOverride temp;
+    // A million short paths; ordering them needs far more than the few megabytes left.
+    std::string text = "IN;";
+    for (int i = 0; i < 1000000; ++i) text += "PU" + std::to_string(i % 9000) + ",1;PD7,7;";
+    test::WriteText(dir.File("big.plt"), text);
+    test::WriteText(dir.File("big.PT1"), "previous job");
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        // Room for the input window and the files, not for the paths.
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        unsigned long long vmKb = 0;
+        while (std::getline(status, line))
+            if (line.rfind("VmSize:", 0) == 0) vmKb = std::stoull(line.substr(7));
+        const rlimit limit{(vmKb + 12 * 1024) * 1024, (vmKb + 12 * 1024) * 1024};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const CliRun r = Cli({"import", dir.File("big.plt"), "--order"});
+        const std::string report = std::to_string(r.code) + " " + r.err;
+        if (::write(pipeFds[1], report.data(), report.size()) < 0) ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(report, "1 velkar: " + dir.File("big.plt") + ": not enough memory\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("big.PT1")), "previous job");
+#endif
 }

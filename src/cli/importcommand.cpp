@@ -1,4 +1,5 @@
 #include <cctype>
+#include <new>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -165,11 +166,7 @@ std::string DiagnoseFailure(const ImportArgs& a) {
     return a.job + ": the job could not be written";
 }
 
-}  // namespace
-
-int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    ImportArgs a;
-    if (!ParseImportArgs(args, a, err)) return ExitUsage;
+int ImportParsed(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     if (a.flavour == FlavourStandard) return RunStandardImport(a.source, a.job, a.order, out, err);
 #ifdef VELKAR_HAVE_DRAWING
     if (IsDrawingFlavour(a.flavour)) return RunDrawingImport(a.source, a.job, a.flavour, a.order, out, err);
@@ -213,6 +210,20 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     out << a.job << ": " << count << " records\n";
     return ExitOk;
+}
+
+}  // namespace
+
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ImportArgs a;
+    if (!ParseImportArgs(args, a, err)) return ExitUsage;
+    try {
+        return ImportParsed(a, out, err);
+    } catch (const std::bad_alloc&) {
+        // The ordering holds a knife's paths in memory; the job stays as it was.
+        ReportError(err, a.source + ": not enough memory");
+        return ExitFileError;
+    }
 }
 
 }  // namespace velkar::cli
