@@ -1,5 +1,8 @@
 #include "app/cutjob.h"
 
+#include <memory>
+
+#include <QFileInfo>
 #include <QPointer>
 
 #include "app/progresssendhooks.h"
@@ -7,6 +10,7 @@
 #include "cutter/cuttersend.h"
 #include "cutter/sendestimate.h"
 #include "serial/commport.h"
+#include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
 #include "serial/serialsettings.h"
 #include "app/dialogs/messagebox.h"
@@ -34,19 +38,34 @@ void CCutJob::Run() {
     options.defineColor = v.m_bDefineColor;
     options.penTip = v.m_bDefineColor && v.m_bPenTip;
     options.compact = v.m_bCompact;
+    // The chosen COM number names the device and the language its cutter speaks.
+    CSerialSettings settings;
+    settings.LoadSettings();
+    const int portNumber = TextToInt(settings.GetPort());
+    const QString device = settings.DeviceForPort(portNumber);
+    const QString dialect = settings.DialectForPort(portNumber);
+    if (portNumber >= 1 && portNumber <= 4 && !CutterDialect::FromStoredText(dialect.toStdString(), options.dialect)) {
+        ShowMessage(parent, QStringLiteral("COM%1: the stored dialect '%2' is not one of Velkar, HP-GL")
+                                .arg(portNumber)
+                                .arg(dialect));
+        return;
+    }
     if (const std::string problem = CCutterSend::CheckOptions(options); !problem.empty()) {
         ShowMessage(parent, QString::fromStdString(problem));
         return;
     }
     CCutterSend send(options);
     if (!send.OpenJob(v.m_strJobPath.toStdString())) {
-        ShowMessage(parent, QString::fromStdString(send.ErrorText()));
+        ShowMessage(parent, send.JobRefusal().empty() ? QString::fromStdString(send.ErrorText())
+                                                      : QStringLiteral("file type error\n") %
+                                                            QString::fromStdString(send.JobRefusal()));
         return;
     }
     v.m_nJobRecords = send.JobRecords();
 
-    CCommPort port;
-    if (!port.OpenPort()) {
+    const std::unique_ptr<CutterTransport> transport = CutterTransport::ForDevice(device);
+    CutterTransport& port = *transport;
+    if (!port.Open(settings, device, QFileInfo(v.m_strJobPath).fileName())) {
         ShowMessage(parent, QString::fromLatin1(CCommPort::CantOpenText) % QLatin1Char('\n') % port.OpenError());
         return;
     }
@@ -56,8 +75,6 @@ void CCutJob::Run() {
     CSendEstimate estimate;
     const bool estimated = estimate.Run(v.m_strJobPath.toStdString(), options);
     LineParameters line;
-    CSerialSettings settings;
-    settings.LoadSettings();
     QString lineError;
     const bool lineKnown = line.FromSettings(settings, lineError);
     const int bitsPerByte = 1 + line.dataBits + (line.parity != 'N') + (line.twoStopBits ? 2 : 1);
@@ -66,6 +83,7 @@ void CCutJob::Run() {
     progress.OfferPause();
     s_pRunning = &progress;
     CProgressSendHooks hooks(progress, parent);
+    hooks.SetTarget(QStringLiteral("COM%1: %2, %3").arg(portNumber).arg(port.DevicePath(), dialect));
     if (estimated) {
         if (lineKnown)
             hooks.SetEstimate(QString::fromStdString(CSendEstimate::Summary(
@@ -74,7 +92,8 @@ void CCutJob::Run() {
         hooks.SetPaths(estimate.Paths());
     }
     const CCutterSend::Result result = send.Send(hooks, port);
-    const bool delivered = port.ClosePort();
+    if (result != CCutterSend::Result::Completed) port.Abandon();
+    const bool delivered = port.Close();
     s_pRunning.clear();
 
     switch (result) {

@@ -25,7 +25,8 @@ QString Text(std::string_view text) { return QString::fromUtf8(text.data(), stat
 bool CProgressSendHooks::AskReadySend() {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Sent to cutter"), QStringLiteral("ready sent"),
                     QMessageBox::Ok | QMessageBox::Cancel, m_pDialogParent);
-    box.setInformativeText(m_strEstimate);
+    // Where the job goes, and what it will take.
+    box.setInformativeText(m_strEstimate.isEmpty() ? m_strTarget : m_strTarget + QLatin1Char('\n') + m_strEstimate);
     QSpinBox* start = nullptr;
     if (m_nPaths > 1) {
         // A restart after a stop: the operator names the path to begin with.

@@ -40,6 +40,8 @@ public:
     void SetPaths(std::int64_t paths) { m_nPaths = paths; }
     // "stopped in path 412 of 1,530" for the send given above; empty without one.
     QString StoppedText() const;
+    // Names where the job goes ("COM1: /dev/ttyUSB0, HP-GL") under "ready sent".
+    void SetTarget(const QString& target) { m_strTarget = target; }
 
     bool AskReadySend() override;
     std::int64_t ChosenStartPath() override { return m_nStartPath; }
@@ -65,6 +67,7 @@ private:
     std::int64_t m_nStartPath = 0;
     QElapsedTimer m_clock;
     qint64 m_nPausedMs = 0;
+    QString m_strTarget;
 };
 
 }  // namespace velkar

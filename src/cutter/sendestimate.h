@@ -8,7 +8,8 @@
 namespace velkar {
 
 // What a send of a job will take, worked out by running the send without a
-// cutter and following the knife through the commands it writes.
+// cutter and following the knife through the commands it writes (in the
+// plain-text dialect; the bytes are those of the options' dialect).
 class CSendEstimate {
 public:
     // Runs the send of `job` with `options`. False when the job cannot be read;
