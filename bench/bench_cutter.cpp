@@ -105,6 +105,26 @@ void BM_CommandStream(benchmark::State& state) {
 }
 BENCHMARK(BM_CommandStream)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// The same job without offsets (every sharp corner sends its vertex twice), in
+// full and with the moves to where the knife already is left out.
+void BM_CommandStreamCompact(benchmark::State& state) {
+    const std::string& job = JobPath();
+    CutterSendOptions options = Options();
+    options.sharpMm = options.closeMm = 0.0f;
+    options.compact = state.range(0) != 0;
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        CCutterSend send(options);
+        if (!send.OpenJob(job)) std::abort();
+        CountingOutput out;
+        NoHooks hooks;
+        if (send.Send(hooks, out) != CCutterSend::Result::Completed) std::abort();
+        bytes = out.bytes;
+    }
+    state.counters["stream_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_CommandStreamCompact)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
 #ifdef VELKAR_WITH_QT
 void BM_SendIntoPseudoTerminal(benchmark::State& state) {
     const std::string& job = JobPath();

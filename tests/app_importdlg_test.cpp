@@ -35,6 +35,7 @@ private slots:
     void flavourIsTheButtonClickedLast();
     void fileNameIsExchangedOnShowAndReadBackOnOkOnly();
     void orderPathsIsOffAndOnlyForStandardPlt();
+    void aDrawingSelectsItsOwnFlavour();
     void scanOffersPlotterFilesStartingWhereTheOperatorWorkedLast();
     void cancellingScanEmptiesTheFileName();
     void tabRunsFromTheButtonsThroughTheFlavoursToTheFileName();
@@ -49,13 +50,14 @@ void ImportDlgTest::showsTheFlavoursTheFileNameAndTheButtons() {
     QCOMPARE(group->title(), QStringLiteral("PLT Form"));
     const QStringList labels = {QStringLiteral("ZORVEX PLT"), QStringLiteral("Coredraw PLT"),
                                 QStringLiteral("AutoCad PLT"), QStringLiteral("CasMate PLT"),
-                                QStringLiteral("Standard PLT")};
+                                QStringLiteral("Standard PLT"), QStringLiteral("SVG drawing"),
+                                QStringLiteral("EPS/PDF drawing")};
     for (int i = 0; i < labels.size(); ++i) {
         auto* b = group->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(i + 1));
         QVERIFY(b);
         QCOMPARE(b->text(), labels[i]);
         QCOMPARE(b->isChecked(), i == 0);
-        QCOMPARE(b->toolTip(), i == 4 ? QStringLiteral("HP-GL, HP-GL/2 or DM/PL from any program") : QString());
+        if (i < 4) QCOMPARE(b->toolTip(), QString());
         if (i > 0) QVERIFY(b->y() > group->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(i))->y());
     }
     QCOMPARE(dlg.findChild<QPushButton*>(QStringLiteral("scan"))->text(), QStringLiteral("Scan>>>"));
@@ -129,6 +131,36 @@ void ImportDlgTest::orderPathsIsOffAndOnlyForStandardPlt() {
     QVERIFY(!CImportDlg().m_bOrderPaths);
 }
 
+void ImportDlgTest::aDrawingSelectsItsOwnFlavour() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString svg = dir.filePath(QStringLiteral("logo.svg"));
+    const QString pdf = dir.filePath(QStringLiteral("flyer.PDF"));
+    Touch(svg);
+    Touch(pdf);
+    const struct {
+        QString file;
+        int flavour;
+    } cases[] = {{svg, 6}, {pdf, 7}, {dir.filePath(QStringLiteral("logo.plt")), 1}};
+    for (const auto& c : cases) {
+        CImportDlg dlg;
+        dlg.m_strFileName = c.file;
+        dlg.show();
+        QCOMPARE(dlg.m_nFlavour, c.flavour);
+        QVERIFY(dlg.findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(c.flavour))->isChecked());
+        QCOMPARE(dlg.findChild<QCheckBox*>(QStringLiteral("orderPaths"))->isEnabled(), c.flavour != 1);
+    }
+    // A drawing picked with Scan>>> clicks its flavour.
+    CImportDlg dlg;
+    dlg.show();
+    velkar::test::WhenShown<QFileDialog>([&](QFileDialog* fd) {
+        fd->selectFile(svg);
+        static_cast<QDialog*>(fd)->accept();
+    });
+    dlg.OnScan();
+    QCOMPARE(dlg.m_nFlavour, 6);
+}
+
 void ImportDlgTest::scanOffersPlotterFilesStartingWhereTheOperatorWorkedLast() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -151,7 +183,8 @@ void ImportDlgTest::scanOffersPlotterFilesStartingWhereTheOperatorWorkedLast() {
     });
     dlg.OnScan();
     QCOMPARE(startDir, QDir::homePath());
-    QCOMPARE(filters, QStringList{QStringLiteral("PLT Files(*.PLT *.plt)")});
+    QCOMPARE(filters.value(0), QStringLiteral("PLT Files and Drawings(*.PLT *.plt *.svg *.SVG *.svgz *.eps *.EPS *.ps "
+                                              "*.PS *.pdf *.PDF *.ai *.AI)"));
     auto* edit = dlg.findChild<QLineEdit*>(QStringLiteral("fileName"));
     QCOMPARE(edit->text(), lower);
 
@@ -191,7 +224,7 @@ void ImportDlgTest::tabRunsFromTheButtonsThroughTheFlavoursToTheFileName() {
     } while (w != ok && order.size() < 20);
     const QStringList expected = {QStringLiteral("ok"),       QStringLiteral("cancel"),     QStringLiteral("flavour1"),
                                   QStringLiteral("flavour2"), QStringLiteral("flavour3"),   QStringLiteral("flavour4"),
-                                  QStringLiteral("flavour5"), QStringLiteral("orderPaths"), QStringLiteral("scan"),
+                                  QStringLiteral("flavour5"), QStringLiteral("flavour6"), QStringLiteral("flavour7"), QStringLiteral("orderPaths"), QStringLiteral("scan"),
                                   QStringLiteral("fileName")};
     QCOMPARE(order, expected);
 }

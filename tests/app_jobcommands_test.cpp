@@ -191,6 +191,7 @@ private slots:
     void failedConversionIsToldAndKeepsThePreviousJob();
     void twoPaintsAfterOneImportConvertOnce();
     void standardPltTellsWhatWasNotCut();
+    void drawingsAreImportedAsDrawingsWhateverFlavourIsClicked();
     void openChecksTheHeadersAndEnablesCut();
     void commandLineAndDroppedFilesOpenOrImport();
     void cutSendsTheStreamIntoThePseudoTerminal();
@@ -520,6 +521,24 @@ void JobCommandsTest::standardPltTellsWhatWasNotCut() {
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first().startsWith(QStringLiteral("not a plotter file: ") + prose), qPrintable(told.first()));
     QCOMPARE(QFileInfo(m_work->filePath(QStringLiteral("prose.PT1"))).size(), 0);
+}
+
+void JobCommandsTest::drawingsAreImportedAsDrawingsWhateverFlavourIsClicked() {
+    const QString drawing = m_work->filePath(QStringLiteral("logo.svg"));
+    test::WriteText(drawing.toStdString(), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                           "<path d='M0 0 L96 0' stroke='red'/></svg>");
+    QCOMPARE(ImportAndPaint(drawing, 1), QStringList());
+    QCOMPARE(m_session->m_nImportFlavour, 6);
+    QCOMPARE(m_session->m_strJobPath, m_work->filePath(QStringLiteral("logo.PT1")));
+    QCOMPARE(m_app->MainFrame()->StatusText(), QStringLiteral("Ready - knife 1: #ff0000, 1 paths, 0.025 m"));
+    QVERIFY(Shown(*m_view) == Expected(*m_view, *m_session));
+
+    // The drawing flavour on a plotter file is refused at the paint, naming the file.
+    const QString plot = m_work->filePath(QStringLiteral("plot.plt"));
+    test::WriteText(plot.toStdString(), "IN;PU0,0;PD400,0;");
+    m_script->messages.clear();
+    QCOMPARE(ImportAndPaint(plot, 6),
+             QStringList{QStringLiteral("not an SVG drawing: ") + plot + QStringLiteral(": line 1: Start tag expected.")});
 }
 
 void JobCommandsTest::openChecksTheHeadersAndEnablesCut() {

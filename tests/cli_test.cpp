@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -161,7 +163,7 @@ TEST(ImportCommand, BadArgumentsAreUsageErrors) {
         std::string err;
     };
     const Case cases[] = {
-        {{"import"}, "velkar: import: no plotter file given (velkar import FILE [--flavour N] [--order] [-o JOB])\n"},
+        {{"import"}, "velkar: import: no plotter file given (velkar import FILE [--flavour N] [--order [bands|travel]] [-o JOB])\n"},
 #ifdef VELKAR_HAVE_DRAWING
         {{"import", "a.plt", "--flavour", "8"},
          "velkar: import: unknown flavour '8' (use 1 to 7 or zorvex, coredraw, autocad, casmate, standard, svg, pdf)\n"},
@@ -175,7 +177,8 @@ TEST(ImportCommand, BadArgumentsAreUsageErrors) {
         {{"import", "a.plt", "b.plt", "--flavour", "1"}, "velkar: import: more than one plotter file given\n"},
         {{"import", "a.plt", "-x"}, "velkar: import: unknown option '-x'\n"},
         {{"frobnicate"}, "velkar: unknown command 'frobnicate' (see 'velkar --help')\n"},
-        {{"info"}, "velkar: info: no job file given (velkar info JOB [--records])\n"},
+        {{"info"}, "velkar: info: no job file given (velkar info JOB [--records] [--baud B] [--compact] [send options])\n"},
+        {{"info", "a", "--baud", "0"}, "velkar: info: --baud takes a speed from 1 to 4000000\n"},
         {{"info", "a", "b"}, "velkar: info: more than one job file given\n"},
     };
     for (const Case& c : cases) {
@@ -199,6 +202,7 @@ TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
     EXPECT_EQ(r.out, "job: " + dir.File("j.PT1") +
                          "\nrecords: 9\norientation: 1 (mirror y)\nbox: -5, 2 to 30, 40\n"
                          "job start: 1\nknife: 2\nmove: 1\nline: 1\npath end: 0\nother: 1\nknives: 1 3\n"
+                         "cut: 0.00 m\nknife-up travel: 0.00 m\nstream: 34 bytes\nline time: 0:01 at 9600 baud, 10 bits a byte\n"
                          "1 200 9 1 0\n2 201 -5 2 0\n3 202 30 40 0\n4 9 0 0 0\n5 11 3 0 0\n6 6 -5 2 0\n"
                          "7 11 1 0 0\n8 7 30 40 7\n9 10 1 1 0\n");
 
@@ -209,7 +213,8 @@ TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
     EXPECT_EQ(r.code, cli::ExitOk);
     EXPECT_EQ(r.out, "job: " + dir.File("short.PT1") +
                          "\nrecords: 8 (the file holds 5)\norientation: 4 (y as stored)\nbox: 0, 0 to 0, 0\n"
-                         "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n");
+                         "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n"
+                         "cut: 0.00 m\nknife-up travel: 0.00 m\nstream: 33 bytes\nline time: 0:01 at 9600 baud, 10 bits a byte\n");
 }
 
 TEST(InfoCommand, RefusesWhatIsNotAJob) {
@@ -311,4 +316,46 @@ TEST(ImportCommand, StandardFlavourIsTheDefaultAndTellsWhatWasNotCut) {
     r = Cli({"import", dir.File("gone.hpgl")});
     EXPECT_EQ(r.code, cli::ExitFileError);
     EXPECT_EQ(r.err, "velkar: cannot read " + dir.File("gone.hpgl") + ": No such file or directory\n");
+}
+
+TEST(ImportCommand, MemoryRunningOutNamesThePlotterFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    test::ScratchDir dir;
+    test::TempDirOverride temp;
+    // A million short paths; ordering them needs far more than the few megabytes left.
+    std::string text = "IN;";
+    for (int i = 0; i < 1000000; ++i) text += "PU" + std::to_string(i % 9000) + ",1;PD7,7;";
+    test::WriteText(dir.File("big.plt"), text);
+    test::WriteText(dir.File("big.PT1"), "previous job");
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        // Room for the input window and the files, not for the paths.
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        unsigned long long vmKb = 0;
+        while (std::getline(status, line))
+            if (line.rfind("VmSize:", 0) == 0) vmKb = std::stoull(line.substr(7));
+        const rlimit limit{(vmKb + 12 * 1024) * 1024, (vmKb + 12 * 1024) * 1024};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const CliRun r = Cli({"import", dir.File("big.plt"), "--order"});
+        const std::string report = std::to_string(r.code) + " " + r.err;
+        if (::write(pipeFds[1], report.data(), report.size()) < 0) ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(report, "1 velkar: " + dir.File("big.plt") + ": not enough memory\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("big.PT1")), "previous job");
+#endif
 }

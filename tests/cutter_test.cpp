@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <random>
+#include <tuple>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -10,8 +13,11 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cutter/commandreplay.h"
 #include "cutter/cuttersend.h"
+#include "cutter/sendestimate.h"
 #include "cutter/knifepath.h"
+#include "cutter/velkardialect.h"
 #include "clirun.h"
 #include "testsupport.h"
 
@@ -284,6 +290,58 @@ TEST(CutterSend, KnifeWordsAndPromptsFollowDefineColorAndPenTip) {
               "prompt select first knife;prompt select first knife;prompt select first knife;");
 }
 
+TEST(HpglDialect, SquaresKnivesAndLongPathsGiveTheExactCommands) {
+    CutterSendOptions options;
+    options.dialect = CutterDialectId::Hpgl;
+    // The same track as the plain stream, with the points it repeats left out.
+    EXPECT_EQ(RunSend(SquareJob(OrientationAsStored, false), options).bytes,
+              "IN;SP1;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;PU0,400;");
+    options.sharpMm = 0.5f;
+    options.closeMm = 1.0f;
+    options.moveXMm = 10.0f;
+    options.moveYMm = 5.0f;
+    EXPECT_EQ(RunSend(SquareJob(OrientationMirrorY, true), options).bytes,
+              "IN;SP1;PU400,600;PD820,600,800,580,800,180,780,200,380,200,400,220,400,620,420,600,440,600;"
+              "PU400,600;PU;SP0;PU0,400;");
+
+    // Knife selects: the job's own numbers, speed and force where set, no repeated
+    // select, the track before a Pen Tip prompt sent before the prompt.
+    std::vector<JobRecord> job = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart),
+                                  Rec(RecKnife, 3), Rec(RecMove, 0, 0), Rec(RecLine, 10, 0), Rec(RecKnife, 3),
+                                  Rec(RecKnife, 9), Rec(RecLine, 10, 10), Rec(RecPathEnd), Rec(RecLine, 0, 10)};
+    job[0].x = static_cast<std::int32_t>(job.size());
+    CutterSendOptions knives;
+    knives.dialect = CutterDialectId::Hpgl;
+    knives.defineColor = true;
+    knives.penTip = true;
+    knives.knives.speedCmS[2] = 30;
+    knives.knives.force[2] = 120;
+    knives.knives.force[0] = 80;
+    LogHooks hooks;
+    StringOutput output;
+    SendRun run = RunSend(job, knives, hooks, output);
+    EXPECT_EQ(run.bytes, "IN;SP3;VS30;FS120;PU0,0;PD10,0;SP1;FS80;PD10,10;PU;SP0;PU0,0;SP1;FS80;PD10,10;");
+    EXPECT_EQ(run.log, "range 0 12 1;ask;please wait...;prompt select first knife;prompt select first knife;"
+                       "prompt select first knife;");
+
+    // A long path is sent in PD commands of 64 points; a cancel sends none of the points held back.
+    std::vector<JobRecord> zigzag = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax),
+                                     Rec(RecMove, 0, 0)};
+    for (int i = 1; i <= 100; ++i) zigzag.push_back(Rec(RecLine, i, i % 2));
+    zigzag[0].x = static_cast<std::int32_t>(zigzag.size());
+    CutterSendOptions hpgl;
+    hpgl.dialect = CutterDialectId::Hpgl;
+    const std::string all = RunSend(zigzag, hpgl).bytes;
+    EXPECT_EQ(all.substr(0, 24), "IN;SP1;PU0,0;PD1,1,2,0,3");
+    EXPECT_NE(all.find(",63,1,64,0;PD65,1,66,0,"), std::string::npos);
+    EXPECT_EQ(all.substr(all.size() - 11), ",98,0,99,1;");  // the last vertex waits for the path's end
+    LogHooks cancelling;
+    cancelling.cancelAfter = 50;
+    StringOutput partial;
+    EXPECT_EQ(RunSend(zigzag, hpgl, cancelling, partial).result, CCutterSend::Result::Cancelled);
+    EXPECT_EQ(partial.bytes, "IN;SP1;PU0,0;");
+}
+
 TEST(CutterSend, ShortCountsTwoPathEndsAndShortFilesAreHandled) {
     // N < 4: the question is asked and the range set, nothing is sent.
     SendRun empty = RunSend({Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart)});
@@ -539,6 +597,14 @@ TEST(StreamCommand, WritesTheExactStreamsAndRefusesBadArguments) {
               ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
               "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
 
+    run = RunVelkar({"stream", square, "--dialect", "hpgl", "--define-color", "--knife-speed", "1=25"});
+    EXPECT_EQ(run.out, "IN;SP1;VS25;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;PU0,400;");
+    EXPECT_EQ(RunVelkar({"stream", square, "--dialect", "velkar"}).out, RunVelkar({"stream", square}).out);
+    EXPECT_EQ(RunVelkar({"stream", square, "--dialect", "HP-GL"}).err, "velkar: --dialect takes one of velkar, hpgl\n");
+    for (const char* bad : {"9=10", "1=0", "1=1001", "1=", "x=5", "1=5x"})
+        EXPECT_EQ(RunVelkar({"stream", square, "--knife-force", bad}).err,
+                  "velkar: --knife-force takes KNIFE=VALUE, a knife from 1 to 8 and a whole number from 1 to 1000\n")
+            << bad;
     EXPECT_EQ(RunVelkar({"stream", square, "--sharp", "2.01"}).err,
               "velkar: --sharp takes a number of millimetres from 0 to 2\n");
     EXPECT_EQ(RunVelkar({"stream", square, "--close", "5"}).code, cli::ExitOk);
@@ -555,4 +621,94 @@ TEST(StreamCommand, WritesTheExactStreamsAndRefusesBadArguments) {
     EXPECT_EQ(RunVelkar({"stream", square, "-o", dir.File("no/such/dir")}).err,
               "velkar: " + dir.File("no/such/dir") + ": No such file or directory\n");
     EXPECT_EQ(RunVelkar({"stream"}).err, "velkar: no job given (see 'velkar stream --help')\n");
+}
+
+namespace {
+
+std::vector<CCommandReplay::Step> ReplayedPath(const std::string& bytes) {
+    CCommandReplay replay(true);
+    replay.Feed(bytes.data(), bytes.size());
+    return replay.Path();
+}
+
+// Paths with sharp turns, closed ones ended by a move, knife selects and path ends.
+std::vector<JobRecord> MixedJob(std::mt19937& rng) {
+    std::vector<JobRecord> r = {Rec(RecHeaderCount), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 900), Rec(RecJobStart)};
+    for (int p = 0, paths = 1 + int(rng() % 12); p < paths; ++p) {
+        if (rng() % 4 == 0) r.push_back(Rec(RecKnife, 1 + std::int32_t(rng() % 8)));
+        const std::int32_t x = std::int32_t(rng() % 900), y = std::int32_t(rng() % 900);
+        r.push_back(Rec(RecMove, x, y));
+        for (int k = 0, n = 1 + int(rng() % 5); k < n; ++k) r.push_back(Rec(RecLine, std::int32_t(rng() % 900), std::int32_t(rng() % 900)));
+        if (rng() % 2) r.push_back(Rec(RecLine, x, y)), r.push_back(Rec(RecMove, x, y));
+        if (rng() % 5 == 0) r.push_back(Rec(RecPathEnd));
+    }
+    r.push_back(Rec(RecPathEnd));
+    r[0].x = std::int32_t(r.size());
+    r[0].y = rng() % 2 ? OrientationMirrorY : OrientationAsStored;
+    return r;
+}
+
+}  // namespace
+
+TEST(CutterSend, CompactStreamLeavesOutOnlyMovesThatChangeNothing) {
+    CutterSendOptions compact;
+    compact.compact = true;
+    EXPECT_EQ(RunSend(SquareJob(OrientationAsStored, false), compact).bytes,
+              ";:H A L0 ECN U0,0 D0,400 D400,400 D400,0 D0,0 U400,0   @ 0 U0,0  @  ");
+
+    std::mt19937 rng(1402);
+    for (int round = 0; round < 60; ++round) {
+        const std::vector<JobRecord> job = MixedJob(rng);
+        CutterSendOptions options;
+        options.sharpMm = float(rng() % 3) * 0.25f;
+        options.closeMm = float(rng() % 3) * 0.5f;
+        options.defineColor = rng() % 2;
+        const std::string full = RunSend(job, options).bytes;
+        options.compact = true;
+        const std::string small = RunSend(job, options).bytes;
+        ASSERT_EQ(ReplayedPath(small), ReplayedPath(full)) << "round " << round;
+        ASSERT_LE(small.size(), full.size());
+    }
+}
+
+TEST(CutterSend, FromPathSendsTheStartSequenceTheKnifeAndTheRestOfAFullSend) {
+    const std::vector<JobRecord> job = {Rec(RecHeaderCount, 14, OrientationAsStored), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 400),
+                                        Rec(RecJobStart), Rec(RecKnife, 1), Rec(RecMove, 0, 0), Rec(RecLine, 400, 0),
+                                        Rec(RecKnife, 2), Rec(RecMove, 10, 10), Rec(RecLine, 10, 300),
+                                        Rec(RecMove, 50, 50), Rec(RecLine, 90, 50), Rec(RecLine, 50, 50), Rec(RecPathEnd)};
+    CutterSendOptions options;
+    options.defineColor = true;
+    options.sharpMm = 0.5f;
+    const std::string full = RunSend(job, options).bytes;
+    for (const auto& [from, start, knife] : {std::tuple{2, "U10,10 ", "P4 "}, std::tuple{3, "U50,50 ", "P4 "}}) {
+        options.fromPath = from;
+        const std::string part = RunSend(job, options).bytes;
+        const std::string head = std::string(CVelkarDialect::InitString) + knife;
+        ASSERT_EQ(part.substr(0, head.size()), head);
+        const std::string rest = part.substr(head.size());
+        EXPECT_EQ(rest.substr(0, std::strlen(start)), start);
+        ASSERT_GE(full.size(), rest.size());
+        EXPECT_EQ(full.substr(full.size() - rest.size()), rest) << "from path " << from;
+    }
+    EXPECT_EQ(CCutterSend::StoppedText(412, 1530), "stopped in path 412 of 1,530");
+    EXPECT_EQ(CCutterSend::StoppedText(7, 1234567), "stopped in path 7 of 1,234,567");
+}
+
+TEST(SendEstimate, MeasuresTheSquareByHand) {
+    test::ScratchDir dir;
+    test::WriteRecords(dir.File("square.PT1"), SquareJob(OrientationAsStored, false));
+    CSendEstimate estimate;
+    ASSERT_TRUE(estimate.Run(dir.File("square.PT1"), {}));
+    // Four 10 mm sides cut; the feed move out to 400,0 and the terminator's
+    // move back to 0,0 travel 20 mm; the stream is the 96 bytes above.
+    EXPECT_DOUBLE_EQ(estimate.CutMetres(), 0.04);
+    EXPECT_DOUBLE_EQ(estimate.TravelMetres(), 0.02);
+    EXPECT_EQ(estimate.Bytes(), 96u);
+    EXPECT_DOUBLE_EQ(CSendEstimate::LineSeconds(960, 9600, 11), 1.1);
+    EXPECT_EQ(CSendEstimate::LineSeconds(960, 0, 10), 0.0);
+    const std::pair<double, const char*> durations[] = {{0, "0:00"}, {61.2, "1:02"}, {3600, "1:00:00"}, {7322, "2:02:02"}};
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(CSendEstimate::DurationText(seconds), text);
+    EXPECT_EQ(CSendEstimate::Summary(102, 9600, 23.44), "about 1:42 at 9600 baud, 23.4 m of cut");
+    EXPECT_FALSE(estimate.Run(dir.File("missing.PT1"), {}));
+    EXPECT_EQ(estimate.ErrorText(), dir.File("missing.PT1") + ": No such file or directory");
 }

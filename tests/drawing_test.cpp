@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -287,6 +288,51 @@ TEST(PostScriptDrawing, ConvertsThroughPstoeditAtTrueSizeWithAPenPerColour) {
     ::setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(missing, ConversionNoTool);
     EXPECT_EQ(error, "cannot convert " + input + ": pstoedit is not installed (Debian package pstoedit)");
+}
+
+// Runs the extension's script as Inkscape runs it: Inkscape's own Python modules
+// on the path, the document as the last argument, the result on stdout.
+TEST(InkscapeExtension, InstallsAndSendsTheDrawingAsSvgWithTextAsOutlines) {
+    const std::string modules = "/usr/share/inkscape/extensions";
+    if (!fs::exists(modules + "/inkex") || std::system("/usr/bin/python3 -c 'import lxml, cssselect' 2>/dev/null") != 0)
+        GTEST_SKIP() << "Inkscape's Python modules (Debian package inkscape) are not installed";
+    test::ScratchDir dir;
+    ASSERT_EQ(std::system((std::string(VELKAR_CMAKE_COMMAND) +
+                           " --install " VELKAR_BINARY_DIR " --component inkscape --prefix " + dir.File("prefix") +
+                           " >/dev/null")
+                              .c_str()),
+              0);
+    const std::string installed = dir.File("prefix/share/inkscape/extensions/");
+    ASSERT_TRUE(fs::exists(installed + "velkar_send.inx"));
+
+    test::WriteText(dir.File("logo.svg"), Svg("width='96' height='96'",
+                                              "<g inkscape:label='Knife 5' inkscape:groupmode='layer'>"
+                                              "<path d='M0 0 L96 0' stroke='red'/></g>"
+                                              "<text x='10' y='80' font-size='40' font-family='sans-serif'>Hi</text>"));
+    // The command given stands in for velkar: it keeps what it was given.
+    test::WriteText(dir.File("velkar"), "#!/bin/sh\ncp \"$1\" " + dir.File("sent.svg.part") + " && mv " +
+                                            dir.File("sent.svg.part") + " " + dir.File("sent.svg") + "\n");
+    fs::permissions(dir.File("velkar"), fs::perms::owner_all);
+    // Inkscape's command line, which the script runs, keeps its settings in the scratch folder too.
+    const std::string run = "cd " + installed + " && XDG_RUNTIME_DIR=" + dir.Path() + " XDG_CONFIG_HOME=" + dir.Path() +
+                            " XDG_CACHE_HOME=" + dir.Path() + " PYTHONPATH=" + modules +
+                            " /usr/bin/python3 velkar_send.py --command=" + dir.File("velkar") + " " +
+                            dir.File("logo.svg") + " >" + dir.File("out.svg") + " 2>" + dir.File("err.txt");
+    ASSERT_EQ(std::system(run.c_str()), 0) << test::ReadBytes(dir.File("err.txt"));
+    EXPECT_EQ(test::ReadBytes(dir.File("err.txt")), "");
+    for (int i = 0; i < 600 && !fs::exists(dir.File("sent.svg")); ++i) ::usleep(50000);  // velkar runs detached
+    ASSERT_TRUE(fs::exists(dir.File("sent.svg")));
+    const std::string sent = test::ReadBytes(dir.File("sent.svg"));
+    if (std::system("command -v inkscape >/dev/null") == 0) {
+        EXPECT_EQ(sent.find("<text"), std::string::npos);
+    }
+    std::int32_t count = 0;
+    DrawingStats stats;
+    std::string error;
+    ASSERT_EQ(ConvertSvgDrawing(dir.File("sent.svg"), dir.File("sent.PT1"), count, stats, error), ConversionDone)
+        << error;
+    EXPECT_EQ(stats.knives[4].paths, 1);  // the layer's knife survived
+    EXPECT_EQ(stats.knives[0].paths, 3);  // H, and i with its dot
 }
 
 }  // namespace

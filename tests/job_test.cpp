@@ -155,4 +155,12 @@ TEST(TextSource, DeliversCrLfAsLfAcrossChunkBoundariesAndKeepsLoneCr) {
     ASSERT_TRUE(lines.GetLine(line));
     EXPECT_EQ(line.size(), 4u);
     EXPECT_FALSE(lines.GetLine(line));
+
+    // A line beyond the limit keeps its first part; the next line is read whole.
+    test::WriteText(crlf, std::string(TextSource::MaxLine, 'x') + "yz\r\nnext");
+    ASSERT_TRUE(lines.Open(crlf));
+    ASSERT_TRUE(lines.GetLine(line));
+    EXPECT_TRUE(line == std::string(TextSource::MaxLine, 'x'));
+    ASSERT_TRUE(lines.GetLine(line));
+    EXPECT_EQ(line, "next");
 }

@@ -1,16 +1,17 @@
 #include "app/importjob.h"
 
-#include <QFileInfo>
-
 #include <sys/stat.h>
 
+#include <QFileInfo>
+
 #include "app/dialogs/importdlg.h"
+#include "app/dialogs/messagebox.h"
+#include "app/jobstate.h"
+#include "drawingimport/drawingflavour.h"
 #include "import/plottertype.h"
 #include "import/standardplotreader.h"
 #include "job/binaryfile.h"
 #include "job/tempdir.h"
-#include "app/dialogs/messagebox.h"
-#include "app/jobstate.h"
 
 namespace velkar {
 
@@ -21,8 +22,10 @@ namespace {
 bool CanWriteJob(const std::string& path, const std::string& source) {
     // A job path that is the plotter file itself (a plotter file named *.PT1)
     // would be replaced by its own conversion.
-    struct stat a {}, b {};
-    if (::stat(path.c_str(), &a) == 0 && ::stat(source.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+    struct stat a {
+    }, b{};
+    if (::stat(path.c_str(), &a) == 0 && ::stat(source.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino)
         return false;
     BinaryFile probe;
     if (!probe.Open(path, BinaryFile::Mode::CreateKeep)) return false;
@@ -32,7 +35,9 @@ bool CanWriteJob(const std::string& path, const std::string& source) {
 
 }  // namespace
 
-void CImportJob::Refuse(const QString& text) { ShowMessage(m_pParent, text); }
+void CImportJob::Refuse(const QString& text) {
+    ShowMessage(m_pParent, text);
+}
 
 bool CImportJob::Run(const QString& prefill) {
     std::string tempDir;
@@ -86,9 +91,12 @@ bool CImportJob::Run(const QString& prefill) {
     }
     v.m_strJobPath = QString::fromStdString(job);
 
-    // "Standard PLT" reads the language from the content, whatever the first characters say.
-    const std::string refusal =
-        v.m_nImportFlavour == FlavourStandard ? std::string() : CheckFlavourAndType(v.m_nImportFlavour, v.m_nFileType);
+    // A drawing is imported as one whatever flavour was clicked; "Standard PLT"
+    // and the drawings read the content, whatever the first characters say.
+    if (const int drawing = DrawingFlavourOf(source); drawing != 0) v.m_nImportFlavour = drawing;
+    const bool readsContent = v.m_nImportFlavour == FlavourStandard || v.m_nImportFlavour == FlavourSvg ||
+                              v.m_nImportFlavour == FlavourPostScript;
+    const std::string refusal = readsContent ? std::string() : CheckFlavourAndType(v.m_nImportFlavour, v.m_nFileType);
     if (!refusal.empty()) {
         Refuse(QString::fromStdString(refusal));
         return false;

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "drawingimport/postscriptdrawing.h"
+#include "drawingimport/svgdrawingreader.h"
 #include "import/hconverter.h"
 #include "import/hpglconverter.h"
 #include "import/plottertype.h"
@@ -57,11 +59,45 @@ CJobConversion::Outcome RunStandard(const CJobConversion::Request& request, std:
     return outcome;
 }
 
+CJobConversion::Outcome RunDrawing(const CJobConversion::Request& request, std::int32_t& count) {
+    CJobConversion::Outcome outcome;
+    DrawingStats stats;
+    std::string error;
+    auto convert = [&](const std::string& job, std::int32_t& n) {
+        return request.flavour == FlavourSvg ? ConvertSvgDrawing(request.source, job, n, stats, error)
+                                             : ConvertPostScriptDrawing(request.source, job, n, stats, error);
+    };
+    ConversionResult result = ConversionDone;
+    if (request.orderPaths) {
+        ConversionResult converted = ConversionDone;
+        result = RunMultiKnifePipeline(
+            [&](const std::string& convertedJob, std::int32_t& n) {
+                converted = convert(convertedJob, n);
+                return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
+            },
+            request.job, count);
+        if (converted != ConversionDone)
+            result = converted;
+        else if (result != ConversionDone && result != ConversionLineBeforeMove)
+            error = CJobConversion::ExplainOpenFailure(request.source, request.job);
+    } else {
+        result = convert(request.job, count);
+    }
+    if (result != ConversionDone && result != ConversionLineBeforeMove) {
+        outcome.failure = error;
+        return outcome;
+    }
+    outcome.converted = true;
+    for (const std::string& line : DescribeDrawing(stats)) outcome.notes += (outcome.notes.empty() ? "" : "; ") + line;
+    return outcome;
+}
+
 }  // namespace
 
 std::string CJobConversion::ExplainOpenFailure(const std::string& source, const std::string& job) {
     BinaryFile in;
-    if (!in.Open(source, BinaryFile::Mode::Read)) return "cannot read " + source + ": " + SystemErrorText(in.OpenError());
+    if (!in.Open(source, BinaryFile::Mode::Read))
+        return "cannot read " + source + ": " + SystemErrorText(in.OpenError());
     in.Abandon();
     if (std::string reason = ProbeWrite(job); !reason.empty()) return "cannot write " + job + ": " + reason;
     try {
@@ -79,6 +115,7 @@ CJobConversion::Outcome CJobConversion::Run(const Request& request, std::int32_t
     ConversionResult result = ConversionDone;
     try {
         if (request.flavour == FlavourStandard) return RunStandard(request, count);
+        if (request.flavour == FlavourSvg || request.flavour == FlavourPostScript) return RunDrawing(request, count);
         switch (request.fileType) {
             case PlotterTypeMultiKnife:
                 result = ConvertMultiKnifeJob(source, job, count, request.flavour);

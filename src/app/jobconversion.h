@@ -15,8 +15,8 @@ public:
         std::string source;  // the plotter file
         std::string job;     // the PT1 file to write
         int fileType = -1;   // recognised plotter type
-        int flavour = 1;     // import flavour 1 to 5
-        bool orderPaths = false;  // flavour 5: order the paths per knife instead of keeping the drawing order
+        int flavour = 1;     // import flavour 1 to 7
+        bool orderPaths = false;  // flavours 5 to 7: order the paths per knife instead of keeping the drawing order
     };
 
     struct Outcome {
@@ -26,7 +26,8 @@ public:
         // ("cannot read /jobs/logo.plt: Permission denied").
         std::string failure;
         // After a Standard PLT conversion that left something out, what was
-        // left out ("not cut: 2 labels, 0 fills, 1 unknown instructions").
+        // left out ("not cut: 2 labels, 0 fills, 1 unknown instructions"); after
+        // a drawing, its knives and what was left out, joined by "; ".
         std::string notes;
     };
 

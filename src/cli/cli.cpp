@@ -12,19 +12,23 @@ namespace velkar::cli {
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"import", "convert a plotter file or a drawing into a PT1 job",
-         "velkar import FILE [--flavour N] [--order] [-o JOB]\n"
+         "velkar import FILE [--flavour N] [--order [bands|travel]] [-o JOB]\n"
          "  N: 1 or zorvex, 2 or coredraw, 3 or autocad, 4 or casmate (the program that wrote FILE),\n"
          "  5 or standard (HP-GL, HP-GL/2 or DM/PL from any program; the default),\n"
          "  6 or svg (an SVG drawing), 7 or pdf (PostScript, EPS, PDF or AI, through pstoedit);\n"
          "  drawings are recognised by their name or content without --flavour.\n"
-         "  --order (standard and drawings) sorts the paths per knife instead of keeping the drawing\n"
-         "  order; what was not converted, and a drawing's knives, are told on stderr.\n"
+         "  --order (standard and drawings) sorts the paths per knife in bands instead of keeping the\n"
+         "  drawing order; --order travel orders them for the shortest knife-up travel instead;\n"
+         "  what was not converted, and a drawing's knives, are told on stderr.\n"
          "  The job goes to JOB, or beside FILE with the extension PT1.\n"
          "  A FILE whose name starts with '-' goes last, after --.",
          RunImport},
         {"info", "summarise a PT1 job",
-         "velkar info JOB [--records]\n"
-         "  Prints the headers, the count of each record kind and the knives present;\n"
+         "velkar info JOB [--records] [--baud B] [--compact] [--sharp MM] [--close MM] [--move-x MM] [--move-y MM]\n"
+         "               [--define-color]\n"
+         "  Prints the headers, the count of each record kind and the knives present, then what a cut\n"
+         "  with the given send options takes: metres cut and travelled with the knife up, bytes sent\n"
+         "  and the time the line needs at B baud (default: the stored serial settings);\n"
          "  --records adds one line per record: index, code, x, y, z.",
          RunInfo},
         {"stream", "write the exact bytes a cut would send", StreamUsage, RunStream},

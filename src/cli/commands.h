@@ -1,31 +1,34 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "split/multiknifejob.h"
 
 namespace velkar::cli {
 
 // The subcommands' entries, listed in the table of cli.cpp. Each takes the
 // arguments after its name and returns the process exit code.
 
-// velkar import FILE [--flavour N] [--order] [-o JOB]
+// velkar import FILE [--flavour N] [--order [bands|travel]] [-o JOB]
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The import of flavour 5, "Standard PLT": converts source into job, keeping
-// the drawing order unless order asks for the per-knife split and ordering.
+// the drawing order unless `order` asks for the per-knife split and an ordering.
 // Prints the job and its record count on out, the skipped labels, fills and
 // unknown instructions on err.
-int RunStandardImport(const std::string& source, const std::string& job, bool order, std::ostream& out,
-                      std::ostream& err);
+int RunStandardImport(const std::string& source, const std::string& job, std::optional<PathOrder> order,
+                      std::ostream& out, std::ostream& err);
 
 // The import of a drawing, flavour 6 (SVG) or 7 (PostScript, EPS, PDF,
 // Illustrator): converts source into job, keeping the drawing order unless
 // order asks for the per-knife split and ordering. Prints the job and its
 // record count on out, each knife's colours, paths and length and what was
 // left out on err.
-int RunDrawingImport(const std::string& source, const std::string& job, int flavour, bool order, std::ostream& out,
-                     std::ostream& err);
+int RunDrawingImport(const std::string& source, const std::string& job, int flavour, std::optional<PathOrder> order,
+                     std::ostream& out, std::ostream& err);
 
 // velkar info JOB [--records]
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

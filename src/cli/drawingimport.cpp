@@ -29,8 +29,8 @@ ConversionResult Convert(const std::string& source, const std::string& job, int 
 
 }  // namespace
 
-int RunDrawingImport(const std::string& source, const std::string& job, int flavour, bool order, std::ostream& out,
-                     std::ostream& err) {
+int RunDrawingImport(const std::string& source, const std::string& job, int flavour, std::optional<PathOrder> order,
+                     std::ostream& out, std::ostream& err) {
     if (IsSameFile(source, job)) {
         ReportError(err, job + ": is the drawing itself; choose another job file with -o");
         return ExitFileError;
@@ -46,7 +46,7 @@ int RunDrawingImport(const std::string& source, const std::string& job, int flav
                 converted = Convert(source, convertedJob, flavour, n, stats, error);
                 return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
             },
-            job, count);
+            job, count, PipelineFiles::DefaultWait, *order);
         if (converted != ConversionDone)
             result = converted;
         else if (result != ConversionDone)

@@ -1,5 +1,7 @@
 #include <cctype>
+#include <new>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -30,7 +32,7 @@ struct ImportArgs {
     std::string source;
     std::string job;  // empty: derived from the source
     int flavour = 0;
-    bool order = false;  // standard flavour and drawings only: per-knife split and ordering
+    std::optional<PathOrder> order;  // standard flavour and drawings only: per-knife split and ordering
 };
 
 // Flavours beyond the plotter programs: 5 and, where drawings are read, 6 and 7.
@@ -81,8 +83,12 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
                 return false;
             }
             parsed.source = a;
-        } else if (a == "--order") {
-            parsed.order = true;
+        } else if (a == "--order" || a == "--order=bands" || a == "--order=travel") {
+            // A bare --order keeps meaning the band order; a following word may choose.
+            parsed.order = PathOrder::Bands;
+            if (a == "--order=travel" || (a == "--order" && i + 1 < args.size() && args[i + 1] == "travel"))
+                parsed.order = PathOrder::Travel;
+            if (a == "--order" && i + 1 < args.size() && (args[i + 1] == "travel" || args[i + 1] == "bands")) ++i;
         } else if (a == "--flavour" || a == "-f" || a == "-o" || a == "--output") {
             if (i + 1 == args.size()) {
                 ReportError(err, "import: " + a + " needs a value");
@@ -110,7 +116,7 @@ bool ParseImportArgs(const std::vector<std::string>& args, ImportArgs& parsed, s
         }
     }
     if (parsed.source.empty()) {
-        ReportError(err, "import: no plotter file given (velkar import FILE [--flavour N] [--order] [-o JOB])");
+        ReportError(err, "import: no plotter file given (velkar import FILE [--flavour N] [--order [bands|travel]] [-o JOB])");
         return false;
     }
     if (!haveFlavour) {
@@ -160,11 +166,7 @@ std::string DiagnoseFailure(const ImportArgs& a) {
     return a.job + ": the job could not be written";
 }
 
-}  // namespace
-
-int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    ImportArgs a;
-    if (!ParseImportArgs(args, a, err)) return ExitUsage;
+int ImportParsed(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     if (a.flavour == FlavourStandard) return RunStandardImport(a.source, a.job, a.order, out, err);
 #ifdef VELKAR_HAVE_DRAWING
     if (IsDrawingFlavour(a.flavour)) return RunDrawingImport(a.source, a.job, a.flavour, a.order, out, err);
@@ -208,6 +210,20 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     out << a.job << ": " << count << " records\n";
     return ExitOk;
+}
+
+}  // namespace
+
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ImportArgs a;
+    if (!ParseImportArgs(args, a, err)) return ExitUsage;
+    try {
+        return ImportParsed(a, out, err);
+    } catch (const std::bad_alloc&) {
+        // The ordering holds a knife's paths in memory; the job stays as it was.
+        ReportError(err, a.source + ": not enough memory");
+        return ExitFileError;
+    }
 }
 
 }  // namespace velkar::cli

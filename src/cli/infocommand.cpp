@@ -1,4 +1,6 @@
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <ostream>
 #include <set>
@@ -9,8 +11,15 @@
 
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/sendoptions.h"
+#include "cutter/sendestimate.h"
 #include "job/binaryfile.h"
 #include "job/jobreader.h"
+
+#ifdef VELKAR_WITH_QT
+#include "serial/lineparameters.h"
+#include "serial/serialsettings.h"
+#endif
 
 namespace velkar::cli {
 
@@ -22,14 +31,67 @@ void PrintRecord(std::ostream& out, std::uint64_t index, const JobRecord& r) {
     out << index << ' ' << int(r.code) << ' ' << r.x << ' ' << r.y << ' ' << r.z << '\n';
 }
 
+// The line's speed and the bits it puts on the wire for each byte (start, data,
+// parity, stop), from the stored serial settings where the program has them.
+struct LineSpeed {
+    int baud = 9600;
+    int bitsPerByte = 10;
+};
+
+LineSpeed StoredLineSpeed() {
+    LineSpeed speed;
+#ifdef VELKAR_WITH_QT
+    CSerialSettings settings;
+    settings.LoadSettings();
+    LineParameters line;
+    QString error;
+    if (line.FromSettings(settings, error)) {
+        speed.baud = line.baud;
+        // 1.5 stop bits go out as 2, as the port sends them.
+        speed.bitsPerByte = 1 + line.dataBits + (line.parity != 'N') + (line.twoStopBits ? 2 : 1);
+    }
+#endif
+    return speed;
+}
+
+bool PrintEstimate(std::ostream& out, std::ostream& err, const std::string& path, const CutterSendOptions& options,
+                   LineSpeed speed) {
+    CSendEstimate estimate;
+    if (!estimate.Run(path, options)) {
+        ReportError(err, estimate.ErrorText());
+        return false;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "cut: %.2f m\nknife-up travel: %.2f m\n", estimate.CutMetres(),
+                  estimate.TravelMetres());
+    out << text;
+    out << "stream: " << estimate.Bytes() << " bytes\n";
+    const double seconds = CSendEstimate::LineSeconds(estimate.Bytes(), speed.baud, speed.bitsPerByte);
+    out << "line time: " << CSendEstimate::DurationText(seconds) << " at " << speed.baud << " baud, "
+        << speed.bitsPerByte << " bits a byte\n";
+    return true;
+}
+
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string path;
+    std::string path, error;
     bool listRecords = false;
-    for (const std::string& a : args) {
+    CutterSendOptions options;
+    LineSpeed speed;
+    bool speedGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--records") {
             listRecords = true;
+        } else if (a == "--baud") {
+            const int baud = i + 1 < args.size() ? std::atoi(args[i + 1].c_str()) : 0;
+            if (baud < 1 || baud > 4000000) return ReportError(err, "info: --baud takes a speed from 1 to 4000000"), ExitUsage;
+            speed.baud = baud;
+            speedGiven = true;
+            ++i;
+        } else if (TakeSendOption(args, i, options, error)) {
+            if (!error.empty()) return ReportError(err, "info: " + error), ExitUsage;
         } else if (a.size() > 1 && a[0] == '-') {
             ReportError(err, "info: unknown option '" + a + "'");
             return ExitUsage;
@@ -41,7 +103,7 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
     }
     if (path.empty()) {
-        ReportError(err, "info: no job file given (velkar info JOB [--records])");
+        ReportError(err, "info: no job file given (velkar info JOB [--records] [--baud B] [--compact] [send options])");
         return ExitUsage;
     }
 
@@ -88,6 +150,10 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (knives.empty()) out << " none";
     for (std::int32_t k : knives) out << ' ' << k;
     out << '\n';
+
+    LineSpeed line = StoredLineSpeed();
+    if (speedGiven) line.baud = speed.baud;
+    if (!PrintEstimate(out, err, path, options, line)) return ExitFileError;
 
     if (listRecords) {
         PrintRecord(out, 1, header.count);

@@ -27,8 +27,8 @@ void ReportSkipped(const std::string& source, const StandardPlotStats& stats, st
 
 }  // namespace
 
-int RunStandardImport(const std::string& source, const std::string& job, bool order, std::ostream& out,
-                      std::ostream& err) {
+int RunStandardImport(const std::string& source, const std::string& job, std::optional<PathOrder> order,
+                      std::ostream& out, std::ostream& err) {
     // The job is renamed over its target when complete; a target that is the
     // plotter file itself would replace the input.
     if (IsSameFile(source, job)) {
@@ -47,7 +47,7 @@ int RunStandardImport(const std::string& source, const std::string& job, bool or
                 converted = ConvertStandardPlotFile(source, convertedJob, n, stats, error);
                 return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
             },
-            job, count);
+            job, count, PipelineFiles::DefaultWait, *order);
         if (converted != ConversionDone) result = converted;
         else if (result != ConversionDone) error = job + ": the ordered job could not be written";
     } else {

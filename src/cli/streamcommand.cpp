@@ -11,8 +11,12 @@
 namespace velkar::cli {
 
 const char* const StreamUsage =
-    "velkar stream JOB [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [-o FILE]\n"
-    "  Writes the exact bytes that cutting JOB would send to the cutter, to standard output or FILE.";
+    "velkar stream JOB [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--compact] [-o FILE]\n"
+    "                  [--dialect velkar|hpgl] [--knife-speed K=CM/S] [--knife-force K=F]\n"
+    "  Writes the exact bytes that cutting JOB would send to the cutter, to standard output or FILE.\n"
+    "  --compact leaves out the moves to where the knife already is.\n"
+    "  --dialect: the cutter's command language (default velkar); hpgl sends the speed (VS) and\n"
+    "  force (FS) given for knife K (1-8) with its selection.";
 
 namespace {
 

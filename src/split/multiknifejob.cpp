@@ -8,6 +8,7 @@
 #include "job/jobwriter.h"
 #include "split/knifesplit.h"
 #include "split/pathordering.h"
+#include "split/travelordering.h"
 
 namespace velkar {
 
@@ -70,7 +71,7 @@ ConversionResult JoinKnifeFiles(const std::string& job, std::uint8_t mask, std::
 }  // namespace
 
 ConversionResult RunMultiKnifePipeline(const ConvertStage& convert, const std::string& job, std::int32_t& count,
-                                       std::chrono::milliseconds lockWait) {
+                                       std::chrono::milliseconds lockWait, PathOrder order) {
     // Held to the end: the lock, and the removal of every temporary file on
     // whatever way this function is left.
     PipelineFiles files(lockWait);
@@ -79,6 +80,10 @@ ConversionResult RunMultiKnifePipeline(const ConvertStage& convert, const std::s
 
     std::uint8_t mask = 0;
     if (SplitByKnife(converted, mask) == ConversionFileFailed) return ConversionFileFailed;
+    if (order == PathOrder::Travel) {
+        if (OrderKnifeFilesByTravel(mask) == ConversionFileFailed) return ConversionFileFailed;
+        return JoinKnifeFiles(job, mask, count);
+    }
     for (int knife = 1; knife <= KnifeCount; ++knife) {
         if (!(mask & (1u << (knife - 1)))) continue;
         if (OrderKnifePaths(PipelineFiles::KnifeFile(knife)) == ConversionFileFailed) return ConversionFileFailed;

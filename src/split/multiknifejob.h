@@ -29,9 +29,14 @@ ConversionResult ConvertMultiKnifeJob(std::string source, std::string job, std::
 // `convertedJob` and sets count to its record count.
 using ConvertStage = std::function<ConversionResult(const std::string& convertedJob, std::int32_t& count)>;
 
-// ConvertMultiKnifeJob with its first stage and lock wait given (tests feed
-// hand-made converted jobs through it). Same results and guarantees.
+// How each knife's paths are ordered: chained and sorted in bands, or for the
+// shortest knife-up travel (CTravelOrdering).
+enum class PathOrder { Bands, Travel };
+
+// ConvertMultiKnifeJob with its first stage, lock wait and ordering given (tests
+// feed hand-made converted jobs through it). Same results and guarantees.
 ConversionResult RunMultiKnifePipeline(const ConvertStage& convert, const std::string& job, std::int32_t& count,
-                                       std::chrono::milliseconds lockWait = PipelineFiles::DefaultWait);
+                                       std::chrono::milliseconds lockWait = PipelineFiles::DefaultWait,
+                                       PathOrder order = PathOrder::Bands);
 
 }  // namespace velkar

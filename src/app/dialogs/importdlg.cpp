@@ -12,6 +12,7 @@
 #include <QShowEvent>
 
 #include "app/dialogs/recentdirectory.h"
+#include "drawingimport/drawingflavour.h"
 
 namespace velkar {
 
@@ -39,10 +40,16 @@ struct FlavourButton {
 };
 
 constexpr FlavourButton Flavours[CImportDlg::FlavourCount] = {
-    {"ZORVEX PLT", 21}, {"Coredraw PLT", 33}, {"AutoCad PLT", 45}, {"CasMate PLT", 58}, {"Standard PLT", 71},
+    {"ZORVEX PLT", 21},   {"Coredraw PLT", 33}, {"AutoCad PLT", 45},     {"CasMate PLT", 58},
+    {"Standard PLT", 71}, {"SVG drawing", 83},  {"EPS/PDF drawing", 95},
 };
 
 constexpr int StandardFlavour = 5;
+
+// The flavours that read the file's content whatever wrote it, and can order its paths.
+bool OrdersPaths(int flavour) {
+    return flavour == StandardFlavour || flavour == FlavourSvg || flavour == FlavourPostScript;
+}
 
 }  // namespace
 
@@ -65,6 +72,8 @@ CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent) {
         m_flavourButtons[i] = b;
     }
     m_flavourButtons[StandardFlavour - 1]->setToolTip(QStringLiteral("HP-GL, HP-GL/2 or DM/PL from any program"));
+    m_flavourButtons[FlavourSvg - 1]->setToolTip(QStringLiteral("An SVG drawing, one knife per colour"));
+    m_flavourButtons[FlavourPostScript - 1]->setToolTip(QStringLiteral("PostScript, EPS, PDF or AI, through pstoedit"));
     connect(buttons, &QButtonGroup::idClicked, this, [this](int id) { OnFlavourClicked(id); });
 
     auto* label = new QLabel(QStringLiteral("FileName:"), this);
@@ -113,20 +122,26 @@ void CImportDlg::showEvent(QShowEvent* event) {
 }
 
 void CImportDlg::OnInitDialog() {
-    m_flavourButtons[0]->setChecked(true);
-    m_nFlavour = 1;
+    // A drawing dropped on the window or named on the command line has only one flavour.
+    const int drawing = m_strFileName.isEmpty() ? 0 : DrawingFlavourOf(m_strFileName.toStdString());
+    m_nFlavour = drawing != 0 ? drawing : 1;
+    m_flavourButtons[m_nFlavour - 1]->setChecked(true);
     m_editFileName->setText(m_strFileName);
     m_chkOrderPaths->setChecked(m_bOrderPaths);
-    m_chkOrderPaths->setEnabled(false);
+    m_chkOrderPaths->setEnabled(OrdersPaths(m_nFlavour));
 }
 
 void CImportDlg::OnFlavourClicked(int flavour) {
     m_nFlavour = flavour;
-    m_chkOrderPaths->setEnabled(flavour == StandardFlavour);
+    m_chkOrderPaths->setEnabled(OrdersPaths(flavour));
 }
 
 void CImportDlg::OnScan() {
-    QFileDialog dialog(this, QString(), CRecentDirectory::Get(), QStringLiteral("PLT Files(*.PLT *.plt)"));
+    QFileDialog dialog(this, QString(), CRecentDirectory::Get());
+    dialog.setNameFilters({QStringLiteral("PLT Files and Drawings(*.PLT *.plt *.svg *.SVG *.svgz *.eps *.EPS *.ps *.PS "
+                                          "*.pdf *.PDF *.ai *.AI)"),
+                           QStringLiteral("PLT Files(*.PLT *.plt)"),
+                           QStringLiteral("Drawings(*.svg *.SVG *.svgz *.eps *.EPS *.ps *.PS *.pdf *.PDF *.ai *.AI)")});
     dialog.setObjectName(QStringLiteral("scanDialog"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -134,6 +149,8 @@ void CImportDlg::OnScan() {
         const QString path = dialog.selectedFiles().constFirst();
         CRecentDirectory::RememberFile(path);
         m_editFileName->setText(path);
+        if (const int drawing = DrawingFlavourOf(path.toStdString()); drawing != 0)
+            m_flavourButtons[drawing - 1]->click();
     } else {
         m_editFileName->clear();
     }

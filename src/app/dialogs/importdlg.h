@@ -14,17 +14,19 @@ namespace velkar {
 // (the import flavour) and which file it is.
 //
 // Flavours: 1 "ZORVEX PLT", 2 "Coredraw PLT", 3 "AutoCad PLT", 4 "CasMate PLT",
-// 5 "Standard PLT". Each time the dialog is shown, flavour 1 is selected and
-// m_nFlavour is 1; afterwards m_nFlavour is the flavour of the radio button
-// clicked last. m_strFileName goes into the "FileName:" edit when the dialog is
-// shown and is read back from it on OK only. m_bOrderPaths is the "Order paths"
-// check box (off by default), which matters for flavour 5 only and is enabled
-// only while that flavour is chosen.
+// 5 "Standard PLT", 6 "SVG drawing", 7 "EPS/PDF drawing". Each time the dialog
+// is shown, flavour 1 is selected and m_nFlavour is 1, or the drawing's flavour
+// when m_strFileName names a drawing; afterwards m_nFlavour is the flavour of
+// the radio button clicked last (a drawing chosen with "Scan>>>" clicks its
+// own). m_strFileName goes into the "FileName:" edit when the dialog is shown
+// and is read back from it on OK only. m_bOrderPaths is the "Order paths" check
+// box (off by default), which matters for flavours 5 to 7 only and is enabled
+// only while one of them is chosen.
 class CImportDlg : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int FlavourCount = 5;
+    static constexpr int FlavourCount = 7;
 
     explicit CImportDlg(QWidget* parent = nullptr);
 
@@ -32,8 +34,8 @@ public:
     int m_nFlavour = 1;
     bool m_bOrderPaths = false;
 
-    // The "Scan>>>" button: a file dialog for plotter files that starts in the
-    // directory used last. A chosen file goes into the edit; cancelling the file
+    // The "Scan>>>" button: a file dialog for plotter files and drawings that
+    // starts in the directory used last. A chosen file goes into the edit; cancelling the file
     // dialog empties the edit.
     void OnScan();
 
