@@ -390,13 +390,10 @@ void JobCommandsTest::importRefusalsAreTold() {
         QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
         QVERIFY(!m_session->m_bConvertPending);
         QCOMPARE(m_session->m_nImportFlavour, c.flavour);
-        if (c.type != -1 || c.file == late) {
-            QCOMPARE(m_session->m_nFileType, c.type);
-            // The job path was decided before the check, as the refusal leaves it.
-            QVERIFY(m_session->m_strJobPath.endsWith(QStringLiteral(".PT1")));
-        } else {
-            QCOMPARE(m_session->m_strJobPath, kept);
-        }
+        if (c.type != -1 || c.file == late) QCOMPARE(m_session->m_nFileType, c.type);
+        // The job on screen stays the one Cut sends, and no empty job is left beside the refused file.
+        QCOMPARE(m_session->m_strJobPath, kept);
+        QVERIFY(c.file.isEmpty() || !QFileInfo::exists(c.file.chopped(4) + QStringLiteral(".PT1")));
     }
 
     // Type 2 (IN with PR) and an unrecognised file are taken by CasMate PLT,
@@ -454,7 +451,7 @@ void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
     m_script->Import(source, 1);
     m_session->OnImport();
     QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("can't made temp file in diver c:")});
-    QVERIFY(m_session->m_strJobPath.isEmpty());
+    QCOMPARE(m_session->m_strJobPath, fallback);
     QVERIFY(!m_session->m_bConvertPending);
 
     // A plotter file named like a job is never overwritten by its own job.
@@ -529,7 +526,8 @@ void JobCommandsTest::standardPltTellsWhatWasNotCut() {
     const QStringList told = ImportAndPaint(prose, 5);
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first().startsWith(QStringLiteral("not a plotter file: ") + prose), qPrintable(told.first()));
-    QCOMPARE(QFileInfo(m_work->filePath(QStringLiteral("prose.PT1"))).size(), 0);
+    QVERIFY(!QFileInfo::exists(m_work->filePath(QStringLiteral("prose.PT1"))));
+    QCOMPARE(m_session->m_strJobPath, m_work->filePath(QStringLiteral("labelled.PT1")));
 }
 
 void JobCommandsTest::drawingsAreImportedAsDrawingsWhateverFlavourIsClicked() {
@@ -831,6 +829,17 @@ void JobCommandsTest::cutToldWhenThePortCannotOpen() {
              QStringList{QStringLiteral("serial can't open\n") + missing + QStringLiteral(": No such file or directory")});
     QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
     QVERIFY(!m_session->m_bSending);
+
+    // A job cut short is refused before the port is looked at.
+    const std::string bytes = test::ReadBytes(job.toStdString());
+    const qsizetype records = static_cast<qsizetype>(bytes.size() / RecordSize);
+    test::WriteText(job.toStdString(), bytes.substr(0, bytes.size() - RecordSize));
+    m_script->messages.clear();
+    m_session->OnCut();
+    QCOMPARE(Texts(m_script->messages),
+             QStringList{QStringLiteral("file type error\nthe header counts %1 records, the file holds %2")
+                             .arg(records)
+                             .arg(records - 1)});
 }
 
 void JobCommandsTest::closingDuringASendCancelsItFirst() {

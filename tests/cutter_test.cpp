@@ -447,32 +447,53 @@ TEST(HpglDialect, SquaresKnivesAndLongPathsGiveTheExactCommands) {
     EXPECT_EQ(partial.bytes, "IN;SP1;PU0,0;");
 }
 
-TEST(CutterSend, ShortCountsTwoPathEndsAndShortFilesAreHandled) {
-    // N < 4: the question is asked and the range set, nothing is sent.
+TEST(CutterSend, AnEmptyBodyAndTwoPathEndsAreSent) {
+    // N = 3: the question is asked and the range set, nothing is sent.
     SendRun empty = RunSend({Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart)});
     EXPECT_EQ(empty.result, CCutterSend::Result::Completed);
     EXPECT_EQ(empty.bytes, "");
     EXPECT_EQ(empty.log, "range 0 3 1;ask;please wait...;");
 
     // Two path ends send the feed move and the terminator twice; without a job
-    // start there is no init string; codes outside 6..11 send nothing.
-    SendRun twice = RunSend({Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, 0, -50), Rec(RecHeaderMax, 0, 100),
-                             Rec(10, 5, 5), Rec(RecPathEnd), Rec(77), Rec(RecLine, 3, 4), Rec(RecPathEnd)});
+    // start there is no init string.
+    SendRun twice = RunSend({Rec(RecHeaderCount, 6, 1), Rec(RecHeaderMin, 0, -50), Rec(RecHeaderMax, 0, 100),
+                             Rec(RecPathEnd), Rec(RecLine, 3, 4), Rec(RecPathEnd)});
     // The line after the path end starts at (0, 0) and turns 0 - 53.15: a sharp start vertex.
     EXPECT_EQ(twice.bytes, "U150,0   @ 0 U0,0  @  D100,0 D100,0 D96,3 U150,0   @ 0 U0,0  @  ");
+}
 
-    // The count says 20 but the file ends after 5 records: the send stops there.
-    LogHooks hooks;
-    StringOutput output;
-    SendRun cut = RunSend({Rec(RecHeaderCount, 20, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecMove, 1, 1),
-                           Rec(RecPathEnd)},
-                          {}, hooks, output);
-    EXPECT_EQ(cut.result, CCutterSend::Result::Completed);
-    EXPECT_EQ(cut.bytes, "U1,1 U0,0   @ 0 U0,0  @  ");
-    EXPECT_EQ(hooks.advances, 2);
-
-    // A file shorter than its headers keeps the values read before (all 0): N = 0.
-    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 9, 4)}).bytes, "");
+// What is not a complete job never reaches the output: the send refuses it at OpenJob.
+TEST(CutterSend, RefusesWhatIsNotACompleteJob) {
+    const JobRecord h0 = Rec(RecHeaderMin), h1 = Rec(RecHeaderMax);
+    const struct {
+        std::vector<JobRecord> records;
+        std::string tail;  // raw bytes after the records
+        std::string reason;
+    } cases[] = {
+        {{Rec(RecHeaderCount, 9, 4)}, "", "the first three records are not the headers 200, 201, 202"},
+        {{h0, Rec(RecHeaderCount, 3, 4), h1}, "", "the first three records are not the headers 200, 201, 202"},
+        {{}, "\x89PNG\r\n\x1a\n random bytes of another kind of file, long enough", "the first three records are not the headers 200, 201, 202"},
+        {{Rec(RecHeaderCount, 20, 4), h0, h1, Rec(RecMove, 1, 1), Rec(RecPathEnd)}, "", "the header counts 20 records, the file holds 5"},
+        {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecMove, 1, 1)}, "0123456789", "the header counts 5 records, the file holds 4"},
+        {{Rec(RecHeaderCount, 2, 4), h0, h1}, "", "the header counts 2 records, the file holds 3"},
+        {{Rec(RecHeaderCount, -7, 4), h0, h1}, "", "the header counts -7 records, the file holds 3"},
+        {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecMove), Rec(10, 5, 5)}, "", "record 5 has the unknown code 10"},
+        {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecPlaceholder), Rec(RecPathEnd)}, "", "record 4 has the unknown code 0"},
+        {{Rec(RecHeaderCount, 4, 4), h0, h1, Rec(RecHeaderCount, 4, 4)}, "", "record 4 has the unknown code 200"},
+    };
+    test::ScratchDir dir;
+    const std::string job = dir.File("job.PT1");
+    for (const auto& c : cases) {
+        test::WriteRecords(job, c.records);
+        test::WriteText(job, test::ReadBytes(job) + c.tail);
+        CCutterSend send({});
+        EXPECT_FALSE(send.OpenJob(job)) << c.reason;
+        EXPECT_EQ(send.JobRefusal(), c.reason);
+        EXPECT_EQ(send.ErrorText(), job + ": file type error: " + c.reason);
+    }
+    // Trailing bytes after the counted records are not looked at.
+    test::WriteRecords(job, {Rec(RecHeaderCount, 3, 4), h0, h1, Rec(77)});
+    EXPECT_TRUE(CCutterSend({}).OpenJob(job));
 }
 
 TEST(CutterSend, CancelAndDeclineLeaveOnlyCompleteCommands) {

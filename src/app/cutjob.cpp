@@ -59,7 +59,9 @@ void CCutJob::Run() {
     }
     CCutterSend send(options);
     if (!send.OpenJob(v.m_strJobPath.toStdString())) {
-        ShowMessage(parent, QString::fromStdString(send.ErrorText()));
+        ShowMessage(parent, send.JobRefusal().empty() ? QString::fromStdString(send.ErrorText())
+                                                      : QStringLiteral("file type error\n") %
+                                                            QString::fromStdString(send.JobRefusal()));
         return;
     }
     v.m_nJobRecords = send.JobRecords();

@@ -21,6 +21,7 @@
 #include "job/binaryfile.h"
 #include "job/jobwriter.h"
 #include "split/multiknifejob.h"
+#include "split/pipelinefiles.h"
 
 namespace velkar::cli {
 
@@ -162,7 +163,7 @@ std::string DiagnoseFailure(const ImportArgs& a) {
     TextSource in;
     if (!in.Open(a.source)) return a.source + ": " + SystemErrorText(in.OpenError());
     JobWriter probe;  // abandoned unfinished, so its scratch file goes again
-    if (!probe.Open(a.job)) return a.job + ": " + SystemErrorText(probe.OpenError());
+    if (!probe.Open(a.job)) return a.job + ": " + probe.OpenErrorText();
     return a.job + ": the job could not be written";
 }
 
@@ -172,6 +173,14 @@ int ImportParsed(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     if (IsDrawingFlavour(a.flavour)) return RunDrawingImport(a.source, a.job, a.flavour, a.order, out, err);
 #endif
 
+    // These flavours read the file twice (its first characters, then the whole),
+    // which a pipe cannot give: the second read would see only what is left.
+    struct stat st {};
+    if (::stat(a.source.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        ReportError(err, a.source + ": is a pipe or a device; flavours 1 to 4 read regular files only "
+                                    "(save it to a file first, or use the standard flavour)");
+        return ExitFileError;
+    }
     std::string first;
     int error = 0;
     if (!ReadRecognitionText(a.source, first, error)) {
@@ -217,6 +226,7 @@ int ImportParsed(const ImportArgs& a, std::ostream& out, std::ostream& err) {
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ImportArgs a;
     if (!ParseImportArgs(args, a, err)) return ExitUsage;
+    PipelineFiles::RemoveLeftovers();
     try {
         return ImportParsed(a, out, err);
     } catch (const std::bad_alloc&) {

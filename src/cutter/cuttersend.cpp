@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "cutter/knifepath.h"
+#include "job/jobcheck.h"
 
 namespace velkar {
 
@@ -153,6 +154,14 @@ CCutterSend::~CCutterSend() = default;
 
 bool CCutterSend::OpenJob(const std::string& path) {
     m_strJob = path;
+    // Only a complete job reaches the cutter: random bytes, a cut-off file or
+    // another kind of file renamed would be sent as moves.
+    const JobCheck check = CheckJob(path);
+    if (!check.IsJob()) {
+        m_strRefusal = check.opened ? check.reason : std::string();
+        m_strError = path + ": " + (check.opened ? "file type error: " : "") + check.reason;
+        return false;
+    }
     if (!m_reader.Open(path)) {
         m_strError = path + ": " + SystemErrorText(m_reader.OpenError());
         return false;

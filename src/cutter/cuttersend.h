@@ -73,9 +73,12 @@ public:
 
     void SetPatience(const SendPatience& patience) { m_patience = patience; }
 
-    // Opens the job and reads its three headers. False when the file cannot be
-    // opened (ErrorText() then names it and the reason) or its headers cannot be read.
+    // Checks the job (CheckJob), opens it and reads its three headers. False
+    // when the file cannot be opened or read, or is not a complete job:
+    // ErrorText() then names it and the reason, and for a file that is not a
+    // job ("PATH: file type error: REASON") JobRefusal() holds the reason alone.
     bool OpenJob(const std::string& path);
+    const std::string& JobRefusal() const { return m_strRefusal; }
     // The record count of the job's first header (0 before OpenJob).
     std::int32_t JobRecords() const { return m_nJobRecords; }
 
@@ -131,6 +134,7 @@ private:
     std::int32_t m_nMaxY = 0;
     bool m_bOpen = false;
     std::string m_strError;
+    std::string m_strRefusal;
     std::uint64_t m_nBytes = 0;
     std::int64_t m_nRecordsSent = 0;
     CutterOutput::Status m_status = CutterOutput::Status::Written;

@@ -35,7 +35,7 @@ ConversionResult ConvertStandardPlotFile(const std::string& input, const std::st
 
         JobWriter writer;
         if (!writer.Open(output)) {
-            error = "cannot write " + output + ": " + SystemErrorText(writer.OpenError());
+            error = "cannot write " + output + ": " + writer.OpenErrorText();
             return ConversionFileFailed;
         }
         PlotJobSink sink(writer, count);
