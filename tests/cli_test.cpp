@@ -324,6 +324,7 @@ TEST(ImportCommand, StandardFlavourIsTheDefaultAndTellsWhatWasNotCut) {
 // outputs are replaced whole or not at all, and only complete jobs are streamed.
 TEST(CommandLine, RefusesWhatCannotBeWrittenWholeOrSentAndSaysWhy) {
     test::ScratchDir dir;
+    test::TempDirOverride temp;
     test::SmallTmpfs full("size=8k");
     const std::string fifo = dir.File("fifo"), device = dir.File("null"), plt = dir.File("a.plt");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -348,6 +349,7 @@ TEST(CommandLine, RefusesWhatCannotBeWrittenWholeOrSentAndSaysWhy) {
         {{"import", "--flavour", "1", "--", "--help"}, cli::ExitOk, ""},
         {{"import", fifo, "--flavour", "1", "-o", dir.File("p.PT1")}, cli::ExitFileError, "velkar: " + fifo + pipeOnly},
         {{"import", plt, "-o", fifo}, cli::ExitFileError, "velkar: cannot write " + fifo + ": is a FIFO; only regular files are replaced\n"},
+        {{"import", plt, "--order", "-o", fifo}, cli::ExitFileError, "velkar: " + fifo + ": is a FIFO; only regular files are replaced\n"},
         {{"import", plt, "--flavour", "1", "-o", device}, cli::ExitFileError,
          "velkar: " + device + ": is a character device; only regular files are replaced\n"},
         {{"stream", big, "-o", fifo}, cli::ExitFileError, "velkar: " + fifo + ": is a FIFO; only regular files are replaced\n"},
@@ -378,8 +380,16 @@ TEST(CommandLine, RefusesWhatCannotBeWrittenWholeOrSentAndSaysWhy) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 7);  // nothing else was made
 }
 
-TEST(ImportCommand, MemoryRunningOutNamesThePlotterFile) {
 #if defined(__SANITIZE_ADDRESS__)
+#define VELKAR_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELKAR_UNDER_ASAN 1
+#endif
+#endif
+
+TEST(ImportCommand, MemoryRunningOutNamesThePlotterFile) {
+#if defined(VELKAR_UNDER_ASAN)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
 #else
     test::ScratchDir dir;
