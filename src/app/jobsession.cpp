@@ -99,6 +99,7 @@ void CJobSession::RunPendingConversion() {
     request.fileType = m_nFileType;
     request.flavour = m_nImportFlavour;
     request.orderPaths = m_bOrderPaths;
+    request.travelOrder = m_bTravelOrder;
     m_pConversion = std::make_unique<Conversion>();
     Conversion* c = m_pConversion.get();
     c->count = m_nRecordCount;
@@ -209,10 +210,12 @@ void CJobSession::OnCutterParameter() {
     dlg.m_fSharpOffset = m_fSharpOffset;
     dlg.m_fCloseOffset = m_fCloseOffset;
     dlg.m_fSmooth = m_fSmooth;
+    dlg.m_bCompact = m_bCompact;
     if (dlg.exec() != QDialog::Accepted) return;
     m_fSharpOffset = dlg.m_fSharpOffset;
     m_fCloseOffset = dlg.m_fCloseOffset;
     m_fSmooth = dlg.m_fSmooth;
+    m_bCompact = dlg.m_bCompact;
     RepaintAll();
 }
 
