@@ -138,6 +138,7 @@ void CJobSession::FinishConversion() {
         m_nFileType = b.m_nFileType;
         m_nImportFlavour = b.m_nImportFlavour;
         m_bOrderPaths = b.m_bOrderPaths;
+        m_bTravelOrder = b.m_bTravelOrder;
         m_fMoveX = b.m_fMoveX;
         m_fMoveY = b.m_fMoveY;
         emit titleRequested(m_strSourcePath.isEmpty() ? QStringLiteral("Velkar") : m_strSourcePath);
