@@ -1,7 +1,7 @@
 // Any bytes as a job: the send must neither misbehave nor write anything but
 // whole commands of its own alphabet, in either dialect.
-#include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "cutter/cuttersend.h"
@@ -29,31 +29,41 @@ private:
     bool m_bHpgl;
 };
 
-// The input made into a complete job: the three header codes, the count the
-// length holds, and every body code mapped onto a known kind, so that the send
-// itself sees every input and not only the few that are jobs already.
-std::vector<std::uint8_t> AsCompleteJob(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::uint8_t> job(data, data + size);
-    if (size < 3 * RecordSize) job.resize(3 * RecordSize);
-    const std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(job.size() / RecordSize, 1u << 30));
-    job[4] = RecHeaderCount, job[24] = RecHeaderMin, job[44] = RecHeaderMax;
-    for (int i = 0; i < 4; ++i) job[8 + i] = static_cast<std::uint8_t>(count >> (8 * i));
+// The send refuses what is not a complete job; to keep fuzzing the stream itself,
+// the same bytes are also read as body records (a code byte picking one of the
+// job's kinds, then x, y, z) behind the three headers.
+std::string WriteAsJob(const std::uint8_t* data, std::size_t size) {
     static const std::uint8_t kinds[] = {RecMove, RecLine, RecPathEnd, RecJobStart, RecKnife};
-    for (std::size_t at = 3 * RecordSize + 4; at < job.size(); at += RecordSize) job[at] = kinds[job[at] % 5];
-    return job;
+    std::vector<JobRecord> body;
+    for (std::size_t at = 1; at + 13 <= size; at += 13) {
+        JobRecord r;
+        r.code = kinds[data[at] % 5];
+        std::int32_t v[3];
+        std::memcpy(v, data + at + 1, sizeof v);
+        r.x = v[0];
+        r.y = v[1];
+        r.z = v[2];
+        body.push_back(r);
+    }
+    std::vector<JobRecord> job = {{RecHeaderCount, static_cast<std::int32_t>(body.size() + 3), 4, 0},
+                                  {RecHeaderMin, 0, 0, 0},
+                                  {RecHeaderMax, 1000, 1000, 0}};
+    job.insert(job.end(), body.begin(), body.end());
+    const std::string path = fuzz::WorkDir() + "/records.PT1";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (const JobRecord& r : job) {
+        unsigned char image[RecordSize];
+        r.Encode(image);
+        out.write(reinterpret_cast<const char*>(image), RecordSize);
+    }
+    if (!out.flush()) fuzz::Fail("the record job cannot be written");
+    return path;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    {
-        // Any bytes as they are: a complete job is taken, anything else refused with its reason.
-        CCutterSend raw({});
-        const std::string path = fuzz::WriteInput(data, size, "input.PT1");
-        if (!raw.OpenJob(path) && raw.JobRefusal().empty() && raw.ErrorText().empty()) fuzz::Fail("a refusal without a reason");
-    }
-    const std::vector<std::uint8_t> job = AsCompleteJob(data, size);
-    const std::string path = fuzz::WriteInput(job.data(), job.size(), "input.PT1");
+    const std::string path = fuzz::WriteInput(data, size, "input.PT1");
     CutterSendOptions options;
     // The first byte picks offsets and moves, so corners, overlaps and mirroring all run.
     const std::uint8_t pick = size > 0 ? data[0] : 0;
@@ -65,7 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.dialect = (pick & 128) ? CutterDialectId::Hpgl : CutterDialectId::Velkar;
     options.knives.speedCmS[0] = options.knives.force[2] = (pick & 1) ? 1000 : 0;
     CCutterSend send(options);
-    if (!send.OpenJob(path)) fuzz::Fail("the written job cannot be opened");
+    if (!send.OpenJob(path)) {
+        if (send.ErrorText().empty()) fuzz::Fail("a job is refused without a reason");
+        if (!send.OpenJob(WriteAsJob(data, size))) fuzz::Fail("a complete job is refused");
+    }
     CheckingOutput output((pick & 128) != 0);
     CutterSendHooks hooks;
     send.Send(hooks, output);
