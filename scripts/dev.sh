@@ -11,6 +11,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libqt6svg6-dev libgl-dev
   xvfb xauth socat hp2xx shared-mime-info fonts-wqy-microhei
+  libcups2-dev cups cups-daemon cups-client
   zlib1g-dev pstoedit ghostscript inkscape python3-lxml python3-cssselect python3-numpy
 )
 BUILD=${VELKAR_BUILD_DIR:-build}

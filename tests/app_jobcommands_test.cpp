@@ -16,7 +16,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <memory>
 
 #include <sys/stat.h>
@@ -56,6 +63,7 @@ public:
     struct Message {
         QString caption;
         QString text;
+        QString detail;  // the informative text under it
     };
 
     DialogScript() {
@@ -91,7 +99,7 @@ private:
             if (auto* box = qobject_cast<QMessageBox*>(w)) {
                 if (m_handled.contains(box)) continue;
                 Handle(box);
-                messages.append({box->windowTitle(), box->text()});
+                messages.append({box->windowTitle(), box->text(), box->informativeText()});
                 QAbstractButton* b = box->button(m_answer);
                 if (!b) b = box->button(QMessageBox::Ok);
                 b->click();
@@ -195,6 +203,7 @@ private slots:
     void openChecksTheHeadersAndEnablesCut();
     void commandLineAndDroppedFilesOpenOrImport();
     void cutSendsTheStreamIntoThePseudoTerminal();
+    void cutGoesThroughASocketInThePortsDialect();
     void cutIsCancelledMidSendByButtonOrEsc();
     void cutStopsWhenTheCutterEndCloses();
     void cutToldWhenThePortCannotOpen();
@@ -381,13 +390,10 @@ void JobCommandsTest::importRefusalsAreTold() {
         QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
         QVERIFY(!m_session->m_bConvertPending);
         QCOMPARE(m_session->m_nImportFlavour, c.flavour);
-        if (c.type != -1 || c.file == late) {
-            QCOMPARE(m_session->m_nFileType, c.type);
-            // The job path was decided before the check, as the refusal leaves it.
-            QVERIFY(m_session->m_strJobPath.endsWith(QStringLiteral(".PT1")));
-        } else {
-            QCOMPARE(m_session->m_strJobPath, kept);
-        }
+        if (c.type != -1 || c.file == late) QCOMPARE(m_session->m_nFileType, c.type);
+        // The job on screen stays the one Cut sends, and no empty job is left beside the refused file.
+        QCOMPARE(m_session->m_strJobPath, kept);
+        QVERIFY(c.file.isEmpty() || !QFileInfo::exists(c.file.chopped(4) + QStringLiteral(".PT1")));
     }
 
     // Type 2 (IN with PR) and an unrecognised file are taken by CasMate PLT,
@@ -445,7 +451,7 @@ void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
     m_script->Import(source, 1);
     m_session->OnImport();
     QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("can't made temp file in diver c:")});
-    QVERIFY(m_session->m_strJobPath.isEmpty());
+    QCOMPARE(m_session->m_strJobPath, fallback);
     QVERIFY(!m_session->m_bConvertPending);
 
     // A plotter file named like a job is never overwritten by its own job.
@@ -520,7 +526,8 @@ void JobCommandsTest::standardPltTellsWhatWasNotCut() {
     const QStringList told = ImportAndPaint(prose, 5);
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first().startsWith(QStringLiteral("not a plotter file: ") + prose), qPrintable(told.first()));
-    QCOMPARE(QFileInfo(m_work->filePath(QStringLiteral("prose.PT1"))).size(), 0);
+    QVERIFY(!QFileInfo::exists(m_work->filePath(QStringLiteral("prose.PT1"))));
+    QCOMPARE(m_session->m_strJobPath, m_work->filePath(QStringLiteral("labelled.PT1")));
 }
 
 void JobCommandsTest::drawingsAreImportedAsDrawingsWhateverFlavourIsClicked() {
@@ -602,6 +609,44 @@ void JobCommandsTest::commandLineAndDroppedFilesOpenOrImport() {
     QCOMPARE(m_script->prefilledFileName, source);
     QVERIFY(m_session->m_bConvertPending);
     QCOMPARE(m_session->m_strJobPath, m_work->filePath(QStringLiteral("logo.PT1")));
+}
+
+// COM1 pointed at a network cutter that speaks HP-GL: "ready sent" names both,
+// and the cutter receives what the stream gives in that language.
+void JobCommandsTest::cutGoesThroughASocketInThePortsDialect() {
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    QVERIFY(::bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(server, 1) == 0 &&
+            ::getsockname(server, reinterpret_cast<sockaddr*>(&a), &len) == 0);
+    QByteArray received;
+    std::atomic<bool> done{false};
+    std::thread cutter([&] {
+        const int c = ::accept(server, nullptr, nullptr);
+        char buffer[4096];
+        for (ssize_t n; c >= 0 && (n = ::read(c, buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+        if (c >= 0) ::close(c);
+        done = true;
+    });
+    const QString uri = QStringLiteral("socket://127.0.0.1:%1").arg(ntohs(a.sin_port));
+    SetDevice(uri);
+    OpenProfile()->setValue(QStringLiteral("comm/dialect1"), QStringLiteral("HP-GL"));
+    const QString source = m_work->filePath(QStringLiteral("knives.plt"));
+    QVERIFY(QFile::copy(Example("three-knives.plt"), source));
+    QCOMPARE(ImportAndPaint(source, 3), QStringList());
+    m_script->messages.clear();
+    m_session->m_bDefineColor = true;
+    m_session->OnCut();
+    for (int i = 0; i < 3000 && !done; ++i) QTest::qWait(10);
+    cutter.join();
+    ::close(server);
+    QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("ready sent")});
+    QCOMPARE(m_script->messages.first().detail, QStringLiteral("COM1: ") + uri + QStringLiteral(", HP-GL"));
+    QCOMPARE(received, StreamOf(m_session->m_strJobPath, {QStringLiteral("--define-color"), QStringLiteral("--dialect"),
+                                                          QStringLiteral("hpgl")}));
+    QVERIFY(received.startsWith("IN;SP"));
 }
 
 void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
@@ -784,6 +829,17 @@ void JobCommandsTest::cutToldWhenThePortCannotOpen() {
              QStringList{QStringLiteral("serial can't open\n") + missing + QStringLiteral(": No such file or directory")});
     QCOMPARE(m_script->messages.first().caption, QStringLiteral("Velkar"));
     QVERIFY(!m_session->m_bSending);
+
+    // A job cut short is refused before the port is looked at.
+    const std::string bytes = test::ReadBytes(job.toStdString());
+    const qsizetype records = static_cast<qsizetype>(bytes.size() / RecordSize);
+    test::WriteText(job.toStdString(), bytes.substr(0, bytes.size() - RecordSize));
+    m_script->messages.clear();
+    m_session->OnCut();
+    QCOMPARE(Texts(m_script->messages),
+             QStringList{QStringLiteral("file type error\nthe header counts %1 records, the file holds %2")
+                             .arg(records)
+                             .arg(records - 1)});
 }
 
 void JobCommandsTest::closingDuringASendCancelsItFirst() {

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -200,7 +204,7 @@ TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
     EXPECT_EQ(r.out, "job: " + dir.File("j.PT1") +
                          "\nrecords: 9\norientation: 1 (mirror y)\nbox: -5, 2 to 30, 40\n"
                          "job start: 1\nknife: 2\nmove: 1\nline: 1\npath end: 0\nother: 1\nknives: 1 3\n"
-                         "cut: 0.00 m\nknife-up travel: 0.00 m\nstream: 34 bytes\nline time: 0:01 at 9600 baud, 10 bits a byte\n"
+                         "send: refused (file type error: record 9 has the unknown code 10)\n"
                          "1 200 9 1 0\n2 201 -5 2 0\n3 202 30 40 0\n4 9 0 0 0\n5 11 3 0 0\n6 6 -5 2 0\n"
                          "7 11 1 0 0\n8 7 30 40 7\n9 10 1 1 0\n");
 
@@ -212,7 +216,7 @@ TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
     EXPECT_EQ(r.out, "job: " + dir.File("short.PT1") +
                          "\nrecords: 8 (the file holds 5)\norientation: 4 (y as stored)\nbox: 0, 0 to 0, 0\n"
                          "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n"
-                         "cut: 0.00 m\nknife-up travel: 0.00 m\nstream: 33 bytes\nline time: 0:01 at 9600 baud, 10 bits a byte\n");
+                         "send: refused (file type error: the header counts 8 records, the file holds 5)\n");
 }
 
 TEST(InfoCommand, RefusesWhatIsNotAJob) {
@@ -314,4 +318,104 @@ TEST(ImportCommand, StandardFlavourIsTheDefaultAndTellsWhatWasNotCut) {
     r = Cli({"import", dir.File("gone.hpgl")});
     EXPECT_EQ(r.code, cli::ExitFileError);
     EXPECT_EQ(r.err, "velkar: cannot read " + dir.File("gone.hpgl") + ": No such file or directory\n");
+}
+
+// The job file and the send on the command line: a name after "--" is a file,
+// outputs are replaced whole or not at all, and only complete jobs are streamed.
+TEST(CommandLine, RefusesWhatCannotBeWrittenWholeOrSentAndSaysWhy) {
+    test::ScratchDir dir;
+    test::SmallTmpfs full("size=8k");
+    const std::string fifo = dir.File("fifo"), device = dir.File("null"), plt = dir.File("a.plt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    test::WriteText(plt, "IN;PU1,2;");
+    test::WriteText(dir.File("--help"), "IN;\nPU1,2;\n");
+    std::vector<JobRecord> body = {Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart)};
+    for (std::int32_t i = 0; i < 3000; ++i) body.push_back(Rec(RecLine, i * 1000, i));
+    body[0].x = static_cast<std::int32_t>(body.size());
+    const std::string big = dir.File("big.PT1"), cut = dir.File("cut.PT1");
+    test::WriteRecords(big, body);
+    test::WriteText(cut, test::ReadBytes(big).substr(0, 5 * RecordSize));
+    const std::string kept = full.Path() + "/kept.txt";
+    if (!full.Path().empty()) test::WriteText(kept, "previous stream");
+
+    const std::string pipeOnly = ": is a pipe or a device; flavours 1 to 4 read regular files only (save it to a file first, or use the standard flavour)\n";
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string err;
+    } cases[] = {
+        {{"import", "--flavour", "1", "--", "--help"}, cli::ExitOk, ""},
+        {{"import", fifo, "--flavour", "1", "-o", dir.File("p.PT1")}, cli::ExitFileError, "velkar: " + fifo + pipeOnly},
+        {{"import", plt, "-o", fifo}, cli::ExitFileError, "velkar: cannot write " + fifo + ": is a FIFO; only regular files are replaced\n"},
+        {{"import", plt, "--flavour", "1", "-o", device}, cli::ExitFileError,
+         "velkar: " + device + ": is a character device; only regular files are replaced\n"},
+        {{"stream", big, "-o", fifo}, cli::ExitFileError, "velkar: " + fifo + ": is a FIFO; only regular files are replaced\n"},
+        {{"stream", cut, "-o", dir.File("s.txt")}, cli::ExitFileError,
+         "velkar: " + cut + ": file type error: the header counts 3004 records, the file holds 5\n"},
+        {{"stream", big, "-o", kept}, cli::ExitFileError, "velkar: " + kept + ": cannot write: No space left on device\n"},
+    };
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    for (const auto& c : cases) {
+        if (c.args.back() == kept && full.Path().empty()) {
+            std::printf("skipped the full disk: %s\n", full.Why().c_str());
+            continue;
+        }
+        CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args[1];
+        EXPECT_EQ(r.err, c.err);
+    }
+    std::filesystem::current_path(before);
+    EXPECT_EQ(test::ReadRecords(dir.File("--help.PT1")).size(), 5u);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(::lstat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+    if (!full.Path().empty()) {
+        EXPECT_EQ(test::ReadBytes(kept), "previous stream");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(full.Path()), {}), 1);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 7);  // nothing else was made
+}
+
+TEST(ImportCommand, MemoryRunningOutNamesThePlotterFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    test::ScratchDir dir;
+    test::TempDirOverride temp;
+    // A million short paths; ordering them needs far more than the few megabytes left.
+    std::string text = "IN;";
+    for (int i = 0; i < 1000000; ++i) text += "PU" + std::to_string(i % 9000) + ",1;PD7,7;";
+    test::WriteText(dir.File("big.plt"), text);
+    test::WriteText(dir.File("big.PT1"), "previous job");
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        // Room for the input window and the files, not for the paths.
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        unsigned long long vmKb = 0;
+        while (std::getline(status, line))
+            if (line.rfind("VmSize:", 0) == 0) vmKb = std::stoull(line.substr(7));
+        const rlimit limit{(vmKb + 12 * 1024) * 1024, (vmKb + 12 * 1024) * 1024};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const CliRun r = Cli({"import", dir.File("big.plt"), "--order"});
+        const std::string report = std::to_string(r.code) + " " + r.err;
+        if (::write(pipeFds[1], report.data(), report.size()) < 0) ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(report, "1 velkar: " + dir.File("big.plt") + ": not enough memory\n");
+    EXPECT_EQ(test::ReadBytes(dir.File("big.PT1")), "previous job");
+#endif
 }

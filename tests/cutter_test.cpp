@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "cutter/cuttersend.h"
 #include "cutter/sendestimate.h"
 #include "cutter/knifepath.h"
+#include "cutter/velkardialect.h"
 #include "clirun.h"
 #include "testsupport.h"
 
@@ -393,32 +395,105 @@ TEST(CutterSend, KnifeWordsAndPromptsFollowDefineColorAndPenTip) {
               "prompt select first knife;prompt select first knife;prompt select first knife;");
 }
 
-TEST(CutterSend, ShortCountsTwoPathEndsAndShortFilesAreHandled) {
-    // N < 4: the question is asked and the range set, nothing is sent.
+TEST(HpglDialect, SquaresKnivesAndLongPathsGiveTheExactCommands) {
+    CutterSendOptions options;
+    options.dialect = CutterDialectId::Hpgl;
+    // The same track as the plain stream, with the points it repeats left out.
+    EXPECT_EQ(RunSend(SquareJob(OrientationAsStored, false), options).bytes,
+              "IN;SP1;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;PU0,400;");
+    options.sharpMm = 0.5f;
+    options.closeMm = 1.0f;
+    options.moveXMm = 10.0f;
+    options.moveYMm = 5.0f;
+    EXPECT_EQ(RunSend(SquareJob(OrientationMirrorY, true), options).bytes,
+              "IN;SP1;PU400,600;PD820,600,800,580,800,180,780,200,380,200,400,220,400,620,420,600,440,600;"
+              "PU400,600;PU;SP0;PU0,400;");
+
+    // Knife selects: the job's own numbers, speed and force where set, no repeated
+    // select, the track before a Pen Tip prompt sent before the prompt.
+    std::vector<JobRecord> job = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart),
+                                  Rec(RecKnife, 3), Rec(RecMove, 0, 0), Rec(RecLine, 10, 0), Rec(RecKnife, 3),
+                                  Rec(RecKnife, 9), Rec(RecLine, 10, 10), Rec(RecPathEnd), Rec(RecLine, 0, 10)};
+    job[0].x = static_cast<std::int32_t>(job.size());
+    CutterSendOptions knives;
+    knives.dialect = CutterDialectId::Hpgl;
+    knives.defineColor = true;
+    knives.penTip = true;
+    knives.knives.speedCmS[2] = 30;
+    knives.knives.force[2] = 120;
+    knives.knives.force[0] = 80;
+    LogHooks hooks;
+    StringOutput output;
+    SendRun run = RunSend(job, knives, hooks, output);
+    EXPECT_EQ(run.bytes, "IN;SP3;VS30;FS120;PU0,0;PD10,0;SP1;FS80;PD10,10;PU;SP0;PU0,0;SP1;FS80;PD10,10;");
+    EXPECT_EQ(run.log, "range 0 12 1;ask;please wait...;prompt select first knife;prompt select first knife;"
+                       "prompt select first knife;");
+
+    // A long path is sent in PD commands of 64 points; a cancel sends none of the points held back.
+    std::vector<JobRecord> zigzag = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax),
+                                     Rec(RecMove, 0, 0)};
+    for (int i = 1; i <= 100; ++i) zigzag.push_back(Rec(RecLine, i, i % 2));
+    zigzag[0].x = static_cast<std::int32_t>(zigzag.size());
+    CutterSendOptions hpgl;
+    hpgl.dialect = CutterDialectId::Hpgl;
+    const std::string all = RunSend(zigzag, hpgl).bytes;
+    EXPECT_EQ(all.substr(0, 24), "IN;SP1;PU0,0;PD1,1,2,0,3");
+    EXPECT_NE(all.find(",63,1,64,0;PD65,1,66,0,"), std::string::npos);
+    EXPECT_EQ(all.substr(all.size() - 11), ",98,0,99,1;");  // the last vertex waits for the path's end
+    LogHooks cancelling;
+    cancelling.cancelAfter = 50;
+    StringOutput partial;
+    EXPECT_EQ(RunSend(zigzag, hpgl, cancelling, partial).result, CCutterSend::Result::Cancelled);
+    EXPECT_EQ(partial.bytes, "IN;SP1;PU0,0;");
+}
+
+TEST(CutterSend, AnEmptyBodyAndTwoPathEndsAreSent) {
+    // N = 3: the question is asked and the range set, nothing is sent.
     SendRun empty = RunSend({Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecJobStart)});
     EXPECT_EQ(empty.result, CCutterSend::Result::Completed);
     EXPECT_EQ(empty.bytes, "");
     EXPECT_EQ(empty.log, "range 0 3 1;ask;please wait...;");
 
     // Two path ends send the feed move and the terminator twice; without a job
-    // start there is no init string; codes outside 6..11 send nothing.
-    SendRun twice = RunSend({Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, 0, -50), Rec(RecHeaderMax, 0, 100),
-                             Rec(10, 5, 5), Rec(RecPathEnd), Rec(77), Rec(RecLine, 3, 4), Rec(RecPathEnd)});
+    // start there is no init string.
+    SendRun twice = RunSend({Rec(RecHeaderCount, 6, 1), Rec(RecHeaderMin, 0, -50), Rec(RecHeaderMax, 0, 100),
+                             Rec(RecPathEnd), Rec(RecLine, 3, 4), Rec(RecPathEnd)});
     // The line after the path end starts at (0, 0) and turns 0 - 53.15: a sharp start vertex.
     EXPECT_EQ(twice.bytes, "U150,0   @ 0 U0,0  @  D100,0 D100,0 D96,3 U150,0   @ 0 U0,0  @  ");
+}
 
-    // The count says 20 but the file ends after 5 records: the send stops there.
-    LogHooks hooks;
-    StringOutput output;
-    SendRun cut = RunSend({Rec(RecHeaderCount, 20, 4), Rec(RecHeaderMin), Rec(RecHeaderMax), Rec(RecMove, 1, 1),
-                           Rec(RecPathEnd)},
-                          {}, hooks, output);
-    EXPECT_EQ(cut.result, CCutterSend::Result::Completed);
-    EXPECT_EQ(cut.bytes, "U1,1 U0,0   @ 0 U0,0  @  ");
-    EXPECT_EQ(hooks.advances, 2);
-
-    // A file shorter than its headers keeps the values read before (all 0): N = 0.
-    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 9, 4)}).bytes, "");
+// What is not a complete job never reaches the output: the send refuses it at OpenJob.
+TEST(CutterSend, RefusesWhatIsNotACompleteJob) {
+    const JobRecord h0 = Rec(RecHeaderMin), h1 = Rec(RecHeaderMax);
+    const struct {
+        std::vector<JobRecord> records;
+        std::string tail;  // raw bytes after the records
+        std::string reason;
+    } cases[] = {
+        {{Rec(RecHeaderCount, 9, 4)}, "", "the first three records are not the headers 200, 201, 202"},
+        {{h0, Rec(RecHeaderCount, 3, 4), h1}, "", "the first three records are not the headers 200, 201, 202"},
+        {{}, "\x89PNG\r\n\x1a\n random bytes of another kind of file, long enough", "the first three records are not the headers 200, 201, 202"},
+        {{Rec(RecHeaderCount, 20, 4), h0, h1, Rec(RecMove, 1, 1), Rec(RecPathEnd)}, "", "the header counts 20 records, the file holds 5"},
+        {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecMove, 1, 1)}, "0123456789", "the header counts 5 records, the file holds 4"},
+        {{Rec(RecHeaderCount, 2, 4), h0, h1}, "", "the header counts 2 records, the file holds 3"},
+        {{Rec(RecHeaderCount, -7, 4), h0, h1}, "", "the header counts -7 records, the file holds 3"},
+        {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecMove), Rec(10, 5, 5)}, "", "record 5 has the unknown code 10"},
+        {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecPlaceholder), Rec(RecPathEnd)}, "", "record 4 has the unknown code 0"},
+        {{Rec(RecHeaderCount, 4, 4), h0, h1, Rec(RecHeaderCount, 4, 4)}, "", "record 4 has the unknown code 200"},
+    };
+    test::ScratchDir dir;
+    const std::string job = dir.File("job.PT1");
+    for (const auto& c : cases) {
+        test::WriteRecords(job, c.records);
+        test::WriteText(job, test::ReadBytes(job) + c.tail);
+        CCutterSend send({});
+        EXPECT_FALSE(send.OpenJob(job)) << c.reason;
+        EXPECT_EQ(send.JobRefusal(), c.reason);
+        EXPECT_EQ(send.ErrorText(), job + ": file type error: " + c.reason);
+    }
+    // Trailing bytes after the counted records are not looked at.
+    test::WriteRecords(job, {Rec(RecHeaderCount, 3, 4), h0, h1, Rec(77)});
+    EXPECT_TRUE(CCutterSend({}).OpenJob(job));
 }
 
 TEST(CutterSend, CancelAndDeclineLeaveOnlyCompleteCommands) {
@@ -648,6 +723,14 @@ TEST(StreamCommand, WritesTheExactStreamsAndRefusesBadArguments) {
               ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
               "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
 
+    run = RunVelkar({"stream", square, "--dialect", "hpgl", "--define-color", "--knife-speed", "1=25"});
+    EXPECT_EQ(run.out, "IN;SP1;VS25;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;PU0,400;");
+    EXPECT_EQ(RunVelkar({"stream", square, "--dialect", "velkar"}).out, RunVelkar({"stream", square}).out);
+    EXPECT_EQ(RunVelkar({"stream", square, "--dialect", "HP-GL"}).err, "velkar: --dialect takes one of velkar, hpgl\n");
+    for (const char* bad : {"9=10", "1=0", "1=1001", "1=", "x=5", "1=5x"})
+        EXPECT_EQ(RunVelkar({"stream", square, "--knife-force", bad}).err,
+                  "velkar: --knife-force takes KNIFE=VALUE, a knife from 1 to 8 and a whole number from 1 to 1000\n")
+            << bad;
     EXPECT_EQ(RunVelkar({"stream", square, "--sharp", "2.01"}).err,
               "velkar: --sharp takes a number of millimetres from 0 to 2\n");
     EXPECT_EQ(RunVelkar({"stream", square, "--close", "5"}).code, cli::ExitOk);
@@ -726,7 +809,7 @@ TEST(CutterSend, FromPathSendsTheStartSequenceTheKnifeAndTheRestOfAFullSend) {
     for (const auto& [from, start, knife] : {std::tuple{2, "U10,10 ", "P4 "}, std::tuple{3, "U50,50 ", "P4 "}}) {
         options.fromPath = from;
         const std::string part = RunSend(job, options).bytes;
-        const std::string head = std::string(CCutterSend::InitString) + knife;
+        const std::string head = std::string(CVelkarDialect::InitString) + knife;
         ASSERT_EQ(part.substr(0, head.size()), head);
         const std::string rest = part.substr(head.size());
         EXPECT_EQ(rest.substr(0, std::strlen(start)), start);

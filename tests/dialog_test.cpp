@@ -310,6 +310,34 @@ private slots:
         QCOMPARE(ProfileValue(QStringLiteral("comm/port")), QStringLiteral("3"));
         QCOMPARE(ProfileValue(QStringLiteral("comm/device3")), QStringLiteral("/dev/usb/lp0"));
     }
+
+    // Each COM port shows its language; the chosen port's can be changed, and a
+    // stored text that names no language is shown and written back as it is.
+    void SerialDialectPerPort() {
+        OpenProfile()->setValue(QStringLiteral("comm/dialect4"), QStringLiteral("GP-GL"));
+        CSerialDlg dlg;
+        QStringList shown, offered;
+        OnNextModal([&](QWidget* w) {
+            auto* d = static_cast<CSerialDlg*>(w);
+            auto* dialect = w->findChild<QComboBox*>(QStringLiteral("dialect"));
+            for (int i = 0; i < dialect->count(); ++i) offered << dialect->itemText(i);
+            ClickRadio(d->Button(1001));
+            dialect->setCurrentText(QStringLiteral("HP-GL"));
+            w->findChild<QComboBox*>(QStringLiteral("device"))->setEditText(QStringLiteral("socket://10.0.0.7"));
+            ClickRadio(d->Button(1003));
+            for (int n = 1; n <= 4; ++n) shown << w->findChild<QLabel*>(QStringLiteral("dialect%1").arg(n))->text();
+            shown << dialect->currentText();
+            Click(w, "ok");
+        });
+        dlg.exec();
+        QCOMPARE(offered, (QStringList{QStringLiteral("Velkar"), QStringLiteral("HP-GL")}));
+        QCOMPARE(shown, (QStringList{QStringLiteral("Velkar"), QStringLiteral("HP-GL"), QStringLiteral("Velkar"),
+                                     QStringLiteral("GP-GL"), QStringLiteral("GP-GL")}));
+        QCOMPARE(ProfileValue(QStringLiteral("comm/dialect2")), QStringLiteral("HP-GL"));
+        QCOMPARE(ProfileValue(QStringLiteral("comm/device2")), QStringLiteral("socket://10.0.0.7"));
+        QCOMPARE(ProfileValue(QStringLiteral("comm/dialect4")), QStringLiteral("GP-GL"));
+        QCOMPARE(ProfileValue(QStringLiteral("comm/port")), QStringLiteral("4"));
+    }
 };
 
 QTEST_MAIN(DialogTest)

@@ -3,6 +3,8 @@
 #include <climits>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include <QImage>
 #include <QPainter>
 #include <QPicture>
@@ -315,6 +317,20 @@ private slots:
         velkar::test::WriteText(notJob, "IN;PU0,0;");
         QCOMPARE(run({"render", notJob, "-o", png}, &err), 1);
         QCOMPARE(err, "velkar: " + notJob + ": not a PT1 job (the first three records are not its headers)\n");
+        // Only a regular file is replaced, and only by a complete picture.
+        const std::string fifo = m_dir.File("fifo.png");
+        QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+        QCOMPARE(run({"render", job, "-o", fifo}, &err), 1);
+        QCOMPARE(err, "velkar: cannot write " + fifo + ": is a FIFO; only regular files are replaced\n");
+        velkar::test::SmallTmpfs full("size=4k");
+        if (!full.Path().empty()) {
+            const std::string kept = full.Path() + "/kept.pdf";
+            velkar::test::WriteText(kept, "previous picture");
+            QCOMPARE(run({"render", job, "-o", kept}, &err), 1);
+            QCOMPARE(err, "velkar: cannot write " + kept + ": No space left on device\n");
+            QCOMPARE(velkar::test::ReadBytes(kept), std::string("previous picture"));
+            QCOMPARE(QDir(QString::fromStdString(full.Path())).entryList(QDir::Files).size(), 1);
+        }
         SaveMaterialSize(MaterialSize{1000000, 1000000});
         QCOMPARE(run({"render", job, "-o", png, "--scale", "0.0025"}, &err), 2);
         QCOMPARE(err, std::string("velkar: a picture of 40000400 x 40000500 pixels cannot be drawn (each side 1 to "

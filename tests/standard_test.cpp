@@ -98,6 +98,8 @@ TEST(StandardPlotReader, FindsHpglBehindNulBytesPjlAndPclWrappers) {
 
     // HP-GL device control sequences in front, '#' comment lines between instructions.
     EXPECT_EQ(BodyOf(dir, "\x1b.(;\x1b.I81;;17:\x1b.N;19:IN;# a comment with PD9,9\nPU1,1;PD2,2;"), "S K1 M1,1 L2,2 E");
+    // A cutter's own instructions first, then HP-GL.
+    EXPECT_EQ(BodyOf(dir, "ZG;\nFS3;ZX0,1;IN;PU1,1;PD2,2;"), "S K1 M1,1 L2,2 E");
 }
 
 TEST(StandardPlotReader, RefusesFilesThatAreNotPlotterFiles) {
@@ -113,6 +115,7 @@ TEST(StandardPlotReader, RefusesFilesThatAreNotPlotterFiles) {
         {"\x1b%-12345X@PJL JOB\n", "the printer wrapper holds no HP-GL"},
         {"<?xml version=\"1.0\"?><svg/>", "it starts with \"<?xml version=\"1\", neither HP-GL nor DM/PL"},
         {"G21\nG1 X10 Y10\n", "it starts with \"G21\", neither HP-GL nor DM/PL"},
+        {"ZG;ZZ1;Hello", "it starts with \"ZG;ZZ1;Hello\", neither HP-GL nor DM/PL"},
         {"\x89PNG\r\n\x1a\n", "it starts with \"?PNG\", neither HP-GL nor DM/PL"},
     };
     for (const auto& k : cases) {
@@ -369,6 +372,34 @@ TEST(DmplReader, ReadsHeaderUnitsPenListsAndEnds) {
     EXPECT_EQ(c.stats.unknown, 1);
 }
 
+TEST(StandardPlotReader, ReadsRunsLongerThanItsWindowAsAWhole) {
+    test::ScratchDir dir;
+    const std::string run(100, ' '), text(100, 'A'), digits(100, '7');
+    // Each file read through windows of a few sizes gives the job it gives at once.
+    const std::string files[] = {
+        "IN;PU0,0;PD" + run + "10," + run + "20;LB" + text + "\x03PR0,100;PD10,0;",
+        "IN;DT*,0;LO5;PU50,50;LB" + text + "\n" + text + "*PR1,1;PD0,9;",
+        "\x1b%-12345X@PJL ENTER LANGUAGE=PCL\n\x1b*b100W" + text + "\x1b%0BIN;CO" + text + ";PU1,1;PD2,2;",
+        "#" + text + "\nIN;BL" + text + "\x03PU0,0;PD1,1;CO\"" + text + "\";PD3,3;PE<=" + run + "?_;",
+        "IN;" + std::string(200, '\0') + "PU0,0;PD1" + digits + ",0;",
+        " ;:HOA,ECN," + run + "U,10,20,D,30," + run + "40," + text + ",e",
+    };
+    for (const std::string& file : files) {
+        test::WriteText(dir.File("in.plt"), file);
+        std::int32_t count = 0;
+        StandardPlotStats whole, stats;
+        std::string error;
+        const ConversionResult expected = ConvertStandardPlotFile(dir.File("in.plt"), dir.File("whole.PT1"), count, whole, error);
+        for (std::size_t lookahead : {16, 17, 29}) {
+            EXPECT_EQ(ConvertStandardPlotFile(dir.File("in.plt"), dir.File("part.PT1"), count, stats, error, lookahead),
+                      expected) << file;
+            EXPECT_EQ(test::ReadBytes(dir.File("part.PT1")), test::ReadBytes(dir.File("whole.PT1"))) << file;
+            EXPECT_EQ(stats.labels, whole.labels) << file;
+            EXPECT_EQ(stats.unknown, whole.unknown) << file;
+        }
+    }
+}
+
 TEST(StandardPlotReader, EveryRealFileGivesAValidJobOrAClearRefusal) {
     const fs::path dir = VELKAR_REALPLT_DIR;
     if (!fs::is_directory(dir)) GTEST_SKIP() << "no real plotter files at " << dir;
@@ -389,6 +420,10 @@ TEST(StandardPlotReader, EveryRealFileGivesAValidJobOrAClearRefusal) {
         }
         ASSERT_EQ(r, ConversionDone) << name << ": " << error;
         std::vector<JobRecord> records = test::ReadRecords(scratch.File("job.PT1"));
+        // Read through a small window, the file gives the same job.
+        ASSERT_EQ(ConvertStandardPlotFile(e.path().string(), scratch.File("small.PT1"), count, stats, error, 256),
+                  ConversionDone);
+        EXPECT_EQ(test::ReadRecords(scratch.File("small.PT1")), records) << name;
         ASSERT_EQ(static_cast<std::size_t>(count), records.size()) << name;
         EXPECT_EQ(records[0].x, count) << name;
         EXPECT_EQ(records[3].code, RecJobStart) << name;

@@ -1,11 +1,14 @@
 #include "testsupport.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace velkar::test {
@@ -21,6 +24,20 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
+}
+
+SmallTmpfs::SmallTmpfs(const std::string& options) {
+    if (::mount("velkar-test", m_dir.Path().c_str(), "tmpfs", 0, options.c_str()) == 0)
+        m_bMounted = true;
+    else
+        m_strWhy = "cannot mount a tmpfs here: " + std::string(std::strerror(errno));
+}
+
+SmallTmpfs::~SmallTmpfs() {
+    if (!m_bMounted) return;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(m_dir.Path(), ec)) std::filesystem::remove_all(e.path(), ec);
+    ::umount2(m_dir.Path().c_str(), MNT_DETACH);
 }
 
 TempDirOverride::TempDirOverride() {

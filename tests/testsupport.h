@@ -35,6 +35,24 @@ private:
     bool m_hadOld = false;
 };
 
+// A tmpfs mounted on a fresh directory for one test (options as mount(8) takes
+// them, e.g. "size=64k,nr_inodes=2"); unmounted on destruction. Where the
+// machine does not allow mounting, Path() is empty and Why() says why.
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(const std::string& options);
+    ~SmallTmpfs();
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    std::string Path() const { return m_bMounted ? m_dir.Path() : std::string(); }
+    const std::string& Why() const { return m_strWhy; }
+
+private:
+    ScratchDir m_dir;
+    bool m_bMounted = false;
+    std::string m_strWhy;
+};
+
 void WriteText(const std::string& path, const std::string& text);
 std::string ReadBytes(const std::string& path);
 

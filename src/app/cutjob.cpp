@@ -1,11 +1,17 @@
 #include "app/cutjob.h"
 
+#include <memory>
+
+#include <QFileInfo>
 #include <QPointer>
 
 #include "app/progresssendhooks.h"
 #include "app/progresswnd.h"
 #include "cutter/cuttersend.h"
 #include "serial/commport.h"
+#include "serial/cuttertransport.h"
+#include "serial/lineparameters.h"
+#include "serial/serialsettings.h"
 #include "app/dialogs/messagebox.h"
 #include "app/jobstate.h"
 
@@ -30,19 +36,34 @@ void CCutJob::Run() {
     options.moveYMm = v.m_fMoveY;
     options.defineColor = v.m_bDefineColor;
     options.penTip = v.m_bDefineColor && v.m_bPenTip;
+    // The chosen COM number names the device and the language its cutter speaks.
+    CSerialSettings settings;
+    settings.LoadSettings();
+    const int portNumber = TextToInt(settings.GetPort());
+    const QString device = settings.DeviceForPort(portNumber);
+    const QString dialect = settings.DialectForPort(portNumber);
+    if (portNumber >= 1 && portNumber <= 4 && !CutterDialect::FromStoredText(dialect.toStdString(), options.dialect)) {
+        ShowMessage(parent, QStringLiteral("COM%1: the stored dialect '%2' is not one of Velkar, HP-GL")
+                                .arg(portNumber)
+                                .arg(dialect));
+        return;
+    }
     if (const std::string problem = CCutterSend::CheckOptions(options); !problem.empty()) {
         ShowMessage(parent, QString::fromStdString(problem));
         return;
     }
     CCutterSend send(options);
     if (!send.OpenJob(v.m_strJobPath.toStdString())) {
-        ShowMessage(parent, QString::fromStdString(send.ErrorText()));
+        ShowMessage(parent, send.JobRefusal().empty() ? QString::fromStdString(send.ErrorText())
+                                                      : QStringLiteral("file type error\n") %
+                                                            QString::fromStdString(send.JobRefusal()));
         return;
     }
     v.m_nJobRecords = send.JobRecords();
 
-    CCommPort port;
-    if (!port.OpenPort()) {
+    const std::unique_ptr<CutterTransport> transport = CutterTransport::ForDevice(device);
+    CutterTransport& port = *transport;
+    if (!port.Open(settings, device, QFileInfo(v.m_strJobPath).fileName())) {
         ShowMessage(parent, QString::fromLatin1(CCommPort::CantOpenText) % QLatin1Char('\n') % port.OpenError());
         return;
     }
@@ -50,8 +71,10 @@ void CCutJob::Run() {
     CProgressWnd progress(m_pOwner, QStringLiteral("send..."), true);
     s_pRunning = &progress;
     CProgressSendHooks hooks(progress, parent);
+    hooks.SetTarget(QStringLiteral("COM%1: %2, %3").arg(portNumber).arg(port.DevicePath(), dialect));
     const CCutterSend::Result result = send.Send(hooks, port);
-    const bool delivered = port.ClosePort();
+    if (result != CCutterSend::Result::Completed) port.Abandon();
+    const bool delivered = port.Close();
     s_pRunning.clear();
 
     switch (result) {

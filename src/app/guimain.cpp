@@ -7,6 +7,7 @@
 
 #include "app/velkarapp.h"
 #include "render/artwork.h"
+#include "split/pipelinefiles.h"
 
 namespace velkar {
 
@@ -22,6 +23,7 @@ int RunDesktop(int argc, char** argv) {
                      "run it under xvfb-run, or see 'velkar --help' for the commands that need none\n");
         return 1;
     }
+    PipelineFiles::RemoveLeftovers();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velkar"));
     QApplication::setOrganizationName(QStringLiteral("QV VELKAR1"));

@@ -11,14 +11,15 @@
 #include "import/plottertype.h"
 #include "import/standardplotreader.h"
 #include "job/binaryfile.h"
+#include "job/filereplacement.h"
 #include "job/tempdir.h"
 
 namespace velkar {
 
 namespace {
 
-// A job path is usable when it can be opened for writing; an existing job
-// keeps its content and a missing one is created empty.
+// A job path is usable when a complete job can replace what stands there; the
+// check leaves nothing behind.
 bool CanWriteJob(const std::string& path, const std::string& source) {
     // A job path that is the plotter file itself (a plotter file named *.PT1)
     // would be replaced by its own conversion.
@@ -27,10 +28,7 @@ bool CanWriteJob(const std::string& path, const std::string& source) {
     if (::stat(path.c_str(), &a) == 0 && ::stat(source.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
         a.st_ino == b.st_ino)
         return false;
-    BinaryFile probe;
-    if (!probe.Open(path, BinaryFile::Mode::CreateKeep)) return false;
-    probe.Abandon();
-    return true;
+    return FileReplacement::Check(path).empty();
 }
 
 }  // namespace
@@ -84,12 +82,10 @@ bool CImportJob::Run(const QString& prefill) {
     if (!CanWriteJob(job, source)) {
         job = tempDir + "/" + FallbackJobName;
         if (!CanWriteJob(job, source)) {
-            v.m_strJobPath.clear();
             Refuse(QStringLiteral("can't made temp file in diver c:"));
             return false;
         }
     }
-    v.m_strJobPath = QString::fromStdString(job);
 
     // A drawing is imported as one whatever flavour was clicked; "Standard PLT"
     // and the drawings read the content, whatever the first characters say.
@@ -101,6 +97,10 @@ bool CImportJob::Run(const QString& prefill) {
         Refuse(QString::fromStdString(refusal));
         return false;
     }
+    // A refused import keeps the job on screen and the one Cut sends; so does a
+    // conversion that fails later (it returns to m_strJobBeforeImport).
+    v.m_strJobBeforeImport = v.m_strJobPath;
+    v.m_strJobPath = QString::fromStdString(job);
 
     v.m_bConvertPending = true;
     v.m_fMoveX = 0.0f;

@@ -1,7 +1,5 @@
 #include "app/jobconversion.h"
 
-#include <unistd.h>
-
 #include "drawingimport/postscriptdrawing.h"
 #include "drawingimport/svgdrawingreader.h"
 #include "import/hconverter.h"
@@ -9,24 +7,13 @@
 #include "import/plottertype.h"
 #include "import/standardplotreader.h"
 #include "job/binaryfile.h"
+#include "job/filereplacement.h"
 #include "job/tempdir.h"
 #include "split/multiknifejob.h"
 
 namespace velkar {
 
 namespace {
-
-// The converters report only that a file failed to open; the reason is found
-// by trying the same open again. A job file that did not exist is not left
-// behind by the probe.
-std::string ProbeWrite(const std::string& path) {
-    const bool existed = ::access(path.c_str(), F_OK) == 0;
-    BinaryFile probe;
-    if (!probe.Open(path, BinaryFile::Mode::CreateKeep)) return SystemErrorText(probe.OpenError());
-    probe.Abandon();
-    if (!existed) ::unlink(path.c_str());
-    return {};
-}
 
 CJobConversion::Outcome RunStandard(const CJobConversion::Request& request, std::int32_t& count) {
     CJobConversion::Outcome outcome;
@@ -99,7 +86,9 @@ std::string CJobConversion::ExplainOpenFailure(const std::string& source, const 
     if (!in.Open(source, BinaryFile::Mode::Read))
         return "cannot read " + source + ": " + SystemErrorText(in.OpenError());
     in.Abandon();
-    if (std::string reason = ProbeWrite(job); !reason.empty()) return "cannot write " + job + ": " + reason;
+    // The converters report only that a file failed to open; the reason is found
+    // by trying the same replacement again.
+    if (std::string reason = FileReplacement::Check(job); !reason.empty()) return "cannot write " + job + ": " + reason;
     try {
         PrivateTempDir();  // the multi-knife pipeline keeps its intermediate files there
     } catch (const TempDirError& e) {

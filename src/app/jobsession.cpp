@@ -79,6 +79,7 @@ void CJobSession::RunPendingConversion() {
     request.orderPaths = m_bOrderPaths;
     const CJobConversion::Outcome outcome = CJobConversion::Run(request, m_nRecordCount);
     if (outcome.jobEmptied) m_strJobPath.clear();
+    if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
 
     emit statusText(outcome.notes.empty() ? QStringLiteral("Ready")
                                           : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes),

@@ -18,6 +18,7 @@ struct JobState {
     float m_fSmooth = 0.0f;           // mm, shown only
     QString m_strSourcePath;          // file last chosen by Import or Open
     QString m_strJobPath;             // job drawn and sent; empty: no job
+    QString m_strJobBeforeImport;     // the job to return to when the pending conversion fails
     std::int32_t m_nFileType = -1;    // recognised plotter type, -1 none
     std::int32_t m_nImportFlavour = 1;
     std::int32_t m_nJobRecords = 0;   // record count of the job, from its first header

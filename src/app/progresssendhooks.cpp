@@ -16,6 +16,7 @@ QString Text(std::string_view text) { return QString::fromUtf8(text.data(), stat
 bool CProgressSendHooks::AskReadySend() {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Sent to cutter"), QStringLiteral("ready sent"),
                     QMessageBox::Ok | QMessageBox::Cancel, m_pDialogParent);
+    box.setInformativeText(m_strTarget);
     return box.exec() == QMessageBox::Ok;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "cutter/cuttersendhooks.h"
 
 class QWidget;
@@ -20,6 +22,9 @@ public:
     CProgressSendHooks(CProgressWnd& progress, QWidget* dialogParent)
         : m_progress(progress), m_pDialogParent(dialogParent) {}
 
+    // Names where the job goes ("COM1: /dev/ttyUSB0, HP-GL") under "ready sent".
+    void SetTarget(const QString& target) { m_strTarget = target; }
+
     bool AskReadySend() override;
     void PromptKnifeChange(std::string_view text) override;
     void SetBarRange(std::int32_t low, std::int32_t high, std::int32_t step) override;
@@ -35,6 +40,7 @@ public:
 private:
     CProgressWnd& m_progress;
     QWidget* m_pDialogParent;
+    QString m_strTarget;
 };
 
 }  // namespace velkar

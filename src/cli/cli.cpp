@@ -81,6 +81,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     std::vector<std::string> args(argv + 2, argv + argc);
     for (const std::string& a : args) {
+        if (a == "--") break;  // what follows names files, even "--help"
         if (a == "--help" || a == "-h") {
             out << "Usage: " << c->usage << "\n";
             return ExitOk;

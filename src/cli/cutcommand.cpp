@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -9,23 +10,30 @@
 
 #include <unistd.h>
 
+#include <QFileInfo>
+
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/sendoptions.h"
 #include "cutter/cuttersend.h"
 #include "serial/commport.h"
+#include "serial/cupsqueue.h"
+#include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
 #include "serial/serialsettings.h"
 
 namespace velkar::cli {
 
 const char* const CutUsage =
-    "velkar cut JOB [--port 1-4 | --device PATH] [--speed S] [--parity N|O|E] [--data 5-8] [--stop 1|1.5|2]\n"
-    "               [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--pen-tip] [--yes]\n"
+    "velkar cut JOB [--port 1-4 | --device DEVICE | --queue QUEUE] [--speed S] [--parity N|O|E] [--data 5-8]\n"
+    "               [--stop 1|1.5|2] [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color]\n"
+    "               [--pen-tip] [--dialect velkar|hpgl] [--knife-speed K=CM/S] [--knife-force K=F] [--yes]\n"
     "               [--stall-timeout S] [--compact] [--from-path N]\n"
-    "  Sends JOB to the cutter. Line settings default to the stored profile. Ctrl-C cancels: the command\n"
-    "  in progress is finished first, a second Ctrl-C abandons it. --stall-timeout ends the send (exit 1)\n"
-    "  when the cutter takes nothing for S seconds.\n"
+    "  Sends JOB to the cutter. Line settings, device and dialect default to the stored profile's port.\n"
+    "  DEVICE: a device path, socket://HOST[:PORT] (raw TCP, port 9100 by default) or cups:QUEUE (a raw\n"
+    "  job to a print queue, the same as --queue QUEUE). Ctrl-C cancels: the command in progress is\n"
+    "  finished first, a second Ctrl-C abandons it. --stall-timeout ends the send (exit 1) when the\n"
+    "  cutter takes nothing for S seconds.\n"
     "  --compact leaves out the moves to where the knife already is; --from-path N starts at the\n"
     "  job's path N (after the start sequence and the knife select) and cuts to the end.\n"
     "  Stop bits 1.5 are sent as 2 (Linux has no 1.5; a UART sends 1.5 with 5-bit data).";
@@ -171,9 +179,12 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
         } else if (a == "--port") {
             line(settings.m_strPort, {"1", "2", "3", "4"}, "a port number from 1 to 4");
             portGiven = true;
-        } else if (a == "--device") {
-            if (!hasValue || value.empty()) error = "--device takes a device path";
-            device = value;
+        } else if (a == "--device" || a == "--queue") {
+            if (!hasValue || value.empty())
+                error = a == "--queue" ? "--queue takes the name of a print queue"
+                                       : "--device takes a device path, socket://HOST[:PORT] or cups:QUEUE";
+            if (!device.empty()) error = "--device and --queue exclude each other";
+            device = a == "--queue" ? CCupsQueue::Scheme + value : value;
             ++i;
         } else if (a == "--speed") {
             line(settings.m_strSpeed, {"300", "1200", "2400", "4800", "9600", "14400"},
@@ -205,6 +216,16 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (job.empty()) return ReportError(err, "no job given (see 'velkar cut --help')"), ExitUsage;
     if (portGiven && !device.empty()) return ReportError(err, "--port and --device exclude each other"), ExitUsage;
+    const int portNumber = TextToInt(settings.GetPort());
+    if (device.empty()) device = settings.DeviceForPort(portNumber).toStdString();
+    if (std::find(args.begin(), args.end(), "--dialect") == args.end() && portNumber >= 1 && portNumber <= 4) {
+        const QString stored = settings.DialectForPort(portNumber);
+        if (!CutterDialect::FromStoredText(stored.toStdString(), options.dialect)) {
+            return ReportError(err, "COM" + std::to_string(portNumber) + ": the stored dialect '" +
+                                        stored.toStdString() + "' is not one of Velkar, HP-GL"),
+                   ExitUsage;
+        }
+    }
 
     CCutterSend send(options);
     send.SetPatience(patience);
@@ -216,8 +237,11 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
                ExitUsage;
 
     InterruptCatcher interrupt;
-    CCommPort port;
-    if (!port.OpenPort(settings, QString::fromStdString(device))) {
+    const QString devicePath = QString::fromStdString(device);
+    std::unique_ptr<CutterTransport> transport = CutterTransport::ForDevice(devicePath);
+    CutterTransport& port = *transport;
+    const QString title = QFileInfo(QString::fromStdString(job)).fileName();
+    if (!port.Open(settings, devicePath, title)) {
         err << CCommPort::CantOpenText << "\n" << port.OpenError().toStdString() << "\n";
         return ExitFileError;
     }
@@ -232,7 +256,8 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     TerminalHooks hooks(err, yes, send, lineRate);
     const CCutterSend::Result result = send.Send(hooks, port);
     hooks.Finish();
-    const bool delivered = port.ClosePort();
+    if (result != CCutterSend::Result::Completed) port.Abandon();
+    const bool delivered = port.Close();
     // Where to start again: the path that was being sent.
     const std::string stopped = CCutterSend::StoppedText(send.CurrentPath(), paths);
     switch (result) {
@@ -244,7 +269,10 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return ExitCancelled;
         }
         out << "sent " << send.RecordsSent() << " records, " << send.BytesWritten() << " bytes to "
-            << port.DevicePath().toStdString() << "\n";
+            << port.DevicePath().toStdString();
+        if (const auto* queue = dynamic_cast<const CCupsQueue*>(&port); queue && queue->JobId() > 0)
+            out << " (job " << queue->JobId() << ")";
+        out << "\n";
         return ExitOk;
     case CCutterSend::Result::Declined:
         return ExitCancelled;

@@ -1,4 +1,5 @@
 #include <cctype>
+#include <new>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -20,6 +21,7 @@
 #include "job/binaryfile.h"
 #include "job/jobwriter.h"
 #include "split/multiknifejob.h"
+#include "split/pipelinefiles.h"
 
 namespace velkar::cli {
 
@@ -161,20 +163,24 @@ std::string DiagnoseFailure(const ImportArgs& a) {
     TextSource in;
     if (!in.Open(a.source)) return a.source + ": " + SystemErrorText(in.OpenError());
     JobWriter probe;  // abandoned unfinished, so its scratch file goes again
-    if (!probe.Open(a.job)) return a.job + ": " + SystemErrorText(probe.OpenError());
+    if (!probe.Open(a.job)) return a.job + ": " + probe.OpenErrorText();
     return a.job + ": the job could not be written";
 }
 
-}  // namespace
-
-int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    ImportArgs a;
-    if (!ParseImportArgs(args, a, err)) return ExitUsage;
+int ImportParsed(const ImportArgs& a, std::ostream& out, std::ostream& err) {
     if (a.flavour == FlavourStandard) return RunStandardImport(a.source, a.job, a.order, out, err);
 #ifdef VELKAR_HAVE_DRAWING
     if (IsDrawingFlavour(a.flavour)) return RunDrawingImport(a.source, a.job, a.flavour, a.order, out, err);
 #endif
 
+    // These flavours read the file twice (its first characters, then the whole),
+    // which a pipe cannot give: the second read would see only what is left.
+    struct stat st {};
+    if (::stat(a.source.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        ReportError(err, a.source + ": is a pipe or a device; flavours 1 to 4 read regular files only "
+                                    "(save it to a file first, or use the standard flavour)");
+        return ExitFileError;
+    }
     std::string first;
     int error = 0;
     if (!ReadRecognitionText(a.source, first, error)) {
@@ -213,6 +219,21 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     out << a.job << ": " << count << " records\n";
     return ExitOk;
+}
+
+}  // namespace
+
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ImportArgs a;
+    if (!ParseImportArgs(args, a, err)) return ExitUsage;
+    PipelineFiles::RemoveLeftovers();
+    try {
+        return ImportParsed(a, out, err);
+    } catch (const std::bad_alloc&) {
+        // The ordering holds a knife's paths in memory; the job stays as it was.
+        ReportError(err, a.source + ": not enough memory");
+        return ExitFileError;
+    }
 }
 
 }  // namespace velkar::cli

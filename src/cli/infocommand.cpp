@@ -14,6 +14,7 @@
 #include "cli/sendoptions.h"
 #include "cutter/sendestimate.h"
 #include "job/binaryfile.h"
+#include "job/jobcheck.h"
 #include "job/jobreader.h"
 
 #ifdef VELKAR_WITH_QT
@@ -153,7 +154,11 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
     LineSpeed line = StoredLineSpeed();
     if (speedGiven) line.baud = speed.baud;
-    if (!PrintEstimate(out, err, path, options, line)) return ExitFileError;
+    // A job the send would refuse has no estimate; the summary above still says what it holds.
+    if (const JobCheck check = CheckJob(path); check.opened && !check.reason.empty())
+        out << "send: refused (file type error: " << check.reason << ")\n";
+    else if (!PrintEstimate(out, err, path, options, line))
+        return ExitFileError;
 
     if (listRecords) {
         PrintRecord(out, 1, header.count);

@@ -15,6 +15,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "job/binaryfile.h"
+#include "job/filereplacement.h"
 #include "job/jobreader.h"
 #include "serial/profile.h"
 #include "render/jobrenderer.h"
@@ -132,13 +133,17 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return ExitUsage;
     }
 
-    const QString fileName = QString::fromStdString(output);
-    {
-        QFile probe(fileName);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            ReportError(err, "cannot write " + output + ": " + probe.errorString().toStdString());
-            return ExitFileError;
-        }
+    // The picture is drawn into a scratch file beside the output, which replaces
+    // the output only when the picture is complete.
+    FileReplacement replacement;
+    if (!replacement.Open(output)) {
+        ReportError(err, "cannot write " + output + ": " + replacement.Reason());
+        return ExitFileError;
+    }
+    QFile file;
+    if (!file.open(replacement.TakeDescriptor(), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ReportError(err, "cannot write " + output + ": " + file.errorString().toStdString());
+        return ExitFileError;
     }
     bool saved = true;
     if (suffix == ".png") {
@@ -148,27 +153,40 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
             QPainter painter(&image);
             CJobRenderer::Draw(painter, settings);
         }
-        saved = image.save(fileName, "PNG");
+        saved = image.save(&file, "PNG");
     } else if (suffix == ".svg") {
         QSvgGenerator svg;
-        svg.setFileName(fileName);
+        svg.setOutputDevice(&file);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(QStringLiteral("Velkar job"));
         QPainter painter(&svg);
         saved = painter.isActive();
         if (saved) CJobRenderer::Draw(painter, settings);
+        saved = painter.end() && saved;
     } else {
-        QPdfWriter pdf(fileName);
+        QPdfWriter pdf(&file);
         pdf.setResolution(72);
         pdf.setPageMargins(QMarginsF());
         pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point, QString(), QPageSize::ExactMatch));
         QPainter painter(&pdf);
         saved = painter.isActive();
         if (saved) CJobRenderer::Draw(painter, settings);
+        saved = painter.end() && saved;
     }
-    if (!saved) {
-        ReportError(err, "cannot write " + output);
+    // Write errors of the painters surface only in the file's own state, which
+    // a clean close would reset.
+    QString writeError = file.error() != QFileDevice::NoError ? file.errorString() : QString();
+    file.close();
+    if (writeError.isEmpty() && file.error() != QFileDevice::NoError) writeError = file.errorString();
+    if (!saved || !writeError.isEmpty()) {
+        ReportError(err, "cannot write " + output + (writeError.isEmpty() ? "" : ": " + writeError.toStdString()));
+        return ExitFileError;
+    }
+    try {
+        replacement.Commit();
+    } catch (const FileError& e) {
+        ReportError(err, "cannot write " + output + ": " + e.Reason());
         return ExitFileError;
     }
     return ExitOk;

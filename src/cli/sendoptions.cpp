@@ -1,6 +1,7 @@
 #include "cli/sendoptions.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +16,17 @@ bool ParseMillimetres(const std::string& text, float& value) {
     const float v = std::strtof(text.c_str(), &end);
     if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
     value = v;
+    return true;
+}
+
+bool ParseKnifeValue(const std::string& text, std::array<std::int32_t, 8>& values) {
+    if (text.size() < 3 || text[0] < '1' || text[0] > '8' || text[1] != '=') return false;
+    const char* first = text.c_str() + 2;
+    const char* last = text.c_str() + text.size();
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last || value < 1 || value > MaxKnifeValue) return false;
+    values[static_cast<std::size_t>(text[0] - '1')] = value;
     return true;
 }
 
@@ -34,6 +46,22 @@ bool TakeSendOption(const std::vector<std::string>& args, std::size_t& i, Cutter
     if (a == "--define-color") return options.defineColor = true, true;
     if (a == "--pen-tip") return options.penTip = true, true;
     if (a == "--compact") return options.compact = true, true;
+    if (a == "--dialect") {
+        if (i + 1 >= args.size() || !CutterDialect::FromOptionWord(args[i + 1], options.dialect))
+            error = "--dialect takes one of " + CutterDialect::OptionWords();
+        else
+            ++i;
+        return true;
+    }
+    if (a == "--knife-speed" || a == "--knife-force") {
+        auto& values = a == "--knife-speed" ? options.knives.speedCmS : options.knives.force;
+        if (i + 1 >= args.size() || !ParseKnifeValue(args[i + 1], values))
+            error = a + " takes KNIFE=VALUE, a knife from 1 to 8 and a whole number from 1 to " +
+                    std::to_string(MaxKnifeValue);
+        else
+            ++i;
+        return true;
+    }
 
     struct Numeric {
         const char* name;

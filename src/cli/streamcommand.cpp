@@ -1,5 +1,3 @@
-#include <cerrno>
-#include <fstream>
 #include <ostream>
 
 #include "cli/cli.h"
@@ -7,28 +5,67 @@
 #include "cli/sendoptions.h"
 #include "cutter/cuttersend.h"
 #include "job/binaryfile.h"
+#include "job/filereplacement.h"
 
 namespace velkar::cli {
 
 const char* const StreamUsage =
     "velkar stream JOB [--sharp MM] [--close MM] [--move-x MM] [--move-y MM] [--define-color] [--compact] [-o FILE]\n"
+    "                  [--dialect velkar|hpgl] [--knife-speed K=CM/S] [--knife-force K=F]\n"
     "  Writes the exact bytes that cutting JOB would send to the cutter, to standard output or FILE.\n"
-    "  --compact leaves out the moves to where the knife already is.";
+    "  --compact leaves out the moves to where the knife already is.\n"
+    "  --dialect: the cutter's command language (default velkar); hpgl sends the speed (VS) and\n"
+    "  force (FS) given for knife K (1-8) with its selection.";
 
 namespace {
 
+// Standard output, or a file that is put in place only when the whole stream
+// is in it.
 class StreamOutput : public CutterOutput {
 public:
-    StreamOutput(std::ostream& os, std::string name) : m_os(os), m_strName(std::move(name)) {}
-    Status Write(const char* data, std::size_t n, OutputWait&) override {
-        m_os.write(data, static_cast<std::streamsize>(n));
-        return m_os ? Status::Written : Status::Failed;
+    explicit StreamOutput(std::ostream& os) : m_os(os) {}
+    bool OpenFile(const std::string& path) {
+        if (!m_replacement.Open(path)) return m_strError = path + ": " + m_replacement.Reason(), false;
+        m_file.Adopt(m_replacement.TakeDescriptor(), path);
+        return true;
     }
-    std::string ErrorText() const override { return m_strName + ": the output could not be written"; }
+    Status Write(const char* data, std::size_t n, OutputWait&) override {
+        if (!m_file.IsOpen()) {
+            m_os.write(data, static_cast<std::streamsize>(n));
+            if (!m_os) m_strError = "standard output: the output could not be written";
+            return m_os ? Status::Written : Status::Failed;
+        }
+        try {
+            m_file.Write(data, n);
+        } catch (const FileError& e) {
+            m_strError = e.what();
+            return Status::Failed;
+        }
+        return Status::Written;
+    }
+    // Completes the output; false with ErrorText() when it could not be.
+    bool Finish() {
+        if (!m_file.IsOpen()) {
+            m_os.flush();
+            if (!m_os) m_strError = "standard output: the output could not be written";
+            return static_cast<bool>(m_os);
+        }
+        try {
+            m_file.Close();
+            m_replacement.Commit();
+        } catch (const FileError& e) {
+            m_strError = e.what();
+            return false;
+        }
+        return true;
+    }
+    std::string ErrorText() const override { return m_strError; }
 
 private:
     std::ostream& m_os;
-    std::string m_strName;
+    FileReplacement m_replacement;
+    BinaryFile m_file;
+    std::string m_strError;
 };
 
 }  // namespace
@@ -55,23 +92,12 @@ int RunStream(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     CCutterSend send(options);
     if (!send.OpenJob(job)) return ReportError(err, send.ErrorText()), ExitFileError;
-    std::ofstream file;
-    if (!outPath.empty()) {
-        file.open(outPath, std::ios::binary | std::ios::trunc);
-        if (!file) return ReportError(err, outPath + ": " + SystemErrorText(errno)), ExitFileError;
-    }
-    std::ostream& target = outPath.empty() ? out : file;
-    StreamOutput output(target, outPath.empty() ? "standard output" : outPath);
+    StreamOutput output(out);
+    if (!outPath.empty() && !output.OpenFile(outPath)) return ReportError(err, output.ErrorText()), ExitFileError;
     CutterSendHooks hooks;  // no operator: nothing is asked, nothing is cancelled
     const CCutterSend::Result result = send.Send(hooks, output);
-    target.flush();
-    if (result == CCutterSend::Result::Completed && !target)
-        return ReportError(err, output.ErrorText()), ExitFileError;
     if (result != CCutterSend::Result::Completed) return ReportError(err, send.ErrorText()), ExitFileError;
-    if (file.is_open()) {
-        file.close();
-        if (!file) return ReportError(err, output.ErrorText()), ExitFileError;
-    }
+    if (!output.Finish()) return ReportError(err, output.ErrorText()), ExitFileError;
     return ExitOk;
 }
 

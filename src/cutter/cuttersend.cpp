@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "cutter/knifepath.h"
+#include "job/jobcheck.h"
 
 namespace velkar {
 
@@ -32,22 +34,33 @@ bool IsUsable(float value, float limit) { return std::isfinite(value) && std::fa
 
 }  // namespace
 
-// Turns the knife's track into "U" and "D" commands with the output transform.
-class CCutterSend::Commands : public KnifePathSink {
+// Hands the dialect's commands to the output through Emit.
+class CCutterSend::Writer : public CutterDialect::Writer {
 public:
-    Commands(CCutterSend& send, CutterOutput& output, std::int64_t ySign, std::int64_t yBase, std::int64_t xOffset)
-        : m_send(send), m_output(output), m_nYSign(ySign), m_nYBase(yBase), m_nXOffset(xOffset) {}
-
-    void CutTo(std::int32_t x, std::int32_t y) override { Point('D', x, y); }
-    void TravelTo(std::int32_t x, std::int32_t y) override { Point('U', x, y); }
+    Writer(CCutterSend& send, CutterOutput& output) : m_send(send), m_output(output) {}
+    bool Put(std::string_view command) override { return m_send.Emit(m_output, command.data(), command.size()); }
 
 private:
-    void Point(char letter, std::int32_t x, std::int32_t y) {
-        m_send.EmitPoint(m_output, letter, y * m_nYSign + m_nYBase, x + m_nXOffset);
-    }
-
     CCutterSend& m_send;
     CutterOutput& m_output;
+};
+
+// Applies the output transform to the knife's track and has the dialect word it.
+class CCutterSend::Commands : public KnifePathSink {
+public:
+    Commands(CutterDialect& d, CutterDialect::Writer& w, std::int64_t ySign, std::int64_t yBase,
+             std::int64_t xOffset)
+        : dialect(d), out(w), m_nYSign(ySign), m_nYBase(yBase), m_nXOffset(xOffset) {}
+
+    void CutTo(std::int32_t x, std::int32_t y) override { dialect.CutTo(out, x + m_nXOffset, y * m_nYSign + m_nYBase); }
+    void TravelTo(std::int32_t x, std::int32_t y) override {
+        dialect.TravelTo(out, x + m_nXOffset, y * m_nYSign + m_nYBase);
+    }
+
+    CutterDialect& dialect;
+    CutterDialect::Writer& out;
+
+private:
     std::int64_t m_nYSign;
     std::int64_t m_nYBase;
     std::int64_t m_nXOffset;
@@ -127,6 +140,11 @@ std::string CCutterSend::CheckOptions(const CutterSendOptions& o) {
     if (!IsUsable(o.closeMm, MaxOffsetMm) || o.closeMm < 0) return "the close offset must be a number from 0 up";
     if (!IsUsable(o.moveXMm, MaxMoveMm)) return "the x move must be a number from -1000000 to 1000000 mm";
     if (!IsUsable(o.moveYMm, MaxMoveMm)) return "the y move must be a number from -1000000 to 1000000 mm";
+    for (std::size_t k = 0; k < o.knives.speedCmS.size(); ++k) {
+        if (o.knives.speedCmS[k] < 0 || o.knives.speedCmS[k] > KnifeSettings::MaxValue ||
+            o.knives.force[k] < 0 || o.knives.force[k] > KnifeSettings::MaxValue)
+            return "knife " + std::to_string(k + 1) + ": speed and force must be whole numbers from 0 to 1000";
+    }
     return {};
 }
 
@@ -136,6 +154,14 @@ CCutterSend::~CCutterSend() = default;
 
 bool CCutterSend::OpenJob(const std::string& path) {
     m_strJob = path;
+    // Only a complete job reaches the cutter: random bytes, a cut-off file or
+    // another kind of file renamed would be sent as moves.
+    const JobCheck check = CheckJob(path);
+    if (!check.IsJob()) {
+        m_strRefusal = check.opened ? check.reason : std::string();
+        m_strError = path + ": " + (check.opened ? "file type error: " : "") + check.reason;
+        return false;
+    }
     if (!m_reader.Open(path)) {
         m_strError = path + ": " + SystemErrorText(m_reader.OpenError());
         return false;
@@ -153,11 +179,6 @@ bool CCutterSend::OpenJob(const std::string& path) {
     }
     m_bOpen = true;
     return true;
-}
-
-const char* CCutterSend::KnifeWord(std::int32_t k) {
-    static const char* const words[] = {"P1 ", "P3 ", "P4 ", "P1 ", "P2 ", "P5 ", "P6 ", "P7 ", "P8 "};
-    return words[k >= 1 && k <= 8 ? k : 0];
 }
 
 const char* CCutterSend::KnifePrompt(std::int32_t k) {
@@ -183,63 +204,15 @@ bool CCutterSend::Emit(CutterOutput& output, const char* text, std::size_t n) {
     return true;
 }
 
-bool CCutterSend::EmitCommand(CutterOutput& output, const char* text, std::size_t n) {
-    if (!FlushHeldCut(output)) return false;
-    m_bKnown = false;
-    return Emit(output, text, n);
-}
-
-bool CCutterSend::FlushHeldCut(CutterOutput& output) {
-    if (!m_bHeldCut) return m_status == CutterOutput::Status::Written;
-    m_bHeldCut = false;
-    m_bDown = true;
-    char text[48];
-    text[0] = 'D';
-    char* p = std::to_chars(text + 1, text + 22, m_nAtFirst).ptr;
-    *p = ',';
-    p = std::to_chars(p + 1, p + 22, m_nAtSecond).ptr;
-    *p++ = ' ';
-    return Emit(output, text, static_cast<std::size_t>(p - text));
-}
-
-// A "D" to the knife's place with the knife up only lowers it; it is held back
-// and left out when a cut elsewhere follows, which lowers the knife there anyway.
-// Anything else that follows gets it first, so the cutter does the same.
-void CCutterSend::EmitPoint(CutterOutput& output, char letter, std::int64_t first, std::int64_t second) {
-    if (m_options.compact) {
-        const bool here = m_bKnown && first == m_nAtFirst && second == m_nAtSecond;
-        if (here && letter == 'D' && (m_bDown || m_bHeldCut)) return;
-        if (here && letter == 'D') {
-            m_bHeldCut = true;
-            return;
-        }
-        if (here && !m_bDown && !m_bHeldCut) return;
-        if (m_bHeldCut && (here || letter == 'U') && !FlushHeldCut(output)) return;
-        m_bHeldCut = false;
-    }
-    m_bKnown = true;
-    m_bDown = letter == 'D';
-    m_nAtFirst = first;
-    m_nAtSecond = second;
-    // Each number takes at most 20 characters (64-bit with sign).
-    char text[48];
-    text[0] = letter;
-    char* p = std::to_chars(text + 1, text + 22, first).ptr;
-    *p = ',';
-    p = std::to_chars(p + 1, p + 22, second).ptr;
-    *p++ = ' ';
-    Emit(output, text, static_cast<std::size_t>(p - text));
-}
-
 // Before the first path to send only the start sequence goes out; the last
 // knife select is kept and sent just before that path's travel.
-bool CCutterSend::Skip(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output) {
-    if (record.code == RecJobStart) return EmitCommand(output, InitString, std::strlen(InitString));
+bool CCutterSend::Skip(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, Commands& commands) {
+    if (record.code == RecJobStart) return commands.dialect.JobStart(commands.out);
     if (record.code == RecKnife) m_nSkippedKnife = record.x;
     if (record.code != RecMove || ++m_nPath < m_options.fromPath) return true;
     if (m_nSkippedKnife != 0 && m_options.defineColor) {
         if (m_options.penTip) hooks.PromptKnifeChange(KnifePrompt(m_nSkippedKnife));
-        if (!EmitCommand(output, KnifeWord(m_nSkippedKnife), 3)) return false;
+        if (!commands.dialect.SelectKnife(commands.out, m_nSkippedKnife)) return false;
     }
     path.Move(record.x, record.y);
     return m_status == CutterOutput::Status::Written;
@@ -265,10 +238,13 @@ std::string CCutterSend::StoppedText(std::int64_t path, std::int64_t paths) {
     return "stopped in path " + grouped(path) + " of " + grouped(paths);
 }
 
-bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output) {
+
+bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks& hooks, Commands& commands) {
+    CutterDialect& dialect = commands.dialect;
+    CutterDialect::Writer& out = commands.out;
     switch (record.code) {
     case RecJobStart:
-        return EmitCommand(output, InitString, std::strlen(InitString));
+        return dialect.JobStart(out);
     case RecMove:
         ++m_nPath;
         path.Move(record.x, record.y);
@@ -279,18 +255,17 @@ bool CCutterSend::Act(const JobRecord& record, CKnifePath& path, CutterSendHooks
     case RecKnife:
         path.Knife();
         if (m_status != CutterOutput::Status::Written || !m_options.defineColor) break;
-        if (m_options.penTip) hooks.PromptKnifeChange(KnifePrompt(record.x));
-        return EmitCommand(output, KnifeWord(record.x), 3);
+        if (m_options.penTip) {
+            // The old knife's track must be cut before the operator changes the knife.
+            if (!dialect.Flush(out)) return false;
+            hooks.PromptKnifeChange(KnifePrompt(record.x));
+        }
+        return dialect.SelectKnife(out, record.x);
     case RecPathEnd: {
         path.PathEnd();
         // The feed number is not transformed: the far end of the job on the first axis.
         const std::int64_t feed = m_nOrientation == OrientationMirrorY ? std::int64_t{m_nMaxY} - m_nMinY : m_nMaxY;
-        char text[32] = "U";
-        char* p = std::to_chars(text + 1, text + sizeof text, feed).ptr;
-        std::memcpy(p, ",0 ", 3);
-        p += 3;
-        if (!EmitCommand(output, text, static_cast<std::size_t>(p - text))) return false;
-        return EmitCommand(output, Terminator, std::strlen(Terminator));
+        return dialect.PathEnd(out, feed);
     }
     default:
         break;
@@ -316,11 +291,14 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
     const std::int64_t ySign = mirror ? -1 : 1;
     const std::int64_t yBase = (mirror ? std::int64_t{m_nMaxY} : 0) + TruncUnits(m_options.moveYMm);
     const std::int64_t xOffset = TruncUnits(m_options.moveXMm);
-    Commands commands(*this, output, ySign, yBase, xOffset);
+    const std::unique_ptr<CutterDialect> dialect =
+        CutterDialect::Create(m_options.dialect, m_options.knives, m_options.compact);
+    Writer writer(*this, output);
+    Commands commands(*dialect, writer, ySign, yBase, xOffset);
     CKnifePath path(m_options.sharpMm * UnitsPerMm, m_options.closeMm * UnitsPerMm, commands);
 
     Result result = Result::Completed;
-    if (m_nJobRecords >= 4) {
+    if (m_nJobRecords >= 4 && dialect->Begin(writer)) {
         std::int64_t counter = 4;
         char message[40];
         try {
@@ -329,7 +307,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                 ++counter;
                 ++m_nRecordsSent;
                 const bool skipping = m_options.fromPath > 1 && m_nPath < m_options.fromPath;
-                if (!(skipping ? Skip(m_work, path, hooks, output) : Act(m_work, path, hooks, output))) break;
+                if (!(skipping ? Skip(m_work, path, hooks, commands) : Act(m_work, path, hooks, commands))) break;
                 hooks.Advance();
                 hooks.PumpPending();
                 char* p = std::to_chars(message + 5, message + sizeof message - 5, counter).ptr;
@@ -342,13 +320,13 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                     break;
                 }
             } while (counter <= m_nJobRecords);
+            if (m_status == CutterOutput::Status::Written) dialect->Flush(writer);
         } catch (const FileError& e) {
             m_strError = e.what();
             result = Result::ReadFailed;
         }
     }
     m_reader.Close();
-    if (result == Result::Completed) FlushHeldCut(output);
     // Whatever the output still holds is part of what was sent: let it through
     // so that the cutter is left with whole commands.
     if (m_status == CutterOutput::Status::Written || m_status == CutterOutput::Status::Cancelled) {

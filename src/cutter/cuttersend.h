@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cutter/cutterdialect.h"
 #include "cutter/cutteroutput.h"
 #include "cutter/cuttersendhooks.h"
 #include "job/jobreader.h"
@@ -18,6 +19,8 @@ struct CutterSendOptions {
     float moveYMm = 0.0f;
     bool defineColor = false;  // send knife words for knife-select records
     bool penTip = false;       // with defineColor: ask for the knife at every knife select
+    CutterDialectId dialect = CutterDialectId::Velkar;  // the cutter's command language
+    KnifeSettings knives;                               // speed and force per knife, where the dialect has them
     bool compact = false;      // leave out moves to where the knife already is
     std::int64_t fromPath = 1; // cut from this path on (1: the whole job); paths count the job's moves
 };
@@ -33,13 +36,14 @@ struct SendPatience {
     std::chrono::milliseconds stallLimit{0};
 };
 
-// Streams a job to the cutter as its command text.
+// Streams a job to the cutter as its command text, in the dialect of the options.
 //
 // Usage: OpenJob, then (the caller opens its output, e.g. the serial port) Send.
 // The job is read record by record; every point of the knife's track becomes a
-// "U" (travel) or "D" (cut) command, knife selects become knife words, path
-// ends become the feed move and the terminator. Each command is handed to the
-// output whole, as soon as it is built. Not reusable: one object per send.
+// travel or cut command, knife selects become knife selections, path ends
+// become the feed move and the end of the job (CutterDialect words them). Each
+// command is handed to the output whole, as soon as the dialect has built it.
+// Not reusable: one object per send.
 //
 // A cancel stops the send before the next command; a command already begun
 // is finished first (see SendPatience), unless the operator abandons it. When
@@ -69,9 +73,12 @@ public:
 
     void SetPatience(const SendPatience& patience) { m_patience = patience; }
 
-    // Opens the job and reads its three headers. False when the file cannot be
-    // opened (ErrorText() then names it and the reason) or its headers cannot be read.
+    // Checks the job (CheckJob), opens it and reads its three headers. False
+    // when the file cannot be opened or read, or is not a complete job:
+    // ErrorText() then names it and the reason, and for a file that is not a
+    // job ("PATH: file type error: REASON") JobRefusal() holds the reason alone.
     bool OpenJob(const std::string& path);
+    const std::string& JobRefusal() const { return m_strRefusal; }
     // The record count of the job's first header (0 before OpenJob).
     std::int32_t JobRecords() const { return m_nJobRecords; }
 
@@ -95,13 +102,10 @@ public:
     // "the cutter has taken nothing for 30 s" for a time in milliseconds.
     static std::string StallText(std::chrono::milliseconds stalled);
 
-    // Knife word and Pen Tip prompt for knife number k (1 and 3, 2 and 4 exchange
-    // their words; a number outside 1..8 selects as 3 does).
-    static const char* KnifeWord(std::int32_t k);
+    // Pen Tip prompt for knife number k: it names the knife whose word the
+    // stream sends (1 and 3, 2 and 4 exchange their words; a number outside
+    // 1..8 selects as 3 does).
     static const char* KnifePrompt(std::int32_t k);
-
-    static constexpr const char* InitString = ";:H A L0 ECN ";
-    static constexpr const char* Terminator = "  @ 0 U0,0  @  ";
     // Told to the operator when a send is cancelled.
     static constexpr const char* CancelText = " cancle send ";
     // Told when the rest of a begun command was dropped.
@@ -112,15 +116,11 @@ public:
 
 private:
     class Commands;
+    class Writer;
     class Waiter;
     bool Emit(CutterOutput& output, const char* text, std::size_t n);
-    // A command that is not a knife move: the knife's place is unknown after it.
-    bool EmitCommand(CutterOutput& output, const char* text, std::size_t n);
-    // A "U" or "D" command; with the compact option, one that changes nothing is left out.
-    void EmitPoint(CutterOutput& output, char letter, std::int64_t first, std::int64_t second);
-    bool FlushHeldCut(CutterOutput& output);
-    bool Skip(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output);
-    bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, CutterOutput& output);
+    bool Skip(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, Commands& commands);
+    bool Act(const JobRecord& record, class CKnifePath& path, CutterSendHooks& hooks, Commands& commands);
 
     CutterSendOptions m_options;
     SendPatience m_patience;
@@ -134,18 +134,13 @@ private:
     std::int32_t m_nMaxY = 0;
     bool m_bOpen = false;
     std::string m_strError;
+    std::string m_strRefusal;
     std::uint64_t m_nBytes = 0;
     std::int64_t m_nRecordsSent = 0;
     CutterOutput::Status m_status = CutterOutput::Status::Written;
     std::string m_strJob;
     std::int64_t m_nPath = 0;
     std::int32_t m_nSkippedKnife = 0;  // the last knife select before the first path sent (0: none)
-    // Where the last "U" or "D" left the knife, while known.
-    bool m_bKnown = false;
-    bool m_bDown = false;
-    bool m_bHeldCut = false;  // a "D" to the knife's place with the knife up, not written yet
-    std::int64_t m_nAtFirst = 0;
-    std::int64_t m_nAtSecond = 0;
 };
 
 }  // namespace velkar

@@ -15,16 +15,19 @@ bool IsSeparator(char c) {
 
 DmplReader::DmplReader(PlotJobSink& sink, StandardPlotStats& stats) : m_sink(sink), m_stats(stats) {}
 
-void DmplReader::Read(const char* begin, const char* end) {
-    m_p = begin;
+void DmplReader::Read(PlotInput& in, const char* p, const char* end) {
+    m_in = &in;
+    m_p = p;
     m_end = end;
     bool pcl = false;
-    while (m_p < m_end) {
+    for (;;) {
+        Ensure();
+        if (m_p >= m_end) break;
         char c = *m_p;
         if (IsSeparator(c)) {
             ++m_p;
         } else if (c == '\x1b') {
-            m_p = SkipEscapeSequence(m_p, m_end, pcl);
+            SkipEscapeSequence(in, m_p, m_end, pcl);
         } else if (StartsPlotNumber(c)) {
             Pairs();
         } else {
@@ -36,9 +39,9 @@ void DmplReader::Read(const char* begin, const char* end) {
             case 'U': m_bPenDown = false, Pairs(); break;
             case 'D': m_bPenDown = true, Pairs(); break;
             case 'P': {
-                while (m_p < m_end && (*m_p == ' ' || *m_p == '\t')) ++m_p;
+                while (Has() && (*m_p == ' ' || *m_p == '\t')) ++m_p;
                 double pen = 0;
-                if (m_p < m_end && StartsPlotNumber(*m_p)) pen = ParsePlotNumber(m_p, m_end);
+                if (Has() && StartsPlotNumber(*m_p)) pen = Number();
                 m_sink.SelectPen(pen);
                 break;
             }
@@ -67,17 +70,26 @@ void DmplReader::Units() {
 }
 
 void DmplReader::SkipNumbers() {
-    while (m_p < m_end && (StartsPlotNumber(*m_p) || *m_p == ' ' || *m_p == ',')) ++m_p;
+    while (Has() && (StartsPlotNumber(*m_p) || *m_p == ' ' || *m_p == ',')) ++m_p;
+}
+
+double DmplReader::Number() {
+    Ensure();
+    const double value = ParsePlotNumber(m_p, m_end);
+    // Digits of a number longer than the window only scale a value far out of range already.
+    if (m_p == m_end)
+        while (Has() && ((*m_p >= '0' && *m_p <= '9') || *m_p == '.')) ++m_p;
+    return value;
 }
 
 void DmplReader::Pairs() {
     for (;;) {
-        while (m_p < m_end && (*m_p == ' ' || *m_p == ',' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n')) ++m_p;
-        if (m_p >= m_end || !StartsPlotNumber(*m_p)) return;
-        double x = ParsePlotNumber(m_p, m_end) * m_dUnit;
-        while (m_p < m_end && (*m_p == ' ' || *m_p == ',' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n')) ++m_p;
-        if (m_p >= m_end || !StartsPlotNumber(*m_p)) return;  // an odd number is ignored
-        double y = ParsePlotNumber(m_p, m_end) * m_dUnit;
+        while (Has() && (*m_p == ' ' || *m_p == ',' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n')) ++m_p;
+        if (!Has() || !StartsPlotNumber(*m_p)) return;
+        double x = Number() * m_dUnit;
+        while (Has() && (*m_p == ' ' || *m_p == ',' || *m_p == '\t' || *m_p == '\r' || *m_p == '\n')) ++m_p;
+        if (!Has() || !StartsPlotNumber(*m_p)) return;  // an odd number is ignored
+        double y = Number() * m_dUnit;
         if (m_bRelative) x += m_sink.X(), y += m_sink.Y();
         if (m_bPenDown)
             m_sink.LineTo(x, y);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/plotinput.h"
 #include "import/plotjobsink.h"
 #include "import/standardplotstats.h"
 
@@ -16,15 +17,20 @@ namespace velkar {
 class DmplReader {
 public:
     DmplReader(PlotJobSink& sink, StandardPlotStats& stats);
-    void Read(const char* begin, const char* end);
+    // Reads from [p, end), a window of in, to the end of the drawing or of the file.
+    void Read(PlotInput& in, const char* p, const char* end);
 
 private:
+    bool Has() { return m_p < m_end || !m_in->Exhausted(m_p, m_end); }
+    void Ensure() { m_in->Ensure(m_p, m_end); }
+    double Number();
     void Pairs();
     void Units();
     void SkipNumbers();
 
     PlotJobSink& m_sink;
     StandardPlotStats& m_stats;
+    PlotInput* m_in = nullptr;
     const char* m_p = nullptr;
     const char* m_end = nullptr;
     double m_dUnit = 1;  // job units per file unit

@@ -110,6 +110,38 @@ void HpglLabelPen::Label(const char* text, std::size_t size, double spanX, doubl
     }
 }
 
+void HpglLabelPen::LabelPart(const char* text, std::size_t size, double spanX, double spanY, double& x, double& y,
+                             Run& run) {
+    const Steps s = StepsFor(spanX, spanY);
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' || c == '\n') run.firstLineDone = true;
+        if (c == '\r') {
+            run.returned = true;
+            x = m_dReturnX, y = m_dReturnY;
+        } else if (c == '\n') {
+            x += s.lineX, y += s.lineY;
+            m_dReturnX += s.lineX, m_dReturnY += s.lineY;
+        } else if (c == '\b') {
+            x -= s.charX, y -= s.charY;
+            if (!run.firstLineDone) run.firstLine -= 1;
+        } else if (c >= 0x20 && c != 0x7f) {
+            x += s.charX, y += s.charY;
+            if (!run.firstLineDone) run.firstLine += 1;
+        }
+    }
+}
+
+void HpglLabelPen::LabelEnd(double spanX, double spanY, double& x, double& y, const Run& run) const {
+    // The shift back of a centred or right-aligned label, taken at the end: a carriage
+    // return put the pen where the shift no longer counts.
+    const int origin = m_nOrigin > 10 ? m_nOrigin - 10 : m_nOrigin;
+    if (run.returned || origin < 4 || origin > 9) return;
+    const Steps s = StepsFor(spanX, spanY);
+    const double back = origin <= 6 ? run.firstLine / 2 : run.firstLine;
+    x -= back * s.charX, y -= back * s.charY;
+}
+
 void HpglLabelPen::CharacterPlot(const double* v, int n, double spanX, double spanY, double& x, double& y) {
     const Steps s = StepsFor(spanX, spanY);
     if (n < 2) {

@@ -27,6 +27,15 @@ public:
 
     // Moves (x, y) as the label text [text, text + size) moves the pen.
     void Label(const char* text, std::size_t size, double spanX, double spanY, double& x, double& y);
+    // A text too long to hold at once: LabelPart for each piece in order, then
+    // LabelEnd, moves (x, y) as Label moves it for the whole text.
+    struct Run {
+        double firstLine = 0;     // characters of the first line so far
+        bool firstLineDone = false;
+        bool returned = false;    // a carriage return: the alignment no longer counts
+    };
+    void LabelPart(const char* text, std::size_t size, double spanX, double spanY, double& x, double& y, Run& run);
+    void LabelEnd(double spanX, double spanY, double& x, double& y, const Run& run) const;
     // CP characters, lines (n = 2), or CP alone: carriage return and line feed.
     void CharacterPlot(const double* v, int n, double spanX, double spanY, double& x, double& y);
 

@@ -49,23 +49,24 @@ bool IsHarmlessSetting(unsigned code) {
 
 HpglReader::HpglReader(PlotJobSink& sink, StandardPlotStats& stats) : m_sink(sink), m_stats(stats) {}
 
-void HpglReader::Read(const char* begin, const char* end) {
-    m_p = begin;
+void HpglReader::Read(PlotInput& in, const char* p, const char* end) {
+    m_in = &in;
+    m_p = p;
     m_end = end;
-    while (m_p < m_end) {
+    for (;;) {
+        Ensure();
+        if (m_p >= m_end) break;
         char c = *m_p;
         if (c == Esc) {
-            m_p = SkipEscapeSequence(m_p, m_end, m_bPcl);
+            SkipEscapeSequence(in, m_p, m_end, m_bPcl);
             continue;
         }
         if (m_bPcl) {
-            const void* next = std::memchr(m_p, Esc, static_cast<std::size_t>(m_end - m_p));
-            m_p = next ? static_cast<const char*>(next) : m_end;
+            in.SkipTo(Esc, m_p, m_end);
             continue;
         }
         if (c == '#') {
-            const void* nl = std::memchr(m_p, '\n', static_cast<std::size_t>(m_end - m_p));
-            m_p = nl ? static_cast<const char*>(nl) + 1 : m_end;
+            in.SkipPast('\n', m_p, m_end);
             continue;
         }
         if (!IsLetter(c) || m_end - m_p < 2 || !IsLetter(m_p[1])) {
@@ -161,9 +162,16 @@ void HpglReader::Read(const char* begin, const char* end) {
 
 bool HpglReader::Number(double& value) {
     // A local cursor: stores through the member would be redone for every character.
+    for (;;) {
+        Ensure();
+        const char* p = m_p;
+        while (p < m_end && (*p == ',' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+        m_p = p;
+        if (p < m_end || m_in->AtEnd()) break;
+    }
+    Ensure();
     const char* p = m_p;
     const char* const end = m_end;
-    while (p < end && (*p == ',' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
     if (p >= end || !StartsPlotNumber(*p)) {
         m_p = p;
         return false;
@@ -183,47 +191,61 @@ bool HpglReader::Number(double& value) {
     }
     value = ParsePlotNumber(p, end);
     m_p = p;
+    // Digits of a number longer than the window itself only scale a value that is
+    // far out of range already; they are passed over.
+    if (m_p == m_end)
+        while (Has() && ((*m_p >= '0' && *m_p <= '9') || *m_p == '.')) ++m_p;
     return true;
 }
 
 void HpglReader::SkipParameters() {
-    while (m_p < m_end) {
+    while (Has()) {
         char c = *m_p;
         if (c == ';') {
             ++m_p;
             return;
         }
         if (IsLetter(c) || c == Esc) return;
-        if (c == '"') {
-            const void* q = std::memchr(m_p + 1, '"', static_cast<std::size_t>(m_end - m_p - 1));
-            m_p = q ? static_cast<const char*>(q) + 1 : m_end;
-            continue;
-        }
         ++m_p;
+        if (c == '"') m_in->SkipPast('"', m_p, m_end);
     }
 }
 
 void HpglReader::SkipTerminator() {
-    while (m_p < m_end && (*m_p == ' ' || *m_p == ',' || *m_p == '\t')) ++m_p;
-    if (m_p < m_end && *m_p == ';') ++m_p;
+    while (Has() && (*m_p == ' ' || *m_p == ',' || *m_p == '\t')) ++m_p;
+    if (Has() && *m_p == ';') ++m_p;
 }
 
 void HpglReader::SkipText(bool count) {
     if (count) ++m_stats.labels;
-    const void* t = std::memchr(m_p, m_cTerminator, static_cast<std::size_t>(m_end - m_p));
-    m_p = t ? static_cast<const char*>(t) + 1 : m_end;
+    m_in->SkipPast(m_cTerminator, m_p, m_end);
     SkipTerminator();
 }
 
 void HpglReader::Label() {
     ++m_stats.labels;
-    const void* t = std::memchr(m_p, m_cTerminator, static_cast<std::size_t>(m_end - m_p));
-    const char* textEnd = t ? static_cast<const char*>(t) : m_end;
+    Ensure();
     double x = m_sink.X(), y = m_sink.Y();
-    const std::size_t printed = static_cast<std::size_t>(textEnd - m_p) + (t && m_bPrintTerminator ? 1 : 0);
-    m_labelPen.Label(m_p, printed, m_scaling.SpanX(), m_scaling.SpanY(), x, y);
+    const void* t = std::memchr(m_p, m_cTerminator, static_cast<std::size_t>(m_end - m_p));
+    if (t || m_in->AtEnd()) {
+        const char* textEnd = t ? static_cast<const char*>(t) : m_end;
+        const std::size_t printed = static_cast<std::size_t>(textEnd - m_p) + (t && m_bPrintTerminator ? 1 : 0);
+        m_labelPen.Label(m_p, printed, m_scaling.SpanX(), m_scaling.SpanY(), x, y);
+        m_p = t ? textEnd + 1 : m_end;
+    } else {
+        // A text longer than the window moves the pen piece by piece.
+        HpglLabelPen::Run run;
+        for (;;) {
+            t = std::memchr(m_p, m_cTerminator, static_cast<std::size_t>(m_end - m_p));
+            const char* textEnd = t ? static_cast<const char*>(t) : m_end;
+            const std::size_t printed = static_cast<std::size_t>(textEnd - m_p) + (t && m_bPrintTerminator ? 1 : 0);
+            m_labelPen.LabelPart(m_p, printed, m_scaling.SpanX(), m_scaling.SpanY(), x, y, run);
+            m_p = t ? textEnd + 1 : m_end;
+            if (t || !Has()) break;
+        }
+        m_labelPen.LabelEnd(m_scaling.SpanX(), m_scaling.SpanY(), x, y, run);
+    }
     if (x != m_sink.X() || y != m_sink.Y()) m_sink.SetPoint(x, y);
-    m_p = t ? textEnd + 1 : m_end;
     SkipTerminator();
 }
 
@@ -237,10 +259,10 @@ void HpglReader::DefineTerminator() {
     // DT t[,mode]: the character right after DT; a bare DT restores ETX. Mode 0 prints
     // the terminator as part of the label, so it moves the pen too.
     m_bPrintTerminator = false;
-    if (m_p < m_end && *m_p != ';') {
+    if (Has() && *m_p != ';') {
         m_cTerminator = *m_p++;
         double mode = 1;
-        if (m_p < m_end && *m_p == ',' && Number(mode)) m_bPrintTerminator = mode == 0;
+        if (Has() && *m_p == ',' && Number(mode)) m_bPrintTerminator = mode == 0;
         SkipParameters();
     } else {
         m_cTerminator = '\x03';
@@ -250,18 +272,17 @@ void HpglReader::DefineTerminator() {
 
 void HpglReader::Comment() {
     // CO "text" in HP-GL/2; some programs leave out the quotes, so an open text runs to ';'.
-    while (m_p < m_end && *m_p == ' ') ++m_p;
-    if (m_p < m_end && *m_p == '"') {
+    while (Has() && *m_p == ' ') ++m_p;
+    if (Has() && *m_p == '"') {
         SkipParameters();
         return;
     }
-    const void* t = std::memchr(m_p, ';', static_cast<std::size_t>(m_end - m_p));
-    m_p = t ? static_cast<const char*>(t) + 1 : m_end;
+    m_in->SkipPast(';', m_p, m_end);
 }
 
 void HpglReader::SymbolMode() {
     // SMc: every later point gets the symbol c drawn at it, which is text.
-    if (m_p < m_end && *m_p != ';' && *m_p != Esc) {
+    if (Has() && *m_p != ';' && *m_p != Esc) {
         ++m_p;
         ++m_stats.labels;
     }
@@ -565,7 +586,7 @@ bool HpglReader::EncodedNumber(bool sevenBit, double& value) {
     // the terminator range. Bit 0 of the result is the sign.
     std::uint64_t magnitude = 0, weight = 1;
     const unsigned base = sevenBit ? 32 : 64;
-    while (m_p < m_end) {
+    while (Has()) {
         unsigned c = static_cast<unsigned char>(*m_p);
         if (c == ';' || c == Esc) return false;
         ++m_p;
@@ -592,7 +613,7 @@ bool HpglReader::EncodedNumber(bool sevenBit, double& value) {
 void HpglReader::Encoded() {
     bool sevenBit = false, penUp = false, absolute = false;
     double fractionScale = 1;
-    while (m_p < m_end && *m_p != ';' && *m_p != Esc) {
+    while (Has() && *m_p != ';' && *m_p != Esc) {
         unsigned c = static_cast<unsigned char>(*m_p);
         double value = 0, x = 0, y = 0;
         if (c == ':') {
@@ -615,7 +636,7 @@ void HpglReader::Encoded() {
             ++m_p;
         }
     }
-    if (m_p < m_end && *m_p == ';') ++m_p;
+    if (Has() && *m_p == ';') ++m_p;
 }
 
 }  // namespace velkar

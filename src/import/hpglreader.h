@@ -2,6 +2,7 @@
 
 #include "import/hpgllabelpen.h"
 #include "import/hpgllinetype.h"
+#include "import/plotinput.h"
 #include "import/hpglscaling.h"
 #include "import/plotjobsink.h"
 #include "import/standardplotstats.h"
@@ -29,9 +30,14 @@ namespace velkar {
 class HpglReader {
 public:
     HpglReader(PlotJobSink& sink, StandardPlotStats& stats);
-    void Read(const char* begin, const char* end);
+    // Reads from [p, end), a window of in, to the end of the file.
+    void Read(PlotInput& in, const char* p, const char* end);
 
 private:
+    // True when a byte is at m_p, reading on when the window is used up.
+    bool Has() { return m_p < m_end || !m_in->Exhausted(m_p, m_end); }
+    // Reads on when fewer bytes are left than a step may look ahead.
+    void Ensure() { m_in->Ensure(m_p, m_end); }
     bool Number(double& value);
     void SkipParameters();
     void SkipTerminator();
@@ -63,6 +69,7 @@ private:
 
     PlotJobSink& m_sink;
     StandardPlotStats& m_stats;
+    PlotInput* m_in = nullptr;
     const char* m_p = nullptr;
     const char* m_end = nullptr;
     bool m_bPcl = false;

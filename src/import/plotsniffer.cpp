@@ -40,6 +40,21 @@ bool IsLeadingHpglInstruction(char a, char b) {
     return false;
 }
 
+// Up to eight instructions of HP-GL form (two letters, numeric parameters, ';')
+// of which a later one is a known HP-GL instruction.
+bool LooksLikeHpgl(const char* p, const char* end) {
+    for (int instruction = 0; instruction < 8; ++instruction) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+        if (end - p < 2 || !IsLetter(p[0]) || !IsLetter(p[1])) return false;
+        if (IsLeadingHpglInstruction(Upper(p[0]), Upper(p[1]))) return true;
+        p += 2;
+        while (p < end && (IsDigit(*p) || *p == ',' || *p == '.' || *p == '-' || *p == '+' || *p == ' ')) ++p;
+        if (p == end || *p != ';') return false;
+        ++p;
+    }
+    return false;
+}
+
 std::string Quote(const char* p, const char* end) {
     std::string out;
     for (; p < end && out.size() < 16; ++p) {
@@ -52,7 +67,8 @@ std::string Quote(const char* p, const char* end) {
 
 }  // namespace
 
-const char* SkipEscapeSequence(const char* p, const char* end, bool& pclMode) {
+const char* SkipEscapeSequence(const char* p, const char* end, bool& pclMode, std::uint64_t& unread) {
+    unread = 0;
     ++p;  // the ESC
     if (p >= end) return end;
     char c = *p++;
@@ -97,6 +113,7 @@ const char* SkipEscapeSequence(const char* p, const char* end, bool& pclMode) {
             if (term == 'W' || term == 'w') {
                 // Binary data follows (raster rows, font data): skip it whole.
                 std::size_t left = static_cast<std::size_t>(end - q);
+                if (value > left) unread = value - left;
                 q += value < left ? value : left;
             }
             if (!(term >= '`' && term <= '~')) return q;
@@ -108,56 +125,68 @@ const char* SkipEscapeSequence(const char* p, const char* end, bool& pclMode) {
     return p;
 }
 
-PlotSniff SniffPlotDialect(const char* data, std::size_t size) {
+void SkipEscapeSequence(PlotInput& in, const char*& p, const char*& end, bool& pclMode) {
+    in.Ensure(p, end);
+    std::uint64_t unread = 0;
+    p = SkipEscapeSequence(p, end, pclMode, unread);
+    if (unread > 0) in.SkipBytes(unread, p, end);
+}
+
+PlotSniff SniffPlotDialect(PlotInput& in, const char*& p, const char*& end) {
     PlotSniff result;
-    const char* p = data;
-    const char* end = data + size;
     bool pclMode = false;
     bool sawWrapper = false;
-    while (p < end) {
+    for (;;) {
+        in.Ensure(p, end);
+        if (p >= end) break;
         char c = *p;
         if (c == '\0' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';' || c == '\x03') {
             if (c == ';' && end - p >= 2 && p[1] == ':' && !pclMode) {
                 result.dialect = PlotDialect::Dmpl;
-                result.start = static_cast<std::size_t>(p - data);
                 return result;
             }
             ++p;
         } else if (c == Esc) {
-            p = SkipEscapeSequence(p, end, pclMode);
+            SkipEscapeSequence(in, p, end, pclMode);
             sawWrapper = true;
         } else if (c == '@' && end - p >= 4 && std::memcmp(p, "@PJL", 4) == 0) {
             p = SkipPjlLines(p, end);
             sawWrapper = true;
         } else if (c == '#' && !pclMode) {
-            p = SkipLine(p, end);
+            in.SkipPast('\n', p, end);
         } else if (pclMode) {
-            const void* next = std::memchr(p, Esc, static_cast<std::size_t>(end - p));
-            p = next ? static_cast<const char*>(next) : end;
+            in.SkipTo(Esc, p, end);
         } else {
             break;
         }
     }
     if (p >= end) {
-        result.reason = size == 0 ? "the file is empty"
-                        : sawWrapper ? "the printer wrapper holds no HP-GL"
-                                     : "the file holds no instructions";
+        result.reason = in.Offset(end) == 0 ? "the file is empty"
+                        : sawWrapper        ? "the printer wrapper holds no HP-GL"
+                                            : "the file holds no instructions";
         return result;
     }
     if (end - p >= 2 && IsLetter(p[0]) && IsLetter(p[1]) && IsLeadingHpglInstruction(Upper(p[0]), Upper(p[1]))) {
         result.dialect = PlotDialect::Hpgl;
-        result.start = static_cast<std::size_t>(p - data);
         return result;
     }
     // Cutter programs put their own set-up lines in front of a DM/PL drawing; its
-    // ";:" header at the start of a line marks where the drawing begins.
-    const std::size_t window = std::min<std::size_t>(size, 65536);
-    for (std::size_t i = static_cast<std::size_t>(p - data); i + 2 < window; ++i) {
-        if ((data[i] == '\n' || data[i] == '\r') && data[i + 1] == ';' && data[i + 2] == ':') {
+    // ";:" header at the start of a line marks where the drawing begins. The window
+    // holds the first 64 KiB of the file from p on.
+    const std::uint64_t at = in.Offset(p);
+    const std::size_t window =
+        at >= 65536 ? 0 : std::min(static_cast<std::size_t>(end - p), static_cast<std::size_t>(65536 - at));
+    for (std::size_t i = 0; i + 2 < window; ++i) {
+        if ((p[i] == '\n' || p[i] == '\r') && p[i + 1] == ';' && p[i + 2] == ':') {
             result.dialect = PlotDialect::Dmpl;
-            result.start = i + 1;
+            p += i + 1;
             return result;
         }
+    }
+    // Cutters' HP-GL variants begin with instructions of their own.
+    if (LooksLikeHpgl(p, end)) {
+        result.dialect = PlotDialect::Hpgl;
+        return result;
     }
     result.reason = "it starts with \"" + Quote(p, end) + "\", neither HP-GL nor DM/PL";
     return result;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "import/plotinput.h"
 #include "import/standardplotstats.h"
 #include "job/jobrecord.h"
 
@@ -29,8 +30,12 @@ inline constexpr ConversionResult ConversionOutOfRange = 12;      // refused: a 
 // is ConversionFileFailed (input unreadable, job not writable),
 // ConversionNotPlotterFile ("not a plotter file: <input>: <reason>") or
 // ConversionOutOfRange, and an existing job at output is left as it was.
+// The input is read in a window that slides over it (lookahead: see PlotInput;
+// smaller values serve tests of the window's edges), so memory does not grow
+// with the file. An allocation that fails gives "<input>: not enough memory".
 // Never throws for a file's content or for a file error.
 ConversionResult ConvertStandardPlotFile(const std::string& input, const std::string& output, std::int32_t& count,
-                                         StandardPlotStats& stats, std::string& error);
+                                         StandardPlotStats& stats, std::string& error,
+                                         std::size_t lookahead = PlotInput::DefaultLookahead);
 
 }  // namespace velkar

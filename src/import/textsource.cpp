@@ -1,5 +1,6 @@
 #include "import/textsource.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace velkar {
@@ -68,14 +69,13 @@ bool TextSource::GetLine(std::string& line) {
         any = true;
         const char* begin = m_buf.data() + m_nPos;
         const void* nl = std::memchr(begin, '\n', m_nLen - m_nPos);
+        const std::size_t n = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - begin) : m_nLen - m_nPos;
+        line.append(begin, std::min(n, MaxLine - line.size()));
+        m_nPos += n;
         if (nl) {
-            std::size_t n = static_cast<const char*>(nl) - begin;
-            line.append(begin, n);
-            m_nPos += n + 1;
+            ++m_nPos;
             return true;
         }
-        line.append(begin, m_nLen - m_nPos);
-        m_nPos = m_nLen;
     }
 }
 

@@ -36,8 +36,11 @@ public:
     }
 
     // Reads one line without its LF into line. False at the end of the input
-    // when nothing was left; the last line counts even without a line end.
+    // when nothing was left; the last line counts even without a line end. Of a
+    // line longer than MaxLine only the first MaxLine bytes are kept, the rest
+    // is passed over, so memory stays bounded whatever the file holds.
     bool GetLine(std::string& line);
+    static constexpr std::size_t MaxLine = std::size_t{1} << 20;
 
 private:
     bool Fill();

@@ -1,58 +1,24 @@
 #include "job/jobwriter.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace velkar {
 
-namespace {
-
-mode_t NewFileMode(const std::string& target) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-}  // namespace
-
 JobWriter::~JobWriter() {
-    if (m_file.IsOpen()) {
-        m_file.Abandon();
-        if (!m_strScratch.empty()) ::unlink(m_strScratch.c_str());
-    }
+    m_file.Abandon();
+    m_replacement.Abandon();
 }
 
 bool JobWriter::Open(const std::string& path) {
+    m_file.Abandon();
     m_strTarget = path;
-    m_strScratch.clear();
     m_nOpenError = 0;
-
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        m_nOpenError = EISDIR;
+    m_strOpenError.clear();
+    if (!m_replacement.Open(path)) {
+        m_strOpenError = m_replacement.Reason();
+        m_nOpenError = m_replacement.Errno();
         return false;
     }
-
-    std::string pattern = path + ".XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd >= 0) {
-        ::fchmod(fd, NewFileMode(path));
-        m_strScratch = name.data();
-        m_file.Adopt(fd, m_strScratch);
-    } else if (!m_file.Open(path, BinaryFile::Mode::CreateTruncate)) {
-        m_nOpenError = m_file.OpenError();
-        return false;
-    }
-
+    // Write errors name the job the user asked for, not its scratch file.
+    m_file.Adopt(m_replacement.TakeDescriptor(), path);
     const JobRecord placeholder;
     for (int i = 0; i < 3; ++i) Write(placeholder);
     return true;
@@ -84,16 +50,7 @@ void JobWriter::Finish(JobRecord& work, std::int32_t& count, const BoundingBox& 
     Write(work);
 
     m_file.Close();
-    if (!m_strScratch.empty()) {
-        std::string scratch = m_strScratch;
-        m_strScratch.clear();
-        try {
-            BinaryFile::Rename(scratch, m_strTarget);
-        } catch (...) {
-            ::unlink(scratch.c_str());
-            throw;
-        }
-    }
+    m_replacement.Commit();
 }
 
 }  // namespace velkar

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "job/binaryfile.h"
+#include "job/filereplacement.h"
 #include "job/jobrecord.h"
 
 namespace velkar {
@@ -12,9 +13,10 @@ namespace velkar {
 // then the three headers built in the caller's working record.
 //
 // The job is built in a scratch file beside the target, which replaces the target
-// only when Finish() has completed, so an interrupted conversion leaves the
-// previous job as it was. Where no scratch file can be made beside the target
-// (a directory without write permission), the target is written in place.
+// only when Finish() has completed, so an interrupted or failed conversion leaves
+// the previous job as it was. The target is never written in place: where no
+// scratch file can be made beside it, or it is not a regular file, Open() refuses
+// (see FileReplacement for links and the files that are refused).
 class JobWriter {
 public:
     JobWriter() = default;
@@ -22,10 +24,12 @@ public:
     JobWriter(const JobWriter&) = delete;
     JobWriter& operator=(const JobWriter&) = delete;
 
-    // Creates the output and writes the three placeholders. False when it cannot
-    // be created; OpenError() then holds the errno.
+    // Creates the scratch file and writes the three placeholders. False when the
+    // target cannot be replaced; OpenError() then holds the errno (0 when the
+    // refusal has none) and OpenErrorText() the reason, without the file name.
     bool Open(const std::string& path);
     int OpenError() const { return m_nOpenError; }
+    const std::string& OpenErrorText() const { return m_strOpenError; }
 
     // Appends one body record. Raises FileError when it cannot be written.
     void Write(const JobRecord& record) {
@@ -42,9 +46,10 @@ public:
 
 private:
     BinaryFile m_file;
+    FileReplacement m_replacement;
     std::string m_strTarget;
-    std::string m_strScratch;  // empty when writing the target in place
     int m_nOpenError = 0;
+    std::string m_strOpenError;
 };
 
 }  // namespace velkar

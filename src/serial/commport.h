@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "cutter/cutteroutput.h"
+#include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
 
 struct stat;
@@ -32,7 +32,7 @@ class CSerialSettings;
 //
 // Writes never block the caller for more than one short slice (about 50 ms)
 // without asking their OutputWait. Not copyable; one object per send.
-class CCommPort : public CutterOutput {
+class CCommPort : public CutterTransport {
 public:
     CCommPort();
     ~CCommPort() override;
@@ -57,10 +57,16 @@ public:
     bool ClosePort();
 
     bool IsOpen() const { return m_fd >= 0; }
-    bool IsTerminal() const { return m_bTerminal; }
-    const QString& DevicePath() const { return m_strDevice; }
+    bool IsTerminal() const override { return m_bTerminal; }
+    const QString& DevicePath() const override { return m_strDevice; }
     // The reason of the last failed OpenPort: device path and the system's error.
-    const QString& OpenError() const { return m_strOpenError; }
+    const QString& OpenError() const override { return m_strOpenError; }
+
+    // CutterTransport: OpenPort with `device` for the port's device; ClosePort.
+    bool Open(const CSerialSettings& settings, const QString& device, const QString&) override {
+        return OpenPort(settings, device);
+    }
+    bool Close() override { return ClosePort(); }
 
     // Writes one byte; false when it could not be written (see WriteBlock).
     bool WriteByte(unsigned char byte);

@@ -49,6 +49,8 @@ void CSerialSettings::LoadSettings() {
     for (int i = 0; i < 4; ++i) {
         const QString fallback = QStringLiteral("/dev/ttyS") + QString::number(i);
         m_astrDevice[i] = profile->value(QStringLiteral("comm/device") + QString::number(i + 1), fallback).toString();
+        m_astrDialect[i] =
+            profile->value(QStringLiteral("comm/dialect") + QString::number(i + 1), QStringLiteral("Velkar")).toString();
     }
 }
 
@@ -60,6 +62,11 @@ void CSerialSettings::SaveSettings() const {
 QString CSerialSettings::DeviceForPort(int port) const {
     if (port < 1 || port > 4) return {};
     return m_astrDevice[static_cast<std::size_t>(port - 1)];
+}
+
+QString CSerialSettings::DialectForPort(int port) const {
+    if (port < 1 || port > 4) return {};
+    return m_astrDialect[static_cast<std::size_t>(port - 1)];
 }
 
 }  // namespace velkar

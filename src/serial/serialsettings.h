@@ -25,8 +25,13 @@ public:
     QString GetParity() const { return m_strParity; }
 
     // The device that COM number `port` (1 to 4) names: key "device<port>",
-    // default /dev/ttyS0 to /dev/ttyS3. Empty for any other number.
+    // default /dev/ttyS0 to /dev/ttyS3: a device path, "socket://HOST[:PORT]"
+    // or "cups:QUEUE". Empty for any other number.
     QString DeviceForPort(int port) const;
+    // The command language of the cutter on COM number `port`: key
+    // "dialect<port>", "Velkar" or "HP-GL", default "Velkar". Empty for any
+    // other number.
+    QString DialectForPort(int port) const;
 
     // The keys in the order LoadSettings reads and SaveSettings writes them.
     static const std::array<const char*, 5>& LoadOrder();
@@ -44,6 +49,8 @@ private:
 
     std::array<QString, 4> m_astrDevice = {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1"),
                                            QStringLiteral("/dev/ttyS2"), QStringLiteral("/dev/ttyS3")};
+    std::array<QString, 4> m_astrDialect = {QStringLiteral("Velkar"), QStringLiteral("Velkar"),
+                                            QStringLiteral("Velkar"), QStringLiteral("Velkar")};
 };
 
 }  // namespace velkar

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "job/binaryfile.h"
+#include "job/scratchfiles.h"
 #include "job/tempdir.h"
 
 namespace velkar {
@@ -65,11 +66,26 @@ PipelineFiles::PipelineFiles(std::chrono::milliseconds wait) {
         m_fd = -1;
         throw;
     }
+    for (int knife = 1; knife <= 8; ++knife) m_slots.push_back(ScratchFiles::Add(KnifeFile(knife)));
+    for (const std::string& path : {ConvertedJob(), ChainScratch(), BandScratch()}) m_slots.push_back(ScratchFiles::Add(path));
 }
 
 PipelineFiles::~PipelineFiles() {
     RemoveAllQuietly();
+    for (int slot : m_slots) ScratchFiles::Drop(slot);
     if (m_fd >= 0) ::close(m_fd);  // closing the descriptor releases the lock
+}
+
+void PipelineFiles::RemoveLeftovers() {
+    try {
+        PipelineFiles unused(std::chrono::milliseconds(0));  // removes the fixed files when no one holds them
+    } catch (...) {
+        // In use by a running conversion, or the directory is unusable: nothing to remove now.
+    }
+    try {
+        ScratchFiles::RemoveStale(PrivateTempDir());
+    } catch (...) {
+    }
 }
 
 std::string PipelineFiles::ConvertedJob() { return PrivateTempFile("tessera0.pt1"); }

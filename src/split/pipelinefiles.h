@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace velkar {
 
@@ -39,8 +40,14 @@ public:
     // Removes every pipeline file that exists (not the lock file); never raises.
     static void RemoveAllQuietly();
 
+    // At start-up: removes what conversions that no longer run left in the
+    // private temporary directory (the pipeline's files when no conversion
+    // holds the lock, and scratch files of processes that are gone). Never raises.
+    static void RemoveLeftovers();
+
 private:
     int m_fd = -1;
+    std::vector<int> m_slots;  // the files' registrations for removal on a signal
 };
 
 }  // namespace velkar

@@ -13,6 +13,8 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include "cutter/cutterdialect.h"
+#include "serial/cupsqueue.h"
 #include "serial/profile.h"
 
 namespace velkar {
@@ -83,13 +85,22 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
         m_deviceLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
         m_deviceLabels[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("device%1").arg(i + 1));
         port->addWidget(m_deviceLabels[static_cast<std::size_t>(i)], i, 1);
+        m_dialectLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
+        m_dialectLabels[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("dialect%1").arg(i + 1));
+        port->addWidget(m_dialectLabels[static_cast<std::size_t>(i)], i, 2);
     }
     m_pDevice = new QComboBox(boxes[PortGroup]);
     m_pDevice->setObjectName(QStringLiteral("device"));
     m_pDevice->setEditable(true);
-    m_pDevice->setToolTip(QStringLiteral("Device opened for the chosen COM number"));
+    m_pDevice->setToolTip(QStringLiteral("Device opened for the chosen COM number: a path, socket://HOST[:PORT] or "
+                                         "cups:QUEUE"));
     port->addWidget(m_pDevice, 4, 0, 1, 2);
     connect(m_pDevice, &QComboBox::currentTextChanged, this, &CSerialDlg::OnDeviceEdited);
+    m_pDialect = new QComboBox(boxes[PortGroup]);
+    m_pDialect->setObjectName(QStringLiteral("dialect"));
+    m_pDialect->setToolTip(QStringLiteral("Command language of the cutter on the chosen COM number"));
+    port->addWidget(m_pDialect, 4, 2);
+    connect(m_pDialect, &QComboBox::currentTextChanged, this, &CSerialDlg::OnDialectChosen);
 
     auto* speed = new QGridLayout(boxes[SpeedGroup]);
     const int speedIds[6] = {1004, 1005, 1006, 1007, 1008, 1009};
@@ -128,7 +139,7 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
 
     QWidget* order[] = {ok,           Button(1004), Button(1005), Button(1006), Button(1007), Button(1008),
                         Button(1009), Button(1000), Button(1001), Button(1002), Button(1003), m_pDevice,
-                        Button(1019), Button(1011), Button(1010), Button(1012), cancel,       Button(1013),
+                        m_pDialect,   Button(1019), Button(1011), Button(1010), Button(1012), cancel,       Button(1013),
                         Button(1014), Button(1015), Button(1016), Button(1017), Button(1018)};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
@@ -138,6 +149,8 @@ int CSerialDlg::exec() {
     for (int n = 1; n <= 4; ++n) {
         m_devices[static_cast<std::size_t>(n - 1)] = m_settings.DeviceForPort(n);
         m_deviceChanged[static_cast<std::size_t>(n - 1)] = false;
+        m_dialects[static_cast<std::size_t>(n - 1)] = m_settings.DialectForPort(n);
+        m_dialectChanged[static_cast<std::size_t>(n - 1)] = false;
     }
     CheckMatchingButtons();
     ShowDevices();
@@ -159,27 +172,55 @@ void CSerialDlg::OnButtonClicked(int id) {
     if (v->group == PortGroup) ShowDevices();
 }
 
-void CSerialDlg::ShowDevices() {
-    for (int n = 1; n <= 4; ++n)
-        m_deviceLabels[static_cast<std::size_t>(n - 1)]->setText(m_devices[static_cast<std::size_t>(n - 1)]);
-    const QSignalBlocker block(m_pDevice);
-    m_pDevice->clear();
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports) m_pDevice->addItem(info.systemLocation());
+int CSerialDlg::ChosenPort() const {
     bool ok = false;
     const int chosen = m_settings.m_strPort.toInt(&ok);
-    m_pDevice->setEnabled(ok && chosen >= 1 && chosen <= 4);
-    m_pDevice->setEditText(m_pDevice->isEnabled() ? m_devices[static_cast<std::size_t>(chosen - 1)] : QString());
+    return ok && chosen >= 1 && chosen <= 4 ? chosen : 0;
+}
+
+void CSerialDlg::ShowDevices() {
+    for (std::size_t i = 0; i < 4; ++i) {
+        m_deviceLabels[i]->setText(m_devices[i]);
+        m_dialectLabels[i]->setText(m_dialects[i]);
+    }
+    const int chosen = ChosenPort();
+    {
+        const QSignalBlocker block(m_pDevice);
+        m_pDevice->clear();
+        const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo& info : ports) m_pDevice->addItem(info.systemLocation());
+        m_pDevice->addItems(CCupsQueue::ListQueues());
+        m_pDevice->setEnabled(chosen != 0);
+        m_pDevice->setEditText(chosen ? m_devices[static_cast<std::size_t>(chosen - 1)] : QString());
+    }
+    const QSignalBlocker block(m_pDialect);
+    m_pDialect->clear();
+    for (CutterDialectId id : {CutterDialectId::Velkar, CutterDialectId::Hpgl})
+        m_pDialect->addItem(QString::fromLatin1(CutterDialect::StoredText(id)));
+    m_pDialect->setEnabled(chosen != 0);
+    if (!chosen) return;
+    // A stored text that names no language is shown and kept as it is.
+    const QString& dialect = m_dialects[static_cast<std::size_t>(chosen - 1)];
+    if (m_pDialect->findText(dialect) < 0) m_pDialect->addItem(dialect);
+    m_pDialect->setCurrentText(dialect);
 }
 
 void CSerialDlg::OnDeviceEdited() {
-    bool ok = false;
-    const int chosen = m_settings.m_strPort.toInt(&ok);
-    if (!ok || chosen < 1 || chosen > 4) return;
+    const int chosen = ChosenPort();
+    if (!chosen) return;
     const auto i = static_cast<std::size_t>(chosen - 1);
     m_devices[i] = m_pDevice->currentText().trimmed();
     m_deviceChanged[i] = true;
     m_deviceLabels[i]->setText(m_devices[i]);
+}
+
+void CSerialDlg::OnDialectChosen() {
+    const int chosen = ChosenPort();
+    if (!chosen) return;
+    const auto i = static_cast<std::size_t>(chosen - 1);
+    m_dialects[i] = m_pDialect->currentText();
+    m_dialectChanged[i] = true;
+    m_dialectLabels[i]->setText(m_dialects[i]);
 }
 
 void CSerialDlg::accept() {
@@ -191,6 +232,7 @@ void CSerialDlg::accept() {
         const auto i = static_cast<std::size_t>(n - 1);
         if (m_deviceChanged[i] && !m_devices[i].isEmpty())
             profile->setValue(QStringLiteral("comm/device%1").arg(n), m_devices[i]);
+        if (m_dialectChanged[i]) profile->setValue(QStringLiteral("comm/dialect%1").arg(n), m_dialects[i]);
     }
     QDialog::accept();
 }

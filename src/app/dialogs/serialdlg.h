@@ -19,16 +19,19 @@ namespace velkar {
 // opens and saves it on OK; Cancel writes nothing. A stored text that matches
 // no button leaves its group unchecked and is written back unchanged.
 //
-// Beside each COM button the device it opens is shown; the device of the
-// chosen COM number can be pointed at any serial device found on the machine
-// or at a typed path.
+// Beside each COM button the device it opens and the command language its
+// cutter speaks are shown; the device of the chosen COM number can be pointed
+// at any serial device found on the machine, any print queue the print system
+// offers ("cups:QUEUE"), or a typed path or "socket://HOST[:PORT]", and its
+// language chosen ("Velkar", "HP-GL").
 class CSerialDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CSerialDlg(QWidget* parent = nullptr);
 
-    // The settings the dialog edits (loaded when it is shown). Devices chosen
-    // for a COM number are stored in "device1" to "device4" of section "comm" on OK.
+    // The settings the dialog edits (loaded when it is shown). Devices and
+    // languages chosen for a COM number are stored in "device1" to "device4"
+    // and "dialect1" to "dialect4" of section "comm" on OK.
     const CSerialSettings& Settings() const { return m_settings; }
 
     // The radio button of a control identifier (1000 to 1019), nullptr for others.
@@ -50,13 +53,19 @@ private:
     void CheckMatchingButtons();
     void ShowDevices();
     void OnDeviceEdited();
+    void OnDialectChosen();
+    int ChosenPort() const;
 
     CSerialSettings m_settings;
     std::array<QRadioButton*, 20> m_buttons{};
     std::array<QLabel*, 4> m_deviceLabels{};
+    std::array<QLabel*, 4> m_dialectLabels{};
     QComboBox* m_pDevice = nullptr;
+    QComboBox* m_pDialect = nullptr;
     std::array<QString, 4> m_devices;  // device of COM1 to COM4
     std::array<bool, 4> m_deviceChanged{};
+    std::array<QString, 4> m_dialects;  // command language of COM1 to COM4
+    std::array<bool, 4> m_dialectChanged{};
 };
 
 }  // namespace velkar
