@@ -1,5 +1,5 @@
 // Any bytes as a job: the send must neither misbehave nor write anything but
-// whole commands of its own alphabet.
+// whole commands of its own alphabet, in either dialect.
 #include <cstring>
 
 #include "cutter/cuttersend.h"
@@ -9,15 +9,22 @@ using namespace velkar;
 
 namespace {
 
+// Each dialect's commands end with its own terminator and use only its own letters.
 class CheckingOutput : public CutterOutput {
 public:
+    explicit CheckingOutput(bool hpgl) : m_bHpgl(hpgl) {}
     Status Write(const char* data, std::size_t n, OutputWait&) override {
-        if (n == 0 || data[n - 1] != ' ') fuzz::Fail("a command does not end with a blank");
+        const char end = m_bHpgl ? ';' : ' ';
+        const char* alphabet = m_bHpgl ? "INSPUDVF0123456789,-;" : ";:HAL0123456789ECNUDP,-@ ";
+        if (n == 0 || data[n - 1] != end) fuzz::Fail("a command does not end with its terminator");
         for (std::size_t i = 0; i < n; ++i)
-            if (!std::strchr(";:HAL0123456789ECNUDP,-@ ", data[i])) fuzz::Fail("a byte outside the command alphabet");
+            if (!std::strchr(alphabet, data[i])) fuzz::Fail("a byte outside the command alphabet");
         return Status::Written;
     }
     std::string ErrorText() const override { return {}; }
+
+private:
+    bool m_bHpgl;
 };
 
 }  // namespace
@@ -32,9 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.moveXMm = (pick & 16) ? -1.0e6f : 0.35f;
     options.moveYMm = (pick & 32) ? 1.0e6f : -0.35f;
     options.defineColor = (pick & 64) != 0;
+    options.dialect = (pick & 128) ? CutterDialectId::Hpgl : CutterDialectId::Velkar;
+    options.knives.speedCmS[0] = options.knives.force[2] = (pick & 1) ? 1000 : 0;
     CCutterSend send(options);
     if (!send.OpenJob(path)) fuzz::Fail("the written job cannot be opened");
-    CheckingOutput output;
+    CheckingOutput output((pick & 128) != 0);
     CutterSendHooks hooks;
     send.Send(hooks, output);
     return 0;

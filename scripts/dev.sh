@@ -3,6 +3,7 @@
 #   scripts/dev.sh run    install what is missing, build, start the desktop program with the example job
 #   scripts/dev.sh test   install what is missing, build, run every test and the fuzzers
 #   scripts/dev.sh bench  install what is missing, build and run the benchmarks
+#   scripts/dev.sh coverage  install what is missing, build with --coverage, run every test, print src/ line coverage
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,7 @@ PACKAGES=(
   xvfb xauth socat hp2xx shared-mime-info fonts-wqy-microhei
   libcups2-dev cups cups-daemon cups-client
   zlib1g-dev pstoedit ghostscript inkscape python3-lxml python3-cssselect python3-numpy
+  gcovr
 )
 BUILD=${VELKAR_BUILD_DIR:-build}
 FUZZ_BUILD=${VELKAR_FUZZ_BUILD_DIR:-build-fuzz}
@@ -90,8 +92,19 @@ case "${1:-}" in
       [ -x "$b" ] && "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
     done
     ;;
+  coverage)
+    install_missing
+    BUILD=${VELKAR_COVERAGE_BUILD_DIR:-build-cov}
+    build_main -DCMAKE_BUILD_TYPE=Debug -DVELKAR_WERROR=OFF -DCMAKE_CXX_FLAGS=--coverage \
+      -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage
+    find "$BUILD" -name '*.gcda' -delete
+    ctest --test-dir "$BUILD" --output-on-failure -j2 || echo "some tests failed: the figure below is incomplete" >&2
+    # The full per-file table goes to build-cov/coverage.txt; the figure of src/ to the terminal.
+    gcovr --root . --filter 'src/' --print-summary --output "$BUILD/coverage.txt" "$BUILD" \
+      | grep -E '^lines:'
+    ;;
   *)
-    echo "usage: scripts/dev.sh run|test|bench" >&2
+    echo "usage: scripts/dev.sh run|test|bench|coverage" >&2
     exit 2
     ;;
 esac

@@ -444,6 +444,18 @@ void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
     QCOMPARE(ConvertHpglFile(source.toStdString(), reference, count, 1), ConversionDone);
     QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
 
+    // A job whose name leaves no room for a scratch file beside it is not written
+    // in place: the import goes to the temporary job and the file keeps its content.
+    const QString longSource = m_work->filePath(QString(247, QLatin1Char('n')) + QStringLiteral(".plt"));
+    const std::string longJob = m_work->filePath(QString(247, QLatin1Char('n')) + QStringLiteral(".PT1")).toStdString();
+    QVERIFY(QFile::copy(source, longSource));
+    test::WriteText(longJob, "previous job");
+    QVERIFY(QFile::remove(fallback));
+    QCOMPARE(ImportAndPaint(longSource, 1), QStringList());
+    QCOMPARE(m_session->m_strJobPath, fallback);
+    QCOMPARE(test::ReadBytes(longJob), std::string("previous job"));
+    QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
+
     // With the fallback unusable as well, nothing is left to write to.
     QVERIFY(QFile::remove(fallback));
     QVERIFY(QDir().mkdir(fallback));

@@ -32,6 +32,19 @@ void ClickRadio(QRadioButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
 }
 
+// Types the texts into the edits and presses OK; where a refusal is expected, keeps its
+// message and the edit that has the focus afterwards, then cancels.
+void FillAndOk(QWidget* w, const char* first, const QString& firstText, const char* second,
+               const QString& secondText, bool refused, QString* shown, QString* focused) {
+    SetEdit(w, first, firstText);
+    SetEdit(w, second, secondText);
+    if (refused) AnswerNextMessage(shown);
+    Click(w, "ok");
+    if (!refused) return;
+    *focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+    Click(w, "cancel");
+}
+
 }  // namespace
 
 class DialogTest : public QObject {
@@ -68,16 +81,7 @@ private slots:
         OnNextModal([&](QWidget* w) {
             smoothEnabled = Edit(w, "edit1008")->isEnabled();
             smoothText = Edit(w, "edit1008")->text();
-            SetEdit(w, "edit1020", sharp);
-            SetEdit(w, "edit1021", close);
-            if (!message.isEmpty()) {
-                AnswerNextMessage(&shown);
-                Click(w, "ok");
-                focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
-                Click(w, "cancel");
-            } else {
-                Click(w, "ok");
-            }
+            FillAndOk(w, "edit1020", sharp, "edit1021", close, !message.isEmpty(), &shown, &focused);
         });
         const int result = dlg.exec();
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Cuter Parameter"));
@@ -129,16 +133,7 @@ private slots:
         OnNextModal([&](QWidget* w) {
             shownLength = Edit(w, "edit1001")->text();
             shownWidth = Edit(w, "edit1000")->text();
-            SetEdit(w, "edit1001", length);
-            SetEdit(w, "edit1000", width);
-            if (!message.isEmpty()) {
-                AnswerNextMessage(&shown);
-                Click(w, "ok");
-                focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
-                Click(w, "cancel");
-            } else {
-                Click(w, "ok");
-            }
+            FillAndOk(w, "edit1001", length, "edit1000", width, !message.isEmpty(), &shown, &focused);
         });
         const int result = CMaterialDlg::RunWithProfile(nullptr);
         QCOMPARE(shownLength, QStringLiteral("200"));  // nothing stored yet

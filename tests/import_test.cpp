@@ -96,357 +96,223 @@ TEST(TextSource, CollapsesEveryCrLfInLongMixedText) {
     EXPECT_TRUE(got == expected) << "lengths " << got.size() << " and " << expected.size();
 }
 
+// Reads numbers until one is refused, then takes the next character, to the end:
+// "123 - [,] ..." is 123 read, none at the comma, the comma taken. "-!v" would be a
+// refusal that changed the value.
+std::string StreamTrace(const std::string& text) {
+    StreamOver s(text);
+    std::string trace;
+    for (std::int32_t v = 0, last = 0;;) {
+        if (ReadStreamNumber(s.in, v) == 0) {
+            trace += std::to_string(last = v) + ' ';
+            continue;
+        }
+        trace += v == last ? "- " : "-!" + std::to_string(v) + ' ';
+        const int c = s.in.Get();
+        if (c == TextSource::End) return trace + '$';
+        trace += std::string("[") + static_cast<char>(c) + "] ";
+    }
+}
+
 TEST(ReadStreamNumber, ReadsOneRunAndLeavesItsTerminator) {
-    {
-        StreamOver s("123,456");
-        std::int32_t v = 0;
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, 123);
-        EXPECT_EQ(ReadStreamNumber(s.in, v), -1);  // at the comma: no number, comma stays
-        EXPECT_EQ(v, 123);
-        EXPECT_EQ(s.in.Get(), ',');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, 456);
-        EXPECT_EQ(s.in.Get(), TextSource::End);
-    }
-    {
-        StreamOver s("-25;2-5;12-;12.5,- 77");
-        std::int32_t v = 0;
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, -25);
-        EXPECT_EQ(s.in.Get(), ';');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, -25);
-        EXPECT_EQ(s.in.Get(), ';');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, -12);
-        EXPECT_EQ(s.in.Get(), ';');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, 12);
-        EXPECT_EQ(s.in.Get(), '.');  // the point ends the number
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, 5);
-        EXPECT_EQ(s.in.Get(), ',');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), -1);  // a lone minus is consumed
-        EXPECT_EQ(s.in.Get(), ' ');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);  // ends with the input: nothing pushed back
-        EXPECT_EQ(v, 77);
-        EXPECT_EQ(s.in.Get(), TextSource::End);
-        EXPECT_EQ(ReadStreamNumber(s.in, v), -1);
-        EXPECT_EQ(v, 77);
-    }
-    {
+    const struct {
+        std::string text, trace;
+    } cases[] = {
+        {"123,456", "123 - [,] 456 - $"},
+        // A minus anywhere makes the run negative; the point ends a number; a lone minus is consumed.
+        {"-25;2-5;12-;12.5,- 77", "-25 - [;] -25 - [;] -12 - [;] 12 - [.] 5 - [,] - [ ] 77 - $"},
         // Blanks, '+' and bytes with the high bit set end a run at once.
-        StreamOver s(" 1+2\xB9" "3");
-        std::int32_t v = 9;
-        EXPECT_EQ(ReadStreamNumber(s.in, v), -1);
-        EXPECT_EQ(s.in.Get(), ' ');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, 1);
-        EXPECT_EQ(s.in.Get(), '+');
-        EXPECT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, 2);
-        EXPECT_EQ(s.in.Get(), 0xB9);
+        {" 1+2\xB9" "3", "- [ ] 1 - [+] 2 - [\xB9] 3 - $"},
+        // Nineteen digits are kept and wrapped to 32 bits; the dropped ones are consumed with the run.
+        {"2147483647,2147483648,4294967295,4294967296,-2147483648,-4294967295,"
+         "1234567890123456789,12345678901234567890123,00000000000000000000042,",
+         "2147483647 - [,] -2147483648 - [,] -1 - [,] 0 - [,] -2147483648 - [,] 1 - [,] 2112454933 - [,] "
+         "2112454933 - [,] 0 - [,] - $"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StreamTrace(c.text), c.trace) << c.text;
+}
+
+TEST(ReadLineNumber, ReadsFromTheCharacterAfterPositionAndStopsAtItsLastCharacter) {
+    const std::string nineteen = " 12345678901234567890123,4294967297,-2147483649,1234567890123456789.99999\n";
+    const struct {
+        std::string line;
+        std::size_t pos;
+        int result;
+        std::int32_t value;
+        std::size_t after;
+    } cases[] = {
+        {"PU100,-200;\n", 1, 0, 100, 4},
+        {"PU100,-200;\n", 5, 0, -200, 9},
+        {"PD12.75,3;\n", 1, 0, 12, 6},
+        {"PD12.75,3;\n", 7, 0, 3, 8},
+        {"SP;\n", 1, -1, 55, 1},  // no number: value and position stay
+        // Odd characters, tabs, CR and high-bit bytes are passed over inside a number; a letter ends it.
+        {"x1:2\t\r\xC3\xA9" "3A", 0, 0, 123, 8},
+        {"x.,-0.5\n", 0, 0, 0, 1},  // a lone point is 0
+        {"x.,-0.5\n", 2, 0, 0, 6},  // -0.5 is 0
+        {"P-77", 0, 0, -77, 3},     // without a line feed the run ends with the line
+        // Nineteen characters are kept (a point among them) and wrapped to 32 bits.
+        {nineteen, 0, 0, 2112454933, 23},
+        {nineteen, 24, 0, 1, 34},
+        {nineteen, 35, 0, 2147483647, 46},
+        {nineteen, 47, 0, 2112454933, 72},
+    };
+    for (const auto& c : cases) {
+        std::size_t pos = c.pos;
+        std::int32_t v = 55;
+        EXPECT_EQ(ReadLineNumber(c.line, pos, v), c.result) << c.line << " from " << c.pos;
+        EXPECT_EQ(v, c.value) << c.line << " from " << c.pos;
+        EXPECT_EQ(pos, c.after) << c.line << " from " << c.pos;
     }
-}
-
-TEST(ReadStreamNumber, KeepsNineteenDigitsAndWrapsToThirtyTwoBits) {
-    StreamOver s("2147483647,2147483648,4294967295,4294967296,-2147483648,-4294967295,"
-                 "1234567890123456789,12345678901234567890123,00000000000000000000042,");
-    std::vector<std::int32_t> expected = {2147483647, INT32_MIN, -1, 0, INT32_MIN, 1,
-                                          2112454933, 2112454933, 0};
-    for (std::int32_t e : expected) {
-        std::int32_t v = 7;
-        ASSERT_EQ(ReadStreamNumber(s.in, v), 0);
-        EXPECT_EQ(v, e);
-        EXPECT_EQ(s.in.Get(), ',');  // the dropped digits are consumed with the run
-    }
-}
-
-TEST(ReadLineNumber, ReadsFromTheCharacterAfterPositionAndStopsBeforeTheTerminator) {
-    std::int32_t v = 0;
-    std::string line = "PU100,-200;\n";
-    std::size_t pos = 1;  // the U
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 100);
-    EXPECT_EQ(pos, 4u);  // last digit of 100
-    pos = 5;             // the comma
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, -200);
-    EXPECT_EQ(pos, 9u);
-
-    line = "PD12.75,3;\n";
-    pos = 1;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 12);
-    EXPECT_EQ(pos, 6u);
-    pos = 7;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 3);
-
-    line = "SP;\n";
-    pos = 1;
-    v = 55;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), -1);
-    EXPECT_EQ(pos, 1u);
-    EXPECT_EQ(v, 55);
-
-    // Odd characters are passed over inside a number; a lone point is 0; -0.5 is 0;
-    // tabs, CR and high-bit bytes are passed over; a letter ends the run.
-    line = "x1:2\t\r\xC3\xA9" "3A";
-    pos = 0;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 123);
-    EXPECT_EQ(line[pos + 1], 'A');
-    line = "x.,-0.5\n";
-    pos = 0;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 0);
-    pos = 2;
-    v = 9;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 0);
-
-    // A line without a line feed ends the run at its end.
-    line = "P-77";
-    pos = 0;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, -77);
-    EXPECT_EQ(pos, 3u);
-}
-
-TEST(ReadLineNumber, KeepsNineteenCharactersAndWrapsToThirtyTwoBits) {
-    std::int32_t v = 0;
-    std::size_t pos = 0;
-    std::string line = " 12345678901234567890123,4294967297,-2147483649,1234567890123456789.99999\n";
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 2112454933);
-    EXPECT_EQ(line[pos + 1], ',');
-    ++pos;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 1);
-    ++pos;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);
-    EXPECT_EQ(v, 2147483647);
-    ++pos;
-    EXPECT_EQ(ReadLineNumber(line, pos, v), 0);  // the point falls into the kept part
-    EXPECT_EQ(v, 2112454933);
-    EXPECT_EQ(line[pos + 1], '\n');
-}
-
-TEST(DmplConverter, WorkedExampleGivesKnifeMoveLineAndPathEnd) {
-    Converted c = Convert(ConvertDmplFile, " ;:AHOL\nUP1U100,200D300,400@\n");
-    EXPECT_EQ(c.result, ConversionDone);
-    EXPECT_EQ(c.count, 8);
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, 100, 200), Rec(RecHeaderMax, 300, 400),
-        Rec(RecJobStart),          Rec(RecKnife, 1),            Rec(RecMove, 100, 200),
-        Rec(RecLine, 300, 400),    Rec(RecPathEnd, 300, 400),
-    };
-    EXPECT_EQ(c.records, expected);
-    EXPECT_EQ(c.bytes.size(), 8 * RecordSize);
-}
-
-TEST(DmplConverter, PairsAndBrokenCommandsCarryTheWorkingRecord) {
-    // Two pairs after one D; an x without its y widens the box and reaches the path end.
-    Converted c = Convert(ConvertDmplFile, "D100,200,300,400@D-7@");
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, -7, 200), Rec(RecHeaderMax, 300, 400),
-        Rec(RecJobStart),          Rec(RecLine, 100, 200),      Rec(RecLine, 300, 400),
-        Rec(RecPathEnd, 300, 400), Rec(RecPathEnd, -7, 400),
-    };
-    EXPECT_EQ(c.records, expected);
-    EXPECT_EQ(c.count, 8);
-
-    // A blank after U starts no number; UP without a number leaves the next character as a command;
-    // knife numbers above 8 are kept; U-20,-30 moves to negative coordinates.
-    c = Convert(ConvertDmplFile, "U 100,200UPD5,6UP12U-20,-30");
-    expected = {
-        Rec(RecHeaderCount, 7, 1), Rec(RecHeaderMin, -20, -30), Rec(RecHeaderMax, 5, 6),
-        Rec(RecJobStart),          Rec(RecLine, 5, 6),          Rec(RecKnife, 12, 6),
-        Rec(RecMove, -20, -30),
-    };
-    EXPECT_EQ(c.records, expected);
-
-    // Letters end a pair list; a high-bit byte between numbers is passed over.
-    c = Convert(ConvertDmplFile, "U1,2\xB0" "3,4X5,6");
-    expected = {
-        Rec(RecHeaderCount, 6, 1), Rec(RecHeaderMin, 1, 2), Rec(RecHeaderMax, 3, 4),
-        Rec(RecJobStart),          Rec(RecMove, 1, 2),      Rec(RecMove, 3, 4),
-    };
-    EXPECT_EQ(c.records, expected);
-}
-
-TEST(DmplConverter, EmptyInputGivesJobStartAndTheUntouchedBox) {
-    Converted c = Convert(ConvertDmplFile, "");
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 4, 1), Rec(RecHeaderMin, BoxStartMin, BoxStartMin),
-        Rec(RecHeaderMax, BoxStartMax, BoxStartMax), Rec(RecJobStart)};
-    EXPECT_EQ(c.records, expected);
-    EXPECT_EQ(c.count, 4);
-}
-
-TEST(DmplConverter, CrLfLineEndsGiveTheSameJob) {
-    std::string text = " ;:AHOL\nUP2\nU10,20\nD30,\n40\nD-5\n,6@\nUP1\nU1\n2,3\n";
-    Converted lf = Convert(ConvertDmplFile, text);
-    Converted crlf = Convert(ConvertDmplFile, WithCrLf(text));
-    EXPECT_EQ(lf.bytes, crlf.bytes);
-    EXPECT_EQ(lf.count, crlf.count);
-    EXPECT_GT(lf.count, 8);
-}
-
-TEST(DmplConverter, UnopenableInputOrOutputFailsWithoutTouchingTheOutput) {
-    test::ScratchDir dir;
-    std::int32_t count = 99;
-    test::WriteText(dir.File("old.PT1"), "previous");
-    EXPECT_EQ(ConvertDmplFile(dir.File("missing.plt"), dir.File("old.PT1"), count, 3), ConversionFileFailed);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(test::ReadBytes(dir.File("old.PT1")), "previous");
-    test::WriteText(dir.File("in.plt"), "U1,2");
-    count = 99;
-    EXPECT_EQ(ConvertDmplFile(dir.File("in.plt"), dir.File("no/such/dir.PT1"), count, 3), ConversionFileFailed);
-    EXPECT_EQ(count, 0);
-}
-
-TEST(HConverter, WorkedExampleEndsTheDrawingWithAMoveToTheBoxMinimum) {
-    Converted c = Convert(ConvertHFile, "H;;M100,200Z300,400,5H;");
-    EXPECT_EQ(c.result, ConversionDone);
-    EXPECT_EQ(c.count, 8);
-    // The move and the path end at H carry z = 5 from the line; so do the headers.
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 8, 4, 5), Rec(RecHeaderMin, 100, 200, 5), Rec(RecHeaderMax, 300, 400, 5),
-        Rec(RecJobStart),             Rec(RecMove, 100, 200),         Rec(RecLine, 300, 400, 5),
-        Rec(RecMove, 100, 200, 5),    Rec(RecPathEnd, 100, 200, 5),
-    };
-    EXPECT_EQ(c.records, expected);
-
-    // Without the leading H;; the final H only switches the converter on.
-    c = Convert(ConvertHFile, "M100,200Z300,400,5H;");
-    expected = {
-        Rec(RecHeaderCount, 6, 4, 5), Rec(RecHeaderMin, 100, 200, 5), Rec(RecHeaderMax, 300, 400, 5),
-        Rec(RecJobStart),             Rec(RecMove, 100, 200),         Rec(RecLine, 300, 400, 5),
-    };
-    EXPECT_EQ(c.records, expected);
-}
-
-TEST(HConverter, BrokenGroupsWidenTheBoxButWriteNothing) {
-    // A blank after M starts no number; Z without its third number writes nothing but still
-    // counts as the last kind; the next H then moves to the box minimum.
-    Converted c = Convert(ConvertHFile, "H;;M 7,8\nZ100,200H\nM-50,-60H");
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin, -50, -60), Rec(RecHeaderMax, 100, 200),
-        Rec(RecJobStart),          Rec(RecMove, 100, 200),      Rec(RecPathEnd, 100, 200),
-        Rec(RecMove, -50, -60),    Rec(RecPathEnd, -50, -60),
-    };
-    EXPECT_EQ(c.records, expected);
-
-    // Several groups after one command; after an M group z is that of the last Z group.
-    c = Convert(ConvertHFile, "Z1,2,3,4,5,6M7,8,9,10");
-    expected = {
-        Rec(RecHeaderCount, 8, 4, 6), Rec(RecHeaderMin, 1, 2, 6), Rec(RecHeaderMax, 9, 10, 6),
-        Rec(RecJobStart),             Rec(RecLine, 1, 2, 3),     Rec(RecLine, 4, 5, 6),
-        Rec(RecMove, 7, 8, 6),        Rec(RecMove, 9, 10, 6),
-    };
-    EXPECT_EQ(c.records, expected);
-
-    c = Convert(ConvertHFile, "IN;PU100,200;");
-    expected = {Rec(RecHeaderCount, 4, 4), Rec(RecHeaderMin, BoxStartMin, BoxStartMin),
-                Rec(RecHeaderMax, BoxStartMax, BoxStartMax), Rec(RecJobStart)};
-    EXPECT_EQ(c.records, expected);
-}
-
-TEST(HConverter, CrLfLineEndsGiveTheSameJob) {
-    std::string text = "H;;\nM100,\n200\nZ300,\n400,\n5\nH\n;M1,2\nZ3,4,5H\n";
-    Converted lf = Convert(ConvertHFile, text);
-    Converted crlf = Convert(ConvertHFile, WithCrLf(text));
-    EXPECT_EQ(lf.bytes, crlf.bytes);
-    EXPECT_EQ(lf.count, 12);
-}
-
-TEST(HConverter, UnopenableInputFails) {
-    test::ScratchDir dir;
-    std::int32_t count = 5;
-    EXPECT_EQ(ConvertHFile(dir.File("missing.plt"), dir.File("out.PT1"), count, 4), ConversionFileFailed);
-    EXPECT_EQ(count, 0);
-    EXPECT_TRUE(test::ReadBytes(dir.File("out.PT1")).empty());
 }
 
 namespace {
+
+// Records as short words: N count, A and B the box headers, S job start, K knife, M move, L line,
+// E path end, each followed by x,y[,z] where any of them is not 0.
+std::string Words(const std::vector<JobRecord>& records) {
+    std::string out;
+    for (const JobRecord& r : records) {
+        if (!out.empty()) out += ' ';
+        switch (r.code) {
+        case RecHeaderCount: out += 'N'; break;
+        case RecHeaderMin: out += 'A'; break;
+        case RecHeaderMax: out += 'B'; break;
+        case RecJobStart: out += 'S'; break;
+        case RecKnife: out += 'K'; break;
+        case RecMove: out += 'M'; break;
+        case RecLine: out += 'L'; break;
+        case RecPathEnd: out += 'E'; break;
+        default: out += '?' + std::to_string(r.code); break;
+        }
+        if (r.x || r.y || r.z) out += std::to_string(r.x) + ',' + std::to_string(r.y);
+        if (r.z) out += ',' + std::to_string(r.z);
+    }
+    return out;
+}
+
+// A string literal with its embedded zero bytes.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
+
 const char* const kHpglExample = "IN;\nSP1;\nPU100,200;\nPD300,400;\nSP0;\n";
+const char* const kEmptyBox = "A200000000,200000000 B-200000000,-200000000";
+
+struct ConvertCase {
+    const char* name;
+    Converter convert;
+    int flavour;
+    std::string text;
+    std::string records;
+};
+
+class Converters : public testing::TestWithParam<ConvertCase> {};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Converters,
+    testing::Values(
+        ConvertCase{"DmplWorkedExample", ConvertDmplFile, 4, " ;:AHOL\nUP1U100,200D300,400@\n",
+                    "N8,1 A100,200 B300,400 S K1,0 M100,200 L300,400 E300,400"},
+        // Two pairs after one D; an x without its y widens the box and reaches the path end.
+        ConvertCase{"DmplBrokenPairCarriesTheWorkingRecord", ConvertDmplFile, 4, "D100,200,300,400@D-7@",
+                    "N8,1 A-7,200 B300,400 S L100,200 L300,400 E300,400 E-7,400"},
+        // A blank after U starts no number; UP without a number leaves the next character as a
+        // command; knife numbers above 8 are kept; U-20,-30 moves to negative coordinates.
+        ConvertCase{"DmplBlanksAndBareUp", ConvertDmplFile, 4, "U 100,200UPD5,6UP12U-20,-30",
+                    "N7,1 A-20,-30 B5,6 S L5,6 K12,6 M-20,-30"},
+        // Letters end a pair list; a high-bit byte between numbers is passed over.
+        ConvertCase{"DmplLettersEndAPairList", ConvertDmplFile, 4, "U1,2\xB0" "3,4X5,6", "N6,1 A1,2 B3,4 S M1,2 M3,4"},
+        ConvertCase{"DmplEmptyInput", ConvertDmplFile, 4, "", std::string("N4,1 ") + kEmptyBox + " S"},
+        // The move and the path end at H carry z = 5 from the line; so do the headers.
+        ConvertCase{"HWorkedExampleEndsWithAMoveToTheBoxMinimum", ConvertHFile, 4, "H;;M100,200Z300,400,5H;",
+                    "N8,4,5 A100,200,5 B300,400,5 S M100,200 L300,400,5 M100,200,5 E100,200,5"},
+        // Without the leading H;; the final H only switches the converter on.
+        ConvertCase{"HWithoutLeadingH", ConvertHFile, 4, "M100,200Z300,400,5H;",
+                    "N6,4,5 A100,200,5 B300,400,5 S M100,200 L300,400,5"},
+        // A blank after M starts no number; Z without its third number writes nothing but still
+        // counts as the last kind; the next H then moves to the box minimum.
+        ConvertCase{"HBrokenGroupsWidenTheBox", ConvertHFile, 4, "H;;M 7,8\nZ100,200H\nM-50,-60H",
+                    "N8,4 A-50,-60 B100,200 S M100,200 E100,200 M-50,-60 E-50,-60"},
+        // Several groups after one command; after an M group z is that of the last Z group.
+        ConvertCase{"HSeveralGroups", ConvertHFile, 4, "Z1,2,3,4,5,6M7,8,9,10",
+                    "N8,4,6 A1,2,6 B9,10,6 S L1,2,3 L4,5,6 M7,8,6 M9,10,6"},
+        ConvertCase{"HOfHpgl", ConvertHFile, 4, "IN;PU100,200;", std::string("N4,4 ") + kEmptyBox + " S"},
+        ConvertCase{"HpglZorvex", ConvertHpglFile, 1, kHpglExample,
+                    "N8,4 A100,200 B300,400 S K1,0 M100,200 L300,400 E300,400"},
+        ConvertCase{"HpglCoredraw", ConvertHpglFile, 2, kHpglExample,
+                    "N8,1 A100,200 B300,400 S K1,0 M100,200 L300,400 E300,400"},
+        ConvertCase{"HpglCasmate", ConvertHpglFile, 4, kHpglExample,
+                    "N8,1 A40,80 B120,160 S K1,0 M40,80 L120,160 E120,160"},
+        // Scale 0.4 truncates toward zero; the knife number is not scaled.
+        ConvertCase{"HpglScaleTruncates", ConvertHpglFile, 4, "SP5;\nPU1001,-1001;\n",
+                    "N5,1 A400,-400 B400,-400 K5,0 M400,-400"},
+        // One record per line from what the line left in the working record. No IN: no job start.
+        // PU; moves to the held point. "PD-5;" writes nothing, but its x reaches the box. A third
+        // number goes to z; fractions are dropped; empty lines give nothing. "PU100 PD 200;" and
+        // "PU7,8 PD9,10;" pass over the letters between numbers, so 9 becomes z. PA and PR give nothing.
+        ConvertCase{"HpglOneRecordPerLine", ConvertHpglFile, 1,
+                    "PD300,400;\nPU;\n\nPD-5;\nPU-5,7;\nPD12.9,4.5;\nPU1,2,3,4;\nPU100 PD 200;\nPU1,.5;\n"
+                    "PU7,8;PD9,10;\nPU7,8 PD9,10;\nPA1,2;PR3,4;\nPU100,200",
+                    "N13,4,9 A-5,2,9 B300,400,9 L300,400 M300,400 M-5,7 L12,4 M1,2,3 M100,200,3 M1,5,3 "
+                    "L9,10,3 M7,8,9 M100,200,9"},
+        // "PUNCH" holds the pair PU: a move to the held point (0, 0) is what a scan of letters gives.
+        ConvertCase{"HpglWithoutInstructions", ConvertHpglFile, 1, "\n\nLB PUNCH TEXT\x03\nVS10;\n",
+                    std::string("N4,4 ") + kEmptyBox + " M"},
+        ConvertCase{"HpglEmpty", ConvertHpglFile, 2, "", std::string("N3,1 ") + kEmptyBox},
+        // NUL and Ctrl-Z are passed over like any other character.
+        ConvertCase{"HpglNulAndCtrlZ", ConvertHpglFile, 1, Bytes("IN;\nPU1\0,2\x1A;\n\x1A\nPD3,\0" "4;\n"),
+                    "N6,4 A1,2 B3,4 S M1,2 L3,4"},
+        ConvertCase{"DmplNulAndCtrlZ", ConvertDmplFile, 4, Bytes("U1\0,2\x1A" "D3,4\0@"),
+                    "N7,1 A1,2 B3,4 S M1,2 L3,4 E3,4"},
+        ConvertCase{"HNulAndCtrlZ", ConvertHFile, 4, Bytes("H;\x1AM1\0,2\x1AZ3,4,\0" "5"),
+                    "N6,4,5 A1,2,5 B3,4,5 S M1,2 L3,4,5"}),
+    [](const testing::TestParamInfo<ConvertCase>& p) { return std::string(p.param.name); });
+
+TEST_P(Converters, GiveTheExactJobWithLfAndCrLf) {
+    const ConvertCase& c = GetParam();
+    const Converted got = Convert(c.convert, c.text, c.flavour);
+    EXPECT_EQ(got.result, ConversionDone);
+    EXPECT_EQ(Words(got.records), c.records);
+    EXPECT_EQ(got.bytes.size(), got.records.size() * RecordSize);
+    EXPECT_EQ(static_cast<std::size_t>(got.count), got.records.size());
+    EXPECT_EQ(Convert(c.convert, WithCrLf(c.text), c.flavour).bytes, got.bytes);
 }
 
-TEST(HpglConverter, WorkedExampleByFlavour) {
-    Converted c = Convert(ConvertHpglFile, kHpglExample, 1);
-    EXPECT_EQ(c.result, ConversionDone);
-    EXPECT_EQ(c.count, 8);
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin, 100, 200), Rec(RecHeaderMax, 300, 400),
-        Rec(RecJobStart),          Rec(RecKnife, 1),            Rec(RecMove, 100, 200),
-        Rec(RecLine, 300, 400),    Rec(RecPathEnd, 300, 400),
+TEST(Converters, NumbersRunOnOverLineEndsOfEitherKind) {
+    const struct {
+        Converter convert;
+        std::string text;
+        std::int32_t count;
+    } cases[] = {
+        {ConvertDmplFile, " ;:AHOL\nUP2\nU10,20\nD30,\n40\nD-5\n,6@\nUP1\nU1\n2,3\n", 11},
+        {ConvertHFile, "H;;\nM100,\n200\nZ300,\n400,\n5\nH\n;M1,2\nZ3,4,5H\n", 12},
+        {ConvertHpglFile, std::string(kHpglExample) + "\nPU1,2\nPD3,4,5;\nSP2;\nPU;\n", 12},
     };
-    EXPECT_EQ(c.records, expected);
-
-    c = Convert(ConvertHpglFile, kHpglExample, 2);
-    expected[0].y = OrientationMirrorY;
-    EXPECT_EQ(c.records, expected);
-
-    c = Convert(ConvertHpglFile, kHpglExample, 4);
-    expected = {
-        Rec(RecHeaderCount, 8, 1), Rec(RecHeaderMin, 40, 80), Rec(RecHeaderMax, 120, 160),
-        Rec(RecJobStart),          Rec(RecKnife, 1),          Rec(RecMove, 40, 80),
-        Rec(RecLine, 120, 160),    Rec(RecPathEnd, 120, 160),
-    };
-    EXPECT_EQ(c.records, expected);
-
-    // Scale 0.4 truncates toward zero; the knife number is not scaled.
-    c = Convert(ConvertHpglFile, "SP5;\nPU1001,-1001;\n", 4);
-    expected = {Rec(RecHeaderCount, 5, 1), Rec(RecHeaderMin, 400, -400), Rec(RecHeaderMax, 400, -400),
-                Rec(RecKnife, 5), Rec(RecMove, 400, -400)};
-    EXPECT_EQ(c.records, expected);
+    for (const auto& c : cases) {
+        for (int flavour : {1, 2, 4}) {
+            const Converted lf = Convert(c.convert, c.text, flavour);
+            EXPECT_EQ(Convert(c.convert, WithCrLf(c.text), flavour).bytes, lf.bytes) << c.text;
+            EXPECT_EQ(lf.count, c.count) << c.text;
+        }
+    }
 }
 
-TEST(HpglConverter, OneRecordPerLineFromWhatTheLineLeftInTheWorkingRecord) {
-    // No IN: no job start. PU; moves to the held point. PD with x only writes nothing but keeps
-    // code and x. A third number goes to z. Fractions are dropped. Empty lines give nothing.
-    Converted c = Convert(ConvertHpglFile,
-                          "PD300,400;\nPU;\n\nPD-5;\nPU-5,7;\nPD12.9,4.5;\nPU1,2,3,4;\nPU100 PD 200;\nPU1,.5;\n"
-                          "PU7,8;PD9,10;\nPU7,8 PD9,10;\nPA1,2;PR3,4;\nPU100,200",
-                          1);
-    // "PD-5;" writes nothing, but its x reaches the box. "PU100 PD 200;" and "PU7,8 PD9,10;" pass
-    // over the letters between numbers, so the PD is never seen and 9 becomes z. PA and PR give nothing.
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 13, 4, 9), Rec(RecHeaderMin, -5, 2, 9), Rec(RecHeaderMax, 300, 400, 9),
-        Rec(RecLine, 300, 400),        Rec(RecMove, 300, 400),      Rec(RecMove, -5, 7),
-        Rec(RecLine, 12, 4),           Rec(RecMove, 1, 2, 3),       Rec(RecMove, 100, 200, 3),
-        Rec(RecMove, 1, 5, 3),         Rec(RecLine, 9, 10, 3),      Rec(RecMove, 7, 8, 9),
-        Rec(RecMove, 100, 200, 9),
-    };
-    EXPECT_EQ(c.records, expected);
-    EXPECT_EQ(c.count, 13);
-}
-
-TEST(HpglConverter, WithoutInstructionsTheJobIsTheThreeHeaders) {
-    Converted c = Convert(ConvertHpglFile, "\n\nLB PUNCH TEXT\x03\nVS10;\n", 1);
-    std::vector<JobRecord> expected = {Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin, BoxStartMin, BoxStartMin),
-                                       Rec(RecHeaderMax, BoxStartMax, BoxStartMax)};
-    // "PUNCH" holds the pair PU: a move to the held point (0, 0) is what a scan of letters gives.
-    expected[0].x = 4;
-    expected.push_back(Rec(RecMove));
-    EXPECT_EQ(c.records, expected);
-
-    c = Convert(ConvertHpglFile, "", 2);
-    EXPECT_EQ(c.count, 3);
-    EXPECT_EQ(c.records.size(), 3u);
-    EXPECT_EQ(c.records[0], Rec(RecHeaderCount, 3, 1));
-}
-
-TEST(HpglConverter, CrLfLineEndsGiveTheSameJob) {
-    std::string text = std::string(kHpglExample) + "\nPU1,2\nPD3,4,5;\nSP2;\nPU;\n";
-    for (int flavour : {1, 2, 4}) {
-        Converted lf = Convert(ConvertHpglFile, text, flavour);
-        Converted crlf = Convert(ConvertHpglFile, WithCrLf(text), flavour);
-        EXPECT_EQ(lf.bytes, crlf.bytes);
-        EXPECT_EQ(lf.count, 12);
+TEST(Converters, UnopenableInputOrOutputFailsWithoutTouchingTheOutput) {
+    test::ScratchDir dir;
+    test::WriteText(dir.File("old.PT1"), "previous");
+    test::WriteText(dir.File("in.plt"), "U1,2");
+    for (Converter convert : {ConvertDmplFile, ConvertHFile, ConvertHpglFile}) {
+        std::int32_t count = 99;
+        EXPECT_EQ(convert(dir.File("missing.plt"), dir.File("old.PT1"), count, 3), ConversionFileFailed);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(test::ReadBytes(dir.File("old.PT1")), "previous");
+        count = 99;
+        EXPECT_EQ(convert(dir.File("in.plt"), dir.File("no/such/dir.PT1"), count, 3), ConversionFileFailed);
+        EXPECT_EQ(count, 0);
     }
 }
 
@@ -491,16 +357,11 @@ TEST(PlotterType, ReadsTheRecognitionTextInTextModeUpToAZeroByte) {
 }
 
 TEST(PlotterType, FlavourAndTypePairs) {
-    const int types[] = {PlotterTypeUnknown, PlotterTypeMultiKnife, PlotterTypeHpgl, PlotterTypeHpglNoConverter,
-                         PlotterTypeH};
-    for (int type : types) {
-        SCOPED_TRACE(type);
-        EXPECT_EQ(CheckFlavourAndType(FlavourZorvex, type), type == PlotterTypeHpgl ? "" : "file type error");
-        EXPECT_EQ(CheckFlavourAndType(FlavourCoredraw, type), type == PlotterTypeHpgl ? "" : "file type error");
-        EXPECT_EQ(CheckFlavourAndType(FlavourAutocad, type), type == PlotterTypeMultiKnife ? "" : "file type isn't CAD");
-        EXPECT_EQ(CheckFlavourAndType(FlavourCasmate, type), "");
-        EXPECT_EQ(CheckFlavourAndType(0, type), "file type error");
-    }
+    // The refusals; each flavour's own type is accepted in the import command's tests.
+    EXPECT_EQ(CheckFlavourAndType(FlavourZorvex, PlotterTypeH), "file type error");
+    EXPECT_EQ(CheckFlavourAndType(FlavourCoredraw, PlotterTypeMultiKnife), "file type error");
+    EXPECT_EQ(CheckFlavourAndType(FlavourAutocad, PlotterTypeHpgl), "file type isn't CAD");
+    EXPECT_EQ(CheckFlavourAndType(0, PlotterTypeHpgl), "file type error");
     EXPECT_EQ(ParseFlavour("1"), 1);
     EXPECT_EQ(ParseFlavour("4"), 4);
     EXPECT_EQ(ParseFlavour("coredraw"), 2);
@@ -629,39 +490,4 @@ TEST(ExampleFiles, ConvertToTheExpectedJobsWithLfAndCrLf) {
         EXPECT_EQ(RecognizePlotterType(text.substr(0, RecognitionLength)),
                   c.convert == ConvertHpglFile ? PlotterTypeHpgl : c.convert == ConvertHFile ? PlotterTypeH : PlotterTypeMultiKnife);
     }
-}
-
-namespace {
-
-// A string literal with its embedded zero bytes.
-template <std::size_t N>
-std::string Bytes(const char (&literal)[N]) {
-    return std::string(literal, N - 1);
-}
-
-}  // namespace
-
-TEST(Converters, PassOverNulAndCtrlZLikeAnyOtherCharacter) {
-    const std::string hpgl = Bytes("IN;\nPU1\0,2\x1A;\n\x1A\nPD3,\0" "4;\n");
-    Converted c = Convert(ConvertHpglFile, hpgl, 1);
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 6, 4), Rec(RecHeaderMin, 1, 2), Rec(RecHeaderMax, 3, 4),
-        Rec(RecJobStart),          Rec(RecMove, 1, 2),      Rec(RecLine, 3, 4),
-    };
-    EXPECT_EQ(c.records, expected);
-
-    c = Convert(ConvertDmplFile, Bytes("U1\0,2\x1A" "D3,4\0@"));
-    expected = {
-        Rec(RecHeaderCount, 7, 1), Rec(RecHeaderMin, 1, 2), Rec(RecHeaderMax, 3, 4),
-        Rec(RecJobStart),          Rec(RecMove, 1, 2),      Rec(RecLine, 3, 4),
-        Rec(RecPathEnd, 3, 4),
-    };
-    EXPECT_EQ(c.records, expected);
-
-    c = Convert(ConvertHFile, Bytes("H;\x1AM1\0,2\x1AZ3,4,\0" "5"));
-    expected = {
-        Rec(RecHeaderCount, 6, 4, 5), Rec(RecHeaderMin, 1, 2, 5), Rec(RecHeaderMax, 3, 4, 5),
-        Rec(RecJobStart),             Rec(RecMove, 1, 2),         Rec(RecLine, 3, 4, 5),
-    };
-    EXPECT_EQ(c.records, expected);
 }

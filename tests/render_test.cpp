@@ -1,7 +1,6 @@
 // The drawing of a job: frame, scale, orientation, knife pens, picture move,
 // the send guard, damaged files, and the render command's files.
 #include <climits>
-#include <sstream>
 
 #include <sys/stat.h>
 
@@ -10,7 +9,7 @@
 #include <QPicture>
 #include <QtTest/QtTest>
 
-#include "cli/cli.h"
+#include "clirun.h"
 #include "qtsupport.h"
 #include "serial/profile.h"
 #include "testsupport.h"
@@ -71,8 +70,6 @@ private slots:
         QCOMPARE(CJobRenderer::ScaleDivisor(0.0025), 1);
         QCOMPARE(CJobRenderer::ScaleDivisor(0.03125), 1);
         QCOMPARE(CJobRenderer::ScaleDivisor(0.0625), 2);
-        QCOMPARE(CJobRenderer::ScaleDivisor(512.0), 20480);
-        QCOMPARE(CJobRenderer::ScaleDivisor(64.0), 2560);
         QCOMPARE(CJobRenderer::MaterialPixels(200, 40), 200);
         QCOMPARE(CJobRenderer::MaterialPixels(LONG_MAX, 1), 1 << 28);
     }
@@ -283,14 +280,9 @@ private slots:
         const std::string job = m_dir.File("cli.PT1");
         velkar::test::WriteJob(job, {Rec(RecKnife, 3), Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)}, 4, 400);
         auto run = [](std::vector<std::string> args, std::string* errText = nullptr) {
-            std::vector<char*> argv;
-            static char name[] = "velkar";
-            argv.push_back(name);
-            for (std::string& a : args) argv.push_back(a.data());
-            std::ostringstream out, err;
-            const int rc = velkar::cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-            if (errText) *errText = err.str();
-            return rc;
+            const velkar::test::CliRun r = velkar::test::RunVelkar(std::move(args));
+            if (errText) *errText = r.err;
+            return r.code;
         };
         const std::string png = m_dir.File("out.png");
         QCOMPARE(run({"render", job, "-o", png, "--move-x", "10"}), 0);

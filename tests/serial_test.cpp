@@ -166,6 +166,18 @@ public:
     std::string told;
 };
 
+// A 400-unit square and the exact stream it gives without offsets.
+const std::string SquareStream =
+    ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+
+std::string SquareJob(const test::ScratchDir& dir) {
+    const std::string path = dir.File("square.PT1");
+    test::WriteRecords(path, {Rec(RecHeaderCount, 10, 4), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 400, 400),
+                              Rec(RecJobStart), Rec(RecMove, 0, 0), Rec(RecLine, 400, 0), Rec(RecLine, 400, 400),
+                              Rec(RecLine, 0, 400), Rec(RecLine, 0, 0), Rec(RecPathEnd)});
+    return path;
+}
+
 std::string BigJob(const test::ScratchDir& dir, int lines) {
     std::vector<JobRecord> r = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 1000),
                                 Rec(RecJobStart), Rec(RecMove, 0, 0)};
@@ -192,13 +204,6 @@ TEST(SerialSettings, DefaultsOrdersAndUnmatchedTextsSurviveASave) {
     EXPECT_EQ(s.DeviceForPort(4), QStringLiteral("/dev/ttyS3"));
     EXPECT_EQ(s.DeviceForPort(0), QString());
     EXPECT_EQ(s.DeviceForPort(5), QString());
-
-    const std::array<const char*, 5> load = {"port", "speed", "parity", "data", "stopbits"};
-    const std::array<const char*, 5> save = {"stopbits", "parity", "port", "speed", "data"};
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_STREQ(CSerialSettings::LoadOrder()[i], load[i]);
-        EXPECT_STREQ(CSerialSettings::SaveOrder()[i], save[i]);
-    }
 
     // An empty profile saved gives the defaults; the file is the INI of the profile.
     s.SaveSettings();
@@ -235,45 +240,39 @@ TEST(Profile, MaterialSizeDefaultsReadsAsAtolAndWritesDecimalText) {
 }
 
 TEST(LineParameters, StoredTextsMapToTheLineSettings) {
+    const struct {
+        const char *speed, *data, *parity, *stop;
+        bool standard;  // 14400 has no constant of its own: it is set separately
+        speed_t rate;
+        tcflag_t size, parityBits;
+        bool twoStop;
+    } cases[] = {
+        {"14400", "7", "E", "1.5", false, B38400, CS7, PARENB, true},
+        {"300", "5", "O", "2", true, B300, CS5, PARENB | PARODD, true},
+        {"9600", "8", "N", "1", true, B9600, CS8, 0, false},
+        {"1200", "8", "N", "1", true, B1200, CS8, 0, false},
+        {"2400", "8", "N", "1", true, B2400, CS8, 0, false},
+        {"4800", "8", "N", "1", true, B4800, CS8, 0, false},
+        {"9600", "6", "X", "3", true, B9600, CS6, 0, false},  // unlisted parity and stop: none and one
+    };
     QString error;
     LineParameters line;
-    ASSERT_TRUE(line.FromSettings(Settings("14400", "7", "E", "1.5"), error));
-    termios t {};
-    t.c_oflag = OPOST | ONLCR;
-    t.c_lflag = ECHO | ICANON | ISIG;
-    t.c_iflag = ICRNL | IXON;
-    EXPECT_FALSE(line.ApplyTo(t));  // 14400 has no standard constant: set separately
-    EXPECT_EQ(cfgetospeed(&t), speed_t{B38400});
-    EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t{CS7});
-    EXPECT_EQ(t.c_cflag & (PARENB | PARODD), tcflag_t{PARENB});
-    EXPECT_NE(t.c_cflag & CSTOPB, 0u);
-    EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
-    EXPECT_NE(t.c_cflag & CREAD, 0u);
-    EXPECT_EQ(t.c_oflag & OPOST, 0u);
-    EXPECT_EQ(t.c_lflag & (ECHO | ICANON | ISIG), 0u);
-    EXPECT_EQ(t.c_iflag & (ICRNL | IXON), 0u);
-
-    ASSERT_TRUE(line.FromSettings(Settings("300", "5", "O", "2"), error));
-    EXPECT_TRUE(line.ApplyTo(t));
-    EXPECT_EQ(cfgetospeed(&t), speed_t{B300});
-    EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t{CS5});
-    EXPECT_EQ(t.c_cflag & (PARENB | PARODD), tcflag_t{PARENB | PARODD});
-    EXPECT_NE(t.c_cflag & CSTOPB, 0u);
-
-    ASSERT_TRUE(line.FromSettings(Settings("9600", "8", "N", "1"), error));
-    EXPECT_TRUE(line.ApplyTo(t));
-    EXPECT_EQ(cfgetospeed(&t), speed_t{B9600});
-    EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t{CS8});
-    EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CSTOPB), 0u);
-
-    for (const char* speed : {"1200", "2400", "4800"}) {
-        ASSERT_TRUE(line.FromSettings(Settings(speed), error));
-        EXPECT_TRUE(line.ApplyTo(t)) << speed;
+    termios t {};  // kept from case to case: bits set before must be cleared
+    for (const auto& c : cases) {
+        ASSERT_TRUE(line.FromSettings(Settings(c.speed, c.data, c.parity, c.stop), error)) << c.speed;
+        t.c_oflag = OPOST | ONLCR;
+        t.c_lflag = ECHO | ICANON | ISIG;
+        t.c_iflag = ICRNL | IXON;
+        EXPECT_EQ(line.ApplyTo(t), c.standard) << c.speed;
+        EXPECT_EQ(cfgetospeed(&t), c.rate) << c.speed;
+        EXPECT_EQ(t.c_cflag & CSIZE, c.size) << c.speed;
+        EXPECT_EQ(t.c_cflag & (PARENB | PARODD), c.parityBits) << c.speed;
+        EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.twoStop) << c.speed;
+        EXPECT_EQ(t.c_cflag & (CRTSCTS | CREAD), tcflag_t{CRTSCTS | CREAD});
+        EXPECT_EQ(t.c_oflag & OPOST, 0u);
+        EXPECT_EQ(t.c_lflag & (ECHO | ICANON | ISIG), 0u);
+        EXPECT_EQ(t.c_iflag & (ICRNL | IXON), 0u);
     }
-    // Unlisted parity and stop texts fall back to none and one.
-    ASSERT_TRUE(line.FromSettings(Settings("9600", "6", "X", "3"), error));
-    EXPECT_EQ(line.parity, 'N');
-    EXPECT_FALSE(line.twoStopBits);
 
     EXPECT_FALSE(line.FromSettings(Settings("fast"), error));
     EXPECT_EQ(error, QStringLiteral("the speed \"fast\" is not a baud rate"));
@@ -289,12 +288,7 @@ TEST(LineParameters, StoredTextsMapToTheLineSettings) {
 TEST(CommPort, SendsTheExactStreamThroughAPseudoTerminalAtCustomSpeed) {
     Pty pty;
     test::ScratchDir dir;
-    const std::string job = dir.File("square.PT1");
-    test::WriteRecords(job, {Rec(RecHeaderCount, 10, 4), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 400, 400),
-                             Rec(RecJobStart), Rec(RecMove, 0, 0), Rec(RecLine, 400, 0), Rec(RecLine, 400, 400),
-                             Rec(RecLine, 0, 400), Rec(RecLine, 0, 0), Rec(RecPathEnd)});
-    const std::string expected =
-        ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+    const std::string job = SquareJob(dir);
 
     CCommPort port;
     ASSERT_TRUE(port.OpenPort(Settings("14400", "7", "E", "1.5"), pty.Path())) << port.OpenError().toStdString();
@@ -307,7 +301,7 @@ TEST(CommPort, SendsTheExactStreamThroughAPseudoTerminalAtCustomSpeed) {
     EXPECT_EQ(send.Send(hooks, port), CCutterSend::Result::Completed);
     EXPECT_EQ(port.WriteBlock("x", 0), 0);
     EXPECT_TRUE(port.ClosePort());
-    EXPECT_EQ(pty.Read(expected.size()), expected);
+    EXPECT_EQ(pty.Read(SquareStream.size()), SquareStream);
     EXPECT_TRUE(port.ClosePort());  // closed: nothing to do
     EXPECT_EQ(port.WriteBlock("x", 1), 0);
 
@@ -529,18 +523,13 @@ TEST(CommPort, PermissionErrorsNameWhoMayWriteToTheDevice) {
 TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
     ProfileOverride profile;
     test::ScratchDir dir;
-    const std::string square = dir.File("square.PT1");
-    test::WriteRecords(square, {Rec(RecHeaderCount, 10, 4), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 400, 400),
-                                Rec(RecJobStart), Rec(RecMove, 0, 0), Rec(RecLine, 400, 0), Rec(RecLine, 400, 400),
-                                Rec(RecLine, 0, 400), Rec(RecLine, 0, 0), Rec(RecPathEnd)});
-    const std::string expected =
-        ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+    const std::string square = SquareJob(dir);
     {
         Pty pty;
         CliRun run = RunVelkar({"cut", square, "--device", pty.path, "--yes", "--speed", "14400", "--stop", "1.5"});
         EXPECT_EQ(run.code, cli::ExitOk) << run.err;
         EXPECT_EQ(run.out, "sent 7 records, 96 bytes to " + pty.path + "\n");
-        EXPECT_EQ(pty.Read(expected.size()), expected);
+        EXPECT_EQ(pty.Read(SquareStream.size()), SquareStream);
     }
     {
         // Nobody reads: the line fills and stays still; the operator presses

@@ -296,6 +296,22 @@ TEST(OrderKnifePaths, IndexedOrderingMatchesTheLiteralWalkOnSeededFiles) {
     EXPECT_EQ(FilesIn(temp.Path()), std::set<std::string>{"tessera1.pt1"});
 }
 
+TEST(OrderKnifePaths, ManyPathsSortedInBulkMatchTheLiteralWalk) {
+    test::TempDirOverride temp;
+    const std::string knife = PipelineFiles::KnifeFile(1);
+    // Enough paths for the sort in bulk, with start values repeated across them.
+    std::mt19937 rng(7);
+    Records in;
+    for (int i = 0; i < 4200; ++i) {
+        const auto x = static_cast<std::int32_t>(rng() % 3000) - 1500, y = static_cast<std::int32_t>(rng() % 40000) - 20000;
+        in.push_back(M(x, y));
+        in.push_back(L(x + 1, y + static_cast<std::int32_t>(rng() % 3)));
+    }
+    test::WriteRecords(knife, in);
+    ASSERT_EQ(OrderKnifePaths(knife), ConversionDone);
+    EXPECT_EQ(test::ReadRecords(knife), test::LiteralOrder(in));
+}
+
 namespace {
 
 // Stage 1 for the pipeline: writes a hand-made converted job.

@@ -109,6 +109,10 @@ class CliProfile {
 public:
     CliProfile() { setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1); }
     ~CliProfile() { unsetenv("XDG_CONFIG_HOME"); }
+    void Write(const std::string& ini) const {
+        ::mkdir(m_dir.File("QV VELKAR1").c_str(), 0700);
+        test::WriteText(m_dir.File("QV VELKAR1/Velkar.ini"), ini);
+    }
 
 private:
     test::ScratchDir m_dir;
@@ -131,6 +135,26 @@ TEST(SocketPort, CutterReceivesExactlyTheStreamInEitherDialect) {
                                                  << expected.size() << " bytes";
         EXPECT_EQ(run.out, "sent 20003 records, " + std::to_string(expected.size()) + " bytes to " + cutter.Uri() + "\n");
     }
+}
+
+// The port's stored device and language, and the knives' stored speed and force.
+TEST(SocketPort, StoredDeviceDialectAndKnifeSettingsReachTheCutter) {
+    CliProfile profile;
+    test::ScratchDir dir;
+    const std::string job = dir.File("knife.PT1");
+    test::WriteRecords(job, {Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 50), Rec(RecKnife, 2),
+                             Rec(RecMove, 0, 0), Rec(RecLine, 50, 0), Rec(RecLine, 50, 50), Rec(RecPathEnd)});
+    Listener cutter(Listener::Mode::Read);
+    profile.Write("[comm]\nport=3\ndevice3=" + cutter.Uri() + "\ndialect3=HP-GL\n[knife]\nspeed2=25\nforce2=300\n");
+    EXPECT_EQ(RunVelkar({"cut", job, "--define-color", "--yes"}).code, cli::ExitOk);
+    ASSERT_TRUE(cutter.WaitDone());
+    EXPECT_EQ(cutter.received, "IN;SP2;VS25;FS300;PU0,0;PD50,0,50,50;PU;SP0;PU0,50;");
+
+    profile.Write("[comm]\nport=3\ndialect3=GP-GL\n");
+    EXPECT_EQ(RunVelkar({"cut", job, "--yes"}).err, "velkar: COM3: the stored dialect 'GP-GL' is not one of Velkar, HP-GL\n");
+    profile.Write("[knife]\nforce8=heavy\n");
+    EXPECT_EQ(RunVelkar({"cut", job, "--yes"}).err,
+              "velkar: profile key knife/force8 is 'heavy': it takes a whole number from 1 to 1000\n");
 }
 
 TEST(SocketPort, StalledCutterIsLeftWithinTheLimitAndAClosedOneEndsTheSend) {

@@ -11,6 +11,7 @@
 #include "serial/commport.h"
 #include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
+#include "serial/profile.h"
 #include "serial/serialsettings.h"
 #include "app/dialogs/messagebox.h"
 #include "app/jobstate.h"
@@ -46,6 +47,10 @@ void CCutJob::Run() {
         ShowMessage(parent, QStringLiteral("COM%1: the stored dialect '%2' is not one of Velkar, HP-GL")
                                 .arg(portNumber)
                                 .arg(dialect));
+        return;
+    }
+    if (QString knifeError; !LoadKnifeSettings(options.knives, knifeError)) {
+        ShowMessage(parent, knifeError);
         return;
     }
     if (const std::string problem = CCutterSend::CheckOptions(options); !problem.empty()) {

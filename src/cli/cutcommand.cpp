@@ -20,6 +20,7 @@
 #include "serial/cupsqueue.h"
 #include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
+#include "serial/profile.h"
 #include "serial/serialsettings.h"
 
 namespace velkar::cli {
@@ -159,6 +160,8 @@ int RunCut(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CSerialSettings settings;
     settings.LoadSettings();
     CutterSendOptions options;
+    if (QString knifeError; !LoadKnifeSettings(options.knives, knifeError))
+        return ReportError(err, knifeError.toStdString()), ExitUsage;
     std::string job, device, error;
     bool yes = false, portGiven = false;
     SendPatience patience;

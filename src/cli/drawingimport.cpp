@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "drawingimport/postscriptdrawing.h"
 #include "drawingimport/svgdrawingreader.h"
+#include "job/filereplacement.h"
 #include "split/multiknifejob.h"
 
 namespace velkar::cli {
@@ -49,8 +50,10 @@ int RunDrawingImport(const std::string& source, const std::string& job, int flav
             job, count, PipelineFiles::DefaultWait, *order);
         if (converted != ConversionDone)
             result = converted;
-        else if (result != ConversionDone)
-            error = job + ": the ordered job could not be written";
+        else if (result != ConversionDone) {
+            const std::string why = FileReplacement::Check(job);
+            error = job + ": " + (why.empty() ? std::string("the ordered job could not be written") : why);
+        }
     } else {
         result = Convert(source, job, flavour, count, stats, error);
     }

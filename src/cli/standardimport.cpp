@@ -7,6 +7,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "import/standardplotreader.h"
+#include "job/filereplacement.h"
 #include "split/multiknifejob.h"
 
 namespace velkar::cli {
@@ -49,7 +50,10 @@ int RunStandardImport(const std::string& source, const std::string& job, std::op
             },
             job, count, PipelineFiles::DefaultWait, *order);
         if (converted != ConversionDone) result = converted;
-        else if (result != ConversionDone) error = job + ": the ordered job could not be written";
+        else if (result != ConversionDone) {
+            const std::string why = FileReplacement::Check(job);
+            error = job + ": " + (why.empty() ? std::string("the ordered job could not be written") : why);
+        }
     } else {
         result = ConvertStandardPlotFile(source, job, count, stats, error);
     }

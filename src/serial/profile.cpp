@@ -39,4 +39,26 @@ void SaveMaterialSize(const MaterialSize& size) {
     profile->setValue(QStringLiteral("material/width"), QString::number(size.width));
 }
 
+bool LoadKnifeSettings(KnifeSettings& knives, QString& error) {
+    auto profile = OpenProfile();
+    KnifeSettings read = knives;
+    for (int k = 1; k <= 8; ++k) {
+        for (const char* what : {"speed", "force"}) {
+            const QString key = QStringLiteral("knife/") + QLatin1StringView(what) + QString::number(k);
+            const QString text = profile->value(key).toString().trimmed();
+            if (text.isEmpty()) continue;
+            bool ok = false;
+            const int value = text.toInt(&ok);
+            if (!ok || value < 1 || value > KnifeSettings::MaxValue) {
+                error = QStringLiteral("profile key ") + key + QStringLiteral(" is '") + text +
+                        QStringLiteral("': it takes a whole number from 1 to 1000");
+                return false;
+            }
+            (what[0] == 's' ? read.speedCmS : read.force)[static_cast<std::size_t>(k - 1)] = value;
+        }
+    }
+    knives = read;
+    return true;
+}
+
 }  // namespace velkar

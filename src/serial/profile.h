@@ -3,6 +3,9 @@
 #include <memory>
 
 #include <QSettings>
+#include <QString>
+
+#include "cutter/cutterdialect.h"
 
 namespace velkar {
 
@@ -23,5 +26,11 @@ struct MaterialSize {
 MaterialSize LoadMaterialSize();
 // Writes "length" then "width" as decimal text.
 void SaveMaterialSize(const MaterialSize& size);
+
+// The speed (cm/s) and force of each knife for cutters whose language carries
+// them: section "knife", keys "speed1" to "speed8" and "force1" to "force8",
+// whole numbers from 1 to 1000; an absent or empty key leaves the cutter's own.
+// False, with the reason naming the key, for any other text (nothing is set then).
+bool LoadKnifeSettings(KnifeSettings& knives, QString& error);
 
 }  // namespace velkar

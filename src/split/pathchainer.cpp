@@ -57,9 +57,15 @@ PathChainer::PathChainer(PathStore& store, const std::vector<PathStore::Id>& pat
     };
     std::vector<std::pair<PointId, PointId>> ends;
     ends.reserve(count);
-    for (const PathStore::Id id : paths) {
-        const PointId first = number(store.First(id));
-        ends.emplace_back(first, number(store.Last(id)));
+    // The slots are scattered over a large table: ask for those of a later path ahead.
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + Ahead < count) {
+            __builtin_prefetch(&table[Mix(PointOf(store.First(paths[i + Ahead]))) & mask]);
+            __builtin_prefetch(&table[Mix(PointOf(store.Last(paths[i + Ahead]))) & mask]);
+        }
+        const PointId first = number(store.First(paths[i]));
+        ends.emplace_back(first, number(store.Last(paths[i])));
     }
     table = {};
     m_startHead.assign(points, None);

@@ -69,8 +69,11 @@ bool CleanPaths(PathStore& store, PathOrder& paths) {
         }
         if (n >= 3) {
             std::size_t size = 1;
-            for (std::size_t i = 1; i < n; ++i)
-                if (!r[i].SamePlace(r[i - 1])) r[size++] = r[i];
+            for (std::size_t i = 1; i < n; ++i) {
+                if (r[i].SamePlace(r[i - 1])) continue;
+                if (size != i) r[size] = r[i];
+                ++size;
+            }
             store.Shrink(id, size);
             changed = changed || size != n;
         }
@@ -122,6 +125,7 @@ PathOrder ChainedPaths(PathStore& store, PathOrder& paths, bool chainedBefore) {
     const bool folded = FoldPaths(store, paths);
     PathOrder out, open;
     out.reserve(paths.size());
+    open.reserve(paths.size());
     for (const Id id : paths) (store.First(id).SamePlace(store.Last(id)) ? out : open).push_back(id);
     paths = {};
     if (chainedBefore && !cleaned && !folded)
@@ -134,6 +138,30 @@ PathOrder ChainedPaths(PathStore& store, PathOrder& paths, bool chainedBefore) {
 // Order-preserving sort keys: a 32-bit signed value above a 32-bit index.
 std::uint64_t SortKey(std::int32_t value, std::size_t index) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(value) ^ 0x80000000u) << 32) | static_cast<std::uint64_t>(index);
+}
+
+// Sorts keys made by SortKey in ascending index order. Equal values keep that
+// order, so sorting by the value alone in a stable way gives the full order:
+// large arrays take two counting passes over 16 bits each.
+void SortKeys(std::vector<std::uint64_t>& keys, std::vector<std::uint64_t>& scratch) {
+    if (keys.size() < 4096) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
+    scratch.resize(keys.size());
+    std::vector<std::size_t> count(65536);
+    for (const int shift : {32, 48}) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const std::uint64_t k : keys) ++count[(k >> shift) & 0xFFFF];
+        std::size_t at = 0;
+        for (std::size_t& c : count) {
+            const std::size_t n = c;
+            c = at;
+            at += n;
+        }
+        for (const std::uint64_t k : keys) scratch[count[(k >> shift) & 0xFFFF]++] = k;
+        keys.swap(scratch);
+    }
 }
 
 // The paths in band order: by start y, then bands from the first remaining
@@ -153,7 +181,8 @@ PathOrder BandOrder(const PathStore& store, const PathOrder& paths) {
     // The index in the low half makes equal values keep their order.
     std::vector<std::uint64_t> keys(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) keys[i] = SortKey(ys[i], i);
-    std::sort(keys.begin(), keys.end());
+    std::vector<std::uint64_t> scratch;
+    SortKeys(keys, scratch);
     std::vector<std::uint32_t> byY(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) byY[i] = static_cast<std::uint32_t>(keys[i]);
 
@@ -165,7 +194,7 @@ PathOrder BandOrder(const PathStore& store, const PathOrder& paths) {
         while (beyond < byY.size() && ys[byY[beyond]] <= limit) ++beyond;
         keys.clear();
         for (std::size_t j = band; j < beyond; ++j) keys.push_back(SortKey(xs[byY[j]], j));
-        std::sort(keys.begin(), keys.end());
+        SortKeys(keys, scratch);
         for (std::uint64_t key : keys) order.push_back(paths[byY[static_cast<std::uint32_t>(key)]]);
         band = beyond;
     }
