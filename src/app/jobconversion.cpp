@@ -29,7 +29,7 @@ CJobConversion::Outcome RunStandard(const CJobConversion::Request& request, std:
                 converted = ConvertStandardPlotFile(request.source, convertedJob, n, stats, error);
                 return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
             },
-            request.job, count);
+            request.job, count, PipelineFiles::DefaultWait, request.travelOrder ? PathOrder::Travel : PathOrder::Bands);
         if (converted != ConversionDone)
             result = converted;
         else if (result != ConversionDone && result != ConversionLineBeforeMove)
@@ -64,7 +64,7 @@ CJobConversion::Outcome RunDrawing(const CJobConversion::Request& request, std::
                 converted = convert(convertedJob, n);
                 return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
             },
-            request.job, count);
+            request.job, count, PipelineFiles::DefaultWait, request.travelOrder ? PathOrder::Travel : PathOrder::Bands);
         if (converted != ConversionDone)
             result = converted;
         else if (result != ConversionDone && result != ConversionLineBeforeMove)
