@@ -1,6 +1,8 @@
 // Any bytes as a job: the send must neither misbehave nor write anything but
 // whole commands of its own alphabet, in either dialect.
 #include <cstring>
+#include <fstream>
+#include <vector>
 
 #include "cutter/cuttersend.h"
 #include "fuzzsupport.h"
@@ -27,6 +29,37 @@ private:
     bool m_bHpgl;
 };
 
+// The send refuses what is not a complete job; to keep fuzzing the stream itself,
+// the same bytes are also read as body records (a code byte picking one of the
+// job's kinds, then x, y, z) behind the three headers.
+std::string WriteAsJob(const std::uint8_t* data, std::size_t size) {
+    static const std::uint8_t kinds[] = {RecMove, RecLine, RecPathEnd, RecJobStart, RecKnife};
+    std::vector<JobRecord> body;
+    for (std::size_t at = 1; at + 13 <= size; at += 13) {
+        JobRecord r;
+        r.code = kinds[data[at] % 5];
+        std::int32_t v[3];
+        std::memcpy(v, data + at + 1, sizeof v);
+        r.x = v[0];
+        r.y = v[1];
+        r.z = v[2];
+        body.push_back(r);
+    }
+    std::vector<JobRecord> job = {{RecHeaderCount, static_cast<std::int32_t>(body.size() + 3), 4, 0},
+                                  {RecHeaderMin, 0, 0, 0},
+                                  {RecHeaderMax, 1000, 1000, 0}};
+    job.insert(job.end(), body.begin(), body.end());
+    const std::string path = fuzz::WorkDir() + "/records.PT1";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (const JobRecord& r : job) {
+        unsigned char image[RecordSize];
+        r.Encode(image);
+        out.write(reinterpret_cast<const char*>(image), RecordSize);
+    }
+    if (!out.flush()) fuzz::Fail("the record job cannot be written");
+    return path;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -42,7 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.dialect = (pick & 128) ? CutterDialectId::Hpgl : CutterDialectId::Velkar;
     options.knives.speedCmS[0] = options.knives.force[2] = (pick & 1) ? 1000 : 0;
     CCutterSend send(options);
-    if (!send.OpenJob(path)) fuzz::Fail("the written job cannot be opened");
+    if (!send.OpenJob(path)) {
+        if (send.ErrorText().empty()) fuzz::Fail("a job is refused without a reason");
+        if (!send.OpenJob(WriteAsJob(data, size))) fuzz::Fail("a complete job is refused");
+    }
     CheckingOutput output((pick & 128) != 0);
     CutterSendHooks hooks;
     send.Send(hooks, output);

@@ -224,7 +224,8 @@ void ImportDlgTest::tabRunsFromTheButtonsThroughTheFlavoursToTheFileName() {
     } while (w != ok && order.size() < 20);
     const QStringList expected = {QStringLiteral("ok"),       QStringLiteral("cancel"),     QStringLiteral("flavour1"),
                                   QStringLiteral("flavour2"), QStringLiteral("flavour3"),   QStringLiteral("flavour4"),
-                                  QStringLiteral("flavour5"), QStringLiteral("flavour6"), QStringLiteral("flavour7"), QStringLiteral("orderPaths"), QStringLiteral("scan"),
+                                  QStringLiteral("flavour5"), QStringLiteral("flavour6"),   QStringLiteral("flavour7"),
+                                  QStringLiteral("orderPaths"), QStringLiteral("travelOrder"), QStringLiteral("scan"),
                                   QStringLiteral("fileName")};
     QCOMPARE(order, expected);
 }

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
@@ -84,6 +85,7 @@ public:
     void Answer(QMessageBox::StandardButton button) { m_answer = button; }
 
     QList<Message> messages;
+    int startPath = 0;  // set in "Start at path" of "ready sent" when not 0
     QString prefilledFileName;  // what the import dialog showed when it opened
 
 private:
@@ -100,6 +102,8 @@ private:
                 if (m_handled.contains(box)) continue;
                 Handle(box);
                 messages.append({box->windowTitle(), box->text(), box->informativeText()});
+                if (auto* start = box->findChild<QSpinBox*>(QStringLiteral("startPath")); start && startPath > 0)
+                    start->setValue(startPath);
                 QAbstractButton* b = box->button(m_answer);
                 if (!b) b = box->button(QMessageBox::Ok);
                 b->click();
@@ -208,6 +212,7 @@ private slots:
     void cutStopsWhenTheCutterEndCloses();
     void cutToldWhenThePortCannotOpen();
     void closingDuringASendCancelsItFirst();
+    void cutShowsTheEstimatePausesAndStartsAtAPath();
 
 private:
     void SetDevice(const QString& device);
@@ -655,7 +660,7 @@ void JobCommandsTest::cutGoesThroughASocketInThePortsDialect() {
     cutter.join();
     ::close(server);
     QCOMPARE(Texts(m_script->messages), QStringList{QStringLiteral("ready sent")});
-    QCOMPARE(m_script->messages.first().detail, QStringLiteral("COM1: ") + uri + QStringLiteral(", HP-GL"));
+    QCOMPARE(m_script->messages.first().detail.section(QLatin1Char('\n'), 0, 0), QStringLiteral("COM1: ") + uri + QStringLiteral(", HP-GL"));
     QCOMPARE(received, StreamOf(m_session->m_strJobPath, {QStringLiteral("--define-color"), QStringLiteral("--dialect"),
                                                           QStringLiteral("hpgl")}));
     QVERIFY(received.startsWith("IN;SP"));
@@ -793,14 +798,17 @@ void JobCommandsTest::cutIsCancelledMidSendByButtonOrEsc() {
         QVERIFY(full.startsWith(got));
         if (abandon && finishing) {
             // Only a command begun when the line stalled can be abandoned.
-            QStringList told{QStringLiteral("ready sent"), QString::fromLatin1(CCutterSend::AbandonedText)};
+            QStringList told{QStringLiteral("ready sent"),
+                             QString::fromLatin1(CCutterSend::AbandonedText) + QStringLiteral("\nstopped in path 1 of 1")};
             if (byClosing)
                 told.insert(1, QStringLiteral("The cutter is still taking the command in progress.\nAbandon it and close?"));
             QCOMPARE(Texts(m_script->messages), told);
             QCOMPARE(m_app->MainFrame()->isVisible(), !byClosing);
             continue;
         }
-        QCOMPARE(Texts(m_script->messages), (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send ")}));
+        // The job is one long path: a restart begins with it.
+        QCOMPARE(Texts(m_script->messages),
+                 (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send \nstopped in path 1 of 1")}));
         QVERIFY(got.endsWith(' '));  // the last command went out whole
         QVERIFY(!m_session->m_bSending);
     }
@@ -887,7 +895,7 @@ void JobCommandsTest::closingDuringASendCancelsItFirst() {
         QCOMPARE(m_script->messages.at(1).text, QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?"));
         if (agree) {
             QCOMPARE(m_script->messages.size(), 3);
-            QCOMPARE(m_script->messages.at(2).text, QStringLiteral(" cancle send "));
+            QCOMPARE(m_script->messages.at(2).text, QStringLiteral(" cancle send \nstopped in path 1 of 1"));
             QVERIFY(frame->isVisible());  // closes from the event loop, after the send has unwound
             QCoreApplication::processEvents();
             QVERIFY(!frame->isVisible());
@@ -898,6 +906,67 @@ void JobCommandsTest::closingDuringASendCancelsItFirst() {
             QCOMPARE(cutter.Received(), StreamOf(job));
         }
     }
+}
+
+
+void JobCommandsTest::cutShowsTheEstimatePausesAndStartsAtAPath() {
+    test::PtyCutter cutter;
+    QVERIFY(cutter.IsOpen());
+    SetDevice(cutter.DevicePath());
+    // Three paths: the zigzag, then two more strokes.
+    const QString job = m_work->filePath(QStringLiteral("three.PT1"));
+    std::vector<JobRecord> r = {test::Rec(RecHeaderCount, 0, OrientationAsStored), test::Rec(RecHeaderMin, 0, 0),
+                                test::Rec(RecHeaderMax, 4000, 4000), test::Rec(RecJobStart), test::Rec(RecMove, 0, 0)};
+    for (int i = 1; i <= 3000; ++i) r.push_back(test::Rec(RecLine, (i * 37) % 4000, (i % 2) * 400));
+    for (std::int32_t y : {1000, 2000}) r.push_back(test::Rec(RecMove, 0, y)), r.push_back(test::Rec(RecLine, 4000, y));
+    r.push_back(test::Rec(RecPathEnd));
+    r[0].x = std::int32_t(r.size());
+    test::WriteRecords(job.toStdString(), r);
+    m_session->OpenOrImportFile(job);
+    const QByteArray full = StreamOf(job);
+
+    // Paused at the first chance: the send holds until Resume.
+    bool paused = false;
+    qsizetype atPause = -1, beforeResume = -1;
+    QTimer pauser;
+    connect(&pauser, &QTimer::timeout, this, [&] {
+        CProgressWnd* progress = CCutJob::Running();
+        if (!progress) return;
+        auto* button = progress->findChild<QPushButton*>(QStringLiteral("pause"));
+        if (!paused) {
+            button->click();
+            paused = true;
+            QCOMPARE(button->text(), QStringLiteral("Resume"));
+            atPause = cutter.Received().size();
+            return;
+        }
+        beforeResume = cutter.Received().size();
+        button->click();
+        pauser.stop();
+    });
+    pauser.start(20);
+    m_session->OnCut();
+    pauser.stop();
+    QCoreApplication::processEvents();
+    // Bytes already on the line may still arrive during the pause; the rest waits for Resume.
+    QVERIFY(atPause > 0);
+    QVERIFY(beforeResume >= atPause);
+    QVERIFY(beforeResume < full.size());
+    QCOMPARE(cutter.Received(), full);
+    QCOMPARE(m_script->messages.first().text, QStringLiteral("ready sent"));
+    const QString estimate = m_script->messages.first().detail.section(QLatin1Char('\n'), 1);
+    QVERIFY2(estimate.startsWith(QStringLiteral("about 0:")), qPrintable(estimate));
+    QVERIFY(estimate.endsWith(QStringLiteral(" m of cut")));
+
+    // From path 3: the start sequence, then what a full send sends from there.
+    cutter.Take();
+    m_script->startPath = 3;
+    m_session->OnCut();
+    QCoreApplication::processEvents();
+    m_script->startPath = 0;
+    const QByteArray part = cutter.Received();
+    QVERIFY(part.startsWith(";:H A L0 ECN U2000,0 "));
+    QVERIFY(full.endsWith(part.mid(13)));
 }
 
 QTEST_MAIN(JobCommandsTest)

@@ -351,11 +351,6 @@ TEST(ImportCommand, StandardFlavourIsTheDefaultAndTellsWhatWasNotCut) {
     EXPECT_EQ(r.err, "velkar: cannot read " + dir.File("gone.hpgl") + ": No such file or directory\n");
 }
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELKAR_TEST_ASAN 1
-#endif
-#endif
 // The job file and the send on the command line: a name after "--" is a file,
 // outputs are replaced whole or not at all, and only complete jobs are streamed.
 TEST(CommandLine, RefusesWhatCannotBeWrittenWholeOrSentAndSaysWhy) {

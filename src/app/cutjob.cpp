@@ -8,6 +8,7 @@
 #include "app/progresssendhooks.h"
 #include "app/progresswnd.h"
 #include "cutter/cuttersend.h"
+#include "cutter/sendestimate.h"
 #include "serial/commport.h"
 #include "serial/cuttertransport.h"
 #include "serial/lineparameters.h"
@@ -37,6 +38,7 @@ void CCutJob::Run() {
     options.moveYMm = v.m_fMoveY;
     options.defineColor = v.m_bDefineColor;
     options.penTip = v.m_bDefineColor && v.m_bPenTip;
+    options.compact = v.m_bCompact;
     // The chosen COM number names the device and the language its cutter speaks.
     CSerialSettings settings;
     settings.LoadSettings();
@@ -73,10 +75,27 @@ void CCutJob::Run() {
         return;
     }
 
+    // What the send will take, for the question and the time left; a job that
+    // cannot be read through is told by the send itself.
+    CSendEstimate estimate;
+    const bool estimated = estimate.Run(v.m_strJobPath.toStdString(), options);
+    LineParameters line;
+    QString lineError;
+    const bool lineKnown = line.FromSettings(settings, lineError);
+    const int bitsPerByte = 1 + line.dataBits + (line.parity != 'N') + (line.twoStopBits ? 2 : 1);
+
     CProgressWnd progress(m_pOwner, QStringLiteral("send..."), true);
+    progress.OfferPause();
     s_pRunning = &progress;
     CProgressSendHooks hooks(progress, parent);
     hooks.SetTarget(QStringLiteral("COM%1: %2, %3").arg(portNumber).arg(port.DevicePath(), dialect));
+    if (estimated) {
+        if (lineKnown)
+            hooks.SetEstimate(QString::fromStdString(CSendEstimate::Summary(
+                CSendEstimate::LineSeconds(estimate.Bytes(), line.baud, bitsPerByte), line.baud, estimate.CutMetres())));
+        hooks.SetTimeLeftSource(&send, estimate.Bytes());
+        hooks.SetPaths(estimate.Paths());
+    }
     const CCutterSend::Result result = send.Send(hooks, port);
     if (result != CCutterSend::Result::Completed) port.Abandon();
     const bool delivered = port.Close();
@@ -87,7 +106,8 @@ void CCutJob::Run() {
             if (!delivered && !port.ErrorText().empty())
                 ShowMessage(parent, QStringLiteral("send stopped: ") % QString::fromStdString(port.ErrorText()));
             else if (!delivered)
-                ShowMessage(parent, QString::fromLatin1(CCutterSend::CancelText));
+                ShowMessage(parent, estimated ? QString::fromLatin1(CCutterSend::CancelText) % QLatin1Char('\n') % hooks.StoppedText()
+                                              : QString::fromLatin1(CCutterSend::CancelText));
             break;
         case CCutterSend::Result::Declined:
         case CCutterSend::Result::Cancelled:
@@ -95,6 +115,7 @@ void CCutJob::Run() {
             break;
         case CCutterSend::Result::OutputFailed: {
             QString text = QStringLiteral("send stopped: ") + QString::fromStdString(send.ErrorText());
+            if (estimated) text += QStringLiteral("; ") + hooks.StoppedText();
             if (send.LeftUnfinished()) text += QLatin1Char('\n') + QString::fromLatin1(CCutterSend::UnfinishedText);
             ShowMessage(parent, text);
             break;

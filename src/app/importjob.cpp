@@ -53,6 +53,7 @@ bool CImportJob::Run(const QString& prefill) {
     JobState& v = m_state;
     v.m_nImportFlavour = dlg.m_nFlavour;
     v.m_bOrderPaths = dlg.m_bOrderPaths;
+    v.m_bTravelOrder = dlg.m_bTravelOrder;
     // A typed relative name means the directory the program was started in.
     v.m_strSourcePath = dlg.m_strFileName.isEmpty() ? QString() : QFileInfo(dlg.m_strFileName).absoluteFilePath();
     if (v.m_strSourcePath.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "app/jobconversion.h"
 
+#include <new>
+
 #include "drawingimport/postscriptdrawing.h"
 #include "drawingimport/svgdrawingreader.h"
 #include "import/hconverter.h"
@@ -27,7 +29,7 @@ CJobConversion::Outcome RunStandard(const CJobConversion::Request& request, std:
                 converted = ConvertStandardPlotFile(request.source, convertedJob, n, stats, error);
                 return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
             },
-            request.job, count);
+            request.job, count, PipelineFiles::DefaultWait, request.travelOrder ? PathOrder::Travel : PathOrder::Bands);
         if (converted != ConversionDone)
             result = converted;
         else if (result != ConversionDone && result != ConversionLineBeforeMove)
@@ -62,7 +64,7 @@ CJobConversion::Outcome RunDrawing(const CJobConversion::Request& request, std::
                 converted = convert(convertedJob, n);
                 return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
             },
-            request.job, count);
+            request.job, count, PipelineFiles::DefaultWait, request.travelOrder ? PathOrder::Travel : PathOrder::Bands);
         if (converted != ConversionDone)
             result = converted;
         else if (result != ConversionDone && result != ConversionLineBeforeMove)
@@ -124,6 +126,10 @@ CJobConversion::Outcome CJobConversion::Run(const Request& request, std::int32_t
         return outcome;
     } catch (const TempDirError& e) {
         outcome.failure = "cannot convert " + source + ": " + e.what();
+        return outcome;
+    } catch (const std::bad_alloc&) {
+        // The ordering holds a knife's paths in memory; the previous job stays.
+        outcome.failure = source + ": not enough memory";
         return outcome;
     }
     // The ordering steps of the multi-knife pipeline report 1 for a job that is

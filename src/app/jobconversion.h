@@ -16,6 +16,7 @@ public:
         std::string job;     // the PT1 file to write
         int fileType = -1;   // recognised plotter type
         int flavour = 1;     // import flavour 1 to 7
+        bool travelOrder = false;  // with orderPaths: for the shortest knife-up travel instead of bands
         bool orderPaths = false;  // flavours 5 to 7: order the paths per knife instead of keeping the drawing order
     };
 

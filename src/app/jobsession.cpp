@@ -77,6 +77,7 @@ void CJobSession::RunPendingConversion() {
     request.fileType = m_nFileType;
     request.flavour = m_nImportFlavour;
     request.orderPaths = m_bOrderPaths;
+    request.travelOrder = m_bTravelOrder;
     const CJobConversion::Outcome outcome = CJobConversion::Run(request, m_nRecordCount);
     if (outcome.jobEmptied) m_strJobPath.clear();
     if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
@@ -145,10 +146,12 @@ void CJobSession::OnCutterParameter() {
     dlg.m_fSharpOffset = m_fSharpOffset;
     dlg.m_fCloseOffset = m_fCloseOffset;
     dlg.m_fSmooth = m_fSmooth;
+    dlg.m_bCompact = m_bCompact;
     if (dlg.exec() != QDialog::Accepted) return;
     m_fSharpOffset = dlg.m_fSharpOffset;
     m_fCloseOffset = dlg.m_fCloseOffset;
     m_fSmooth = dlg.m_fSmooth;
+    m_bCompact = dlg.m_bCompact;
     RepaintAll();
 }
 

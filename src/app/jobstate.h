@@ -28,7 +28,9 @@ struct JobState {
     bool m_bDefineColor = false;
     bool m_bSending = false;          // a send runs: nothing is drawn
     bool m_bPenTip = false;           // only meaningful with m_bDefineColor
+    bool m_bCompact = false;          // the send leaves out moves to where the knife already is
     bool m_bConvertPending = false;   // a conversion waits for the next paint
+    bool m_bTravelOrder = false;      // with m_bOrderPaths: for the shortest knife-up travel instead of bands
     bool m_bOrderPaths = false;       // "Standard PLT": order the paths per knife instead of keeping the drawing order
 
     // Zoom limits and the value Zoom In falls back to past the upper limit.

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdint>
+
+#include <QElapsedTimer>
+
 #include <QString>
 
 #include "cutter/cuttersendhooks.h"
@@ -8,6 +12,7 @@ class QWidget;
 
 namespace velkar {
 
+class CCutterSend;
 class CProgressWnd;
 
 // Lets the progress window and message boxes answer what a send to the cutter
@@ -22,10 +27,25 @@ public:
     CProgressSendHooks(CProgressWnd& progress, QWidget* dialogParent)
         : m_progress(progress), m_pDialogParent(dialogParent) {}
 
+    // The estimate line shown under "ready sent"; empty: none.
+    void SetEstimate(const QString& line) { m_strEstimate = line; }
+    // With the send and the bytes it will write in all, the status text gains
+    // the time left at the rate measured so far (pauses left out).
+    void SetTimeLeftSource(const CCutterSend* send, std::uint64_t totalBytes) {
+        m_pSend = send;
+        m_nTotalBytes = totalBytes;
+    }
+    // The job's path count: "ready sent" then offers "Start at path", and what
+    // is told at the end of a stopped send names the path it stopped in.
+    void SetPaths(std::int64_t paths) { m_nPaths = paths; }
+    // "stopped in path 412 of 1,530" for the send given above; empty without one.
+    QString StoppedText() const;
     // Names where the job goes ("COM1: /dev/ttyUSB0, HP-GL") under "ready sent".
     void SetTarget(const QString& target) { m_strTarget = target; }
 
     bool AskReadySend() override;
+    std::int64_t ChosenStartPath() override { return m_nStartPath; }
+    void HoldWhilePaused() override;
     void PromptKnifeChange(std::string_view text) override;
     void SetBarRange(std::int32_t low, std::int32_t high, std::int32_t step) override;
     void Advance() override;
@@ -40,6 +60,13 @@ public:
 private:
     CProgressWnd& m_progress;
     QWidget* m_pDialogParent;
+    QString m_strEstimate;
+    const CCutterSend* m_pSend = nullptr;
+    std::uint64_t m_nTotalBytes = 0;
+    std::int64_t m_nPaths = 0;
+    std::int64_t m_nStartPath = 0;
+    QElapsedTimer m_clock;
+    qint64 m_nPausedMs = 0;
     QString m_strTarget;
 };
 

@@ -77,8 +77,14 @@ void CProgressWnd::LayOut(int lines, int width) {
 
     const QRect buttonRect(text.right() + 1 - button.width(), text.bottom() + 1 + Margin, button.width(),
                            button.height());
+    // The pause button, where offered, stands left of the cancel button.
+    QRect pauseRect(buttonRect.left() - Margin - button.width(), buttonRect.top(), button.width(), button.height());
+    if (m_wndPause) pauseRect.setWidth(std::max(button.width(), m_wndPause->sizeHint().width())),
+        pauseRect.moveRight(buttonRect.left() - Margin - 1);
+    const int barRight = (m_wndPause ? pauseRect.left() : buttonRect.left()) - Margin - 1;
     const QRect barRect(QPoint(text.left(), buttonRect.top() + EdgeSize),
-                        QPoint(buttonRect.left() - Margin - 1, buttonRect.bottom() - EdgeSize));
+                        QPoint(barRight, buttonRect.bottom() - EdgeSize));
+    if (m_wndPause) m_wndPause->setGeometry(pauseRect);
 
     setFixedSize(text.width() + 2 * Margin, text.height() + button.height() + 3 * Margin);
     m_wndBar->setGeometry(barRect);
@@ -166,8 +172,32 @@ void CProgressWnd::OnCancelButton() {
         m_bCancelRequested = true;
 }
 
+void CProgressWnd::OfferPause() {
+    if (m_wndPause) return;
+    m_wndPause = new QPushButton(QStringLiteral("Pause"), this);
+    m_wndPause->setObjectName(QStringLiteral("pause"));
+    m_wndPause->setFont(m_wndCancel->font());
+    m_wndPause->setAutoDefault(false);
+    connect(m_wndPause, &QPushButton::clicked, this, [this] { OnPauseButton(); });
+    LayOut(m_nTextRows, WindowWidth);
+    m_wndPause->show();
+}
+
+void CProgressWnd::OnPauseButton() {
+    m_bPaused = !m_bPaused;
+    if (m_wndPause) m_wndPause->setText(m_bPaused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+}
+
+void CProgressWnd::HoldWhilePaused() {
+    // Waits for events rather than spinning: the send has nothing to do.
+    while (m_bPaused && !m_bCancelRequested && !m_bAbandonRequested)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 100);
+}
+
 void CProgressWnd::BeginFinishing(const QString& text) {
     m_bFinishing = true;
+    m_bPaused = false;
+    if (m_wndPause) m_wndPause->setEnabled(false);
     m_wndCancel->setText(QStringLiteral("abandon"));
     SetMessage(text);
 }

@@ -63,6 +63,14 @@ public:
     // What "abandon" does (also closing the program meanwhile).
     void Abandon() { m_bAbandonRequested = true; }
 
+    // Adds the "Pause" button, which turns into "Resume" while paused.
+    void OfferPause();
+    bool IsPaused() const { return m_bPaused; }
+    // What the pause button does: pauses, or resumes.
+    void OnPauseButton();
+    // While paused: lets events through until Resume, Cancel or abandon.
+    void HoldWhilePaused();
+
     // Shows the window, if hidden, without activating it.
     void ShowInactive();
 
@@ -88,6 +96,7 @@ private:
     bool m_bCancelRequested = false;
     bool m_bFinishing = false;
     bool m_bAbandonRequested = false;
+    bool m_bPaused = false;
     int m_nLastPos = 0;
     int m_nStepSize = 1;
     int m_nRangeHigh = 100;
@@ -95,6 +104,7 @@ private:
     QLabel* m_wndMessage = nullptr;
     QProgressBar* m_wndBar = nullptr;
     QPushButton* m_wndCancel = nullptr;
+    QPushButton* m_wndPause = nullptr;
     QString m_strCaptionStem;
 };
 

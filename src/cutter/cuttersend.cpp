@@ -283,6 +283,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
         m_reader.Close();
         return Result::Declined;
     }
+    if (const std::int64_t from = hooks.ChosenStartPath(); from > 0) m_options.fromPath = from;
     hooks.SetMessage("please wait...");
     Waiter waiter(m_patience, hooks);
     m_pWaiter = &waiter;
@@ -310,6 +311,7 @@ CCutterSend::Result CCutterSend::Send(CutterSendHooks& hooks, CutterOutput& outp
                 if (!(skipping ? Skip(m_work, path, hooks, commands) : Act(m_work, path, hooks, commands))) break;
                 hooks.Advance();
                 hooks.PumpPending();
+                hooks.HoldWhilePaused();
                 char* p = std::to_chars(message + 5, message + sizeof message - 5, counter).ptr;
                 std::memcpy(message, "send:", 5);
                 std::memcpy(p, "line", 4);

@@ -14,6 +14,9 @@ public:
     virtual ~CutterSendHooks() = default;
     // "ready sent" (caption "Sent to cutter"): true for OK, false for Cancel.
     virtual bool AskReadySend() { return true; }
+    // After an OK to "ready sent": the path to start from if the operator chose
+    // one there (1 = the first), or 0 to keep the send's own option.
+    virtual std::int64_t ChosenStartPath() { return 0; }
     // Pen Tip mode: asks the operator to change the knife ("select third knife", ...)
     // and returns once the operator has confirmed.
     virtual void PromptKnifeChange(std::string_view /*text*/) {}
@@ -26,6 +29,10 @@ public:
     // Lets pending user input through (Cancel, Esc, Ctrl-C).
     virtual void PumpPending() {}
     virtual bool IsCancelRequested() { return false; }
+    // Called between records, when the last command has been handed over whole:
+    // while the operator has paused the send, returns only on Resume or Cancel.
+    // The port stays open meanwhile.
+    virtual void HoldWhilePaused() {}
     // After a cancel, the command already begun is finished first (the cutter
     // must not keep half of it); from this call on the operator may abandon it.
     virtual void BeginFinishing() {}

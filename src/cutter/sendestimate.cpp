@@ -22,21 +22,42 @@ public:
 
 }  // namespace
 
-bool CSendEstimate::Run(const std::string& job, const CutterSendOptions& options) {
+namespace {
+
+// Runs the send of `job` into `output`; false with `error` set when it cannot.
+bool SendInto(const std::string& job, const CutterSendOptions& options, ReplayOutput& output, std::int64_t& paths,
+              std::string& error) {
     CCutterSend send(options);
     if (!send.OpenJob(job)) {
-        m_strError = send.ErrorText();
+        error = send.ErrorText();
         return false;
     }
     CutterSendHooks hooks;
-    ReplayOutput output;
     if (send.Send(hooks, output) != CCutterSend::Result::Completed) {
-        m_strError = send.ErrorText();
+        error = send.ErrorText();
         return false;
     }
+    paths = send.CurrentPath();
+    return true;
+}
+
+}  // namespace
+
+// The lengths are read from the plain-text stream, whose moves are plain to
+// follow; another dialect's stream is run only for its byte count.
+bool CSendEstimate::Run(const std::string& job, const CutterSendOptions& options) {
+    CutterSendOptions plain = options;
+    plain.dialect = CutterDialectId::Velkar;
+    ReplayOutput output;
+    if (!SendInto(job, plain, output, m_nPaths, m_strError)) return false;
     m_dCut = output.replay.CutLength();
     m_dTravel = output.replay.TravelLength();
     m_nBytes = output.replay.Bytes();
+    if (options.dialect != CutterDialectId::Velkar) {
+        ReplayOutput other;
+        if (!SendInto(job, options, other, m_nPaths, m_strError)) return false;
+        m_nBytes = other.replay.Bytes();
+    }
     return true;
 }
 

@@ -8,7 +8,8 @@
 namespace velkar {
 
 // What a send of a job will take, worked out by running the send without a
-// cutter and following the knife through the commands it writes.
+// cutter and following the knife through the commands it writes (in the
+// plain-text dialect; the bytes are those of the options' dialect).
 class CSendEstimate {
 public:
     // Runs the send of `job` with `options`. False when the job cannot be read;
@@ -19,6 +20,8 @@ public:
     double CutMetres() const { return m_dCut / 40000.0; }
     double TravelMetres() const { return m_dTravel / 40000.0; }
     std::uint64_t Bytes() const { return m_nBytes; }
+    // The job's paths (its moves).
+    std::int64_t Paths() const { return m_nPaths; }
     const std::string& ErrorText() const { return m_strError; }
 
     // Seconds the line needs for `bytes` at `baud` with `bitsPerByte` bits on
@@ -33,6 +36,7 @@ private:
     double m_dCut = 0;
     double m_dTravel = 0;
     std::uint64_t m_nBytes = 0;
+    std::int64_t m_nPaths = 0;
     std::string m_strError;
 };
 

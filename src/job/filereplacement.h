@@ -33,9 +33,9 @@ public:
     const std::string& ScratchPath() const { return m_strScratch; }
     int TakeDescriptor();
 
-    // Puts the complete scratch file in place of the target (after flushing it
-    // to the disk). The caller has closed its descriptor. Raises FileError
-    // naming the target on failure; the scratch file is then removed.
+    // Puts the complete scratch file in place of the target. The caller has
+    // closed its descriptor. Raises FileError naming the target on failure; the
+    // scratch file is then removed.
     void Commit();
     // Removes the scratch file; the target stays as it was.
     void Abandon();

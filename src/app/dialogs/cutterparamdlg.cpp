@@ -1,5 +1,6 @@
 #include "app/dialogs/cutterparamdlg.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,16 +39,21 @@ CCutterParamDlg::CCutterParamDlg(QWidget* parent) : QDialog(parent) {
     grid->addWidget(new QLabel(QStringLiteral("Smooth:"), this), 2, 0);
     grid->addWidget(m_pEditSmooth, 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("mm"), this), 2, 2);
+    m_pCheckCompact = new QCheckBox(QStringLiteral("Leave out moves to where the knife already is"), this);
+    m_pCheckCompact->setObjectName(QStringLiteral("compact"));
+    grid->addWidget(m_pCheckCompact, 3, 0, 1, 4);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, m_pEditSharp);
     setTabOrder(m_pEditSharp, m_pEditClose);
     setTabOrder(m_pEditClose, m_pEditSmooth);
+    setTabOrder(m_pEditSmooth, m_pCheckCompact);
 }
 
 int CCutterParamDlg::exec() {
     CDataExchange::Show(m_pEditSharp, m_fSharpOffset);
     CDataExchange::Show(m_pEditClose, m_fCloseOffset);
     CDataExchange::Show(m_pEditSmooth, m_fSmooth);
+    m_pCheckCompact->setChecked(m_bCompact);
     // Smooth is shown for information only.
     m_pEditSmooth->setEnabled(false);
     return QDialog::exec();
@@ -64,6 +70,7 @@ void CCutterParamDlg::accept() {
     m_fSharpOffset = sharp;
     m_fCloseOffset = close;
     m_fSmooth = smooth;
+    m_bCompact = m_pCheckCompact->isChecked();
     QDialog::accept();
 }
 

@@ -92,7 +92,14 @@ CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent) {
     m_chkOrderPaths = new QCheckBox(QStringLiteral("Order paths"), this);
     m_chkOrderPaths->setObjectName(QStringLiteral("orderPaths"));
     m_chkOrderPaths->setGeometry(du.Rect(101, 71, 118, 10));
-    connect(m_chkOrderPaths, &QCheckBox::toggled, this, [this](bool on) { m_bOrderPaths = on; });
+    connect(m_chkOrderPaths, &QCheckBox::toggled, this, [this](bool on) {
+        m_bOrderPaths = on;
+        EnableTravelOrder();
+    });
+    m_chkTravelOrder = new QCheckBox(QStringLiteral("shortest travel"), this);
+    m_chkTravelOrder->setObjectName(QStringLiteral("travelOrder"));
+    m_chkTravelOrder->setGeometry(du.Rect(111, 83, 108, 10));
+    connect(m_chkTravelOrder, &QCheckBox::toggled, this, [this](bool on) { m_bTravelOrder = on; });
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("ok"));
@@ -110,7 +117,8 @@ CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent) {
     setTabOrder(cancel, m_flavourButtons[0]);
     for (int i = 1; i < FlavourCount; ++i) setTabOrder(m_flavourButtons[i - 1], m_flavourButtons[i]);
     setTabOrder(m_flavourButtons[FlavourCount - 1], m_chkOrderPaths);
-    setTabOrder(m_chkOrderPaths, m_btnScan);
+    setTabOrder(m_chkOrderPaths, m_chkTravelOrder);
+    setTabOrder(m_chkTravelOrder, m_btnScan);
     setTabOrder(m_btnScan, m_editFileName);
 
     setFixedSize(du.Rect(0, 0, 235, 125).size());
@@ -129,11 +137,18 @@ void CImportDlg::OnInitDialog() {
     m_editFileName->setText(m_strFileName);
     m_chkOrderPaths->setChecked(m_bOrderPaths);
     m_chkOrderPaths->setEnabled(OrdersPaths(m_nFlavour));
+    m_chkTravelOrder->setChecked(m_bTravelOrder);
+    EnableTravelOrder();
+}
+
+void CImportDlg::EnableTravelOrder() {
+    m_chkTravelOrder->setEnabled(m_chkOrderPaths->isEnabled() && m_chkOrderPaths->isChecked());
 }
 
 void CImportDlg::OnFlavourClicked(int flavour) {
     m_nFlavour = flavour;
     m_chkOrderPaths->setEnabled(OrdersPaths(flavour));
+    EnableTravelOrder();
 }
 
 void CImportDlg::OnScan() {

@@ -21,7 +21,9 @@ namespace velkar {
 // own). m_strFileName goes into the "FileName:" edit when the dialog is shown
 // and is read back from it on OK only. m_bOrderPaths is the "Order paths" check
 // box (off by default), which matters for flavours 5 to 7 only and is enabled
-// only while one of them is chosen.
+// only while one of them is chosen. m_bTravelOrder is the "shortest travel"
+// check box beside it: the order is then for the shortest knife-up travel
+// instead of bands; it is enabled only while "Order paths" is checked and usable.
 class CImportDlg : public QDialog {
     Q_OBJECT
 
@@ -33,6 +35,7 @@ public:
     QString m_strFileName;
     int m_nFlavour = 1;
     bool m_bOrderPaths = false;
+    bool m_bTravelOrder = false;
 
     // The "Scan>>>" button: a file dialog for plotter files and drawings that
     // starts in the directory used last. A chosen file goes into the edit; cancelling the file
@@ -52,6 +55,8 @@ private:
     QLineEdit* m_editFileName = nullptr;
     QPushButton* m_btnScan = nullptr;
     QCheckBox* m_chkOrderPaths = nullptr;
+    QCheckBox* m_chkTravelOrder = nullptr;
+    void EnableTravelOrder();
 };
 
 }  // namespace velkar
