@@ -65,6 +65,15 @@ const std::map<std::string, std::string>& KnownDifferences() {
          "a viewBox of 1000 user units on a page 521.5 wide: Inkscape's export applies its scale twice "
          "and draws the drawing at about half its size"},
         {"replace-hue.svg", "nothing but raster images: Inkscape's export cuts their frames, the job nothing"},
+        // Measured but not yet looked at side by side; the figures are what the comparison gave.
+        {"gradient-mesh-experimental.svgz",
+         "not analysed yet: no stroke of either drawing lies near the other's, widths 98% and heights 60% apart"},
+        {"tesselation-P3.svg",
+         "not analysed yet: 107 tiled clones (<use>), as in art-nouveau-P3; no stroke near the other's, "
+         "widths 81% and heights 94% apart"},
+        {"text-on-path.svg",
+         "not analysed yet: the same size, and the job's strokes all lie on the export's, but 2.3% of the "
+         "export's strokes (in its text on paths) lie off the job's"},
     };
     return known;
 }
