@@ -231,9 +231,14 @@ std::int64_t CCutterSend::CountPaths() const {
 
 std::string CCutterSend::StoppedText(std::int64_t path, std::int64_t paths) {
     auto grouped = [](std::int64_t n) {
-        std::string digits = std::to_string(n < 0 ? 0 : n);
-        for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
-        return digits;
+        // Built forwards: GCC 12 at -O3 warns falsely about insert() into a short string.
+        const std::string digits = std::to_string(n < 0 ? 0 : n);
+        std::string out;
+        for (std::size_t i = 0; i < digits.size(); ++i) {
+            if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+            out += digits[i];
+        }
+        return out;
     };
     return "stopped in path " + grouped(path) + " of " + grouped(paths);
 }
