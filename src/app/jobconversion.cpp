@@ -1,6 +1,7 @@
 #include "app/jobconversion.h"
 
 #include <new>
+#include <optional>
 
 #include "drawingimport/postscriptdrawing.h"
 #include "drawingimport/svgdrawingreader.h"
@@ -17,26 +18,27 @@ namespace velkar {
 
 namespace {
 
+// Converts in the drawing's order or through the chosen ordering; a failed
+// ordering is explained by what stands in the way of the job file.
+ConversionResult ConvertRequest(const CJobConversion::Request& request, std::int32_t& count, std::string& error,
+                                const ConvertStage& convert) {
+    std::optional<PathOrder> order;
+    if (request.orderPaths) order = request.travelOrder ? PathOrder::Travel : PathOrder::Bands;
+    bool orderingFailed = false;
+    const ConversionResult result = ConvertInOrder(convert, request.job, count, order, orderingFailed);
+    if (orderingFailed && result != ConversionLineBeforeMove)
+        error = CJobConversion::ExplainOpenFailure(request.source, request.job);
+    return result;
+}
+
 CJobConversion::Outcome RunStandard(const CJobConversion::Request& request, std::int32_t& count) {
     CJobConversion::Outcome outcome;
     StandardPlotStats stats;
     std::string error;
-    ConversionResult result = ConversionDone;
-    if (request.orderPaths) {
-        ConversionResult converted = ConversionDone;
-        result = RunMultiKnifePipeline(
-            [&](const std::string& convertedJob, std::int32_t& n) {
-                converted = ConvertStandardPlotFile(request.source, convertedJob, n, stats, error);
-                return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
-            },
-            request.job, count, PipelineFiles::DefaultWait, request.travelOrder ? PathOrder::Travel : PathOrder::Bands);
-        if (converted != ConversionDone)
-            result = converted;
-        else if (result != ConversionDone && result != ConversionLineBeforeMove)
-            error = CJobConversion::ExplainOpenFailure(request.source, request.job);
-    } else {
-        result = ConvertStandardPlotFile(request.source, request.job, count, stats, error);
-    }
+    const ConversionResult result = ConvertRequest(
+        request, count, error, [&](const std::string& target, std::int32_t& n) {
+            return ConvertStandardPlotFile(request.source, target, n, stats, error);
+        });
     if (result != ConversionDone && result != ConversionLineBeforeMove) {
         outcome.failure = error;
         return outcome;
@@ -52,26 +54,11 @@ CJobConversion::Outcome RunDrawing(const CJobConversion::Request& request, std::
     CJobConversion::Outcome outcome;
     DrawingStats stats;
     std::string error;
-    auto convert = [&](const std::string& job, std::int32_t& n) {
-        return request.flavour == FlavourSvg ? ConvertSvgDrawing(request.source, job, n, stats, error)
-                                             : ConvertPostScriptDrawing(request.source, job, n, stats, error);
-    };
-    ConversionResult result = ConversionDone;
-    if (request.orderPaths) {
-        ConversionResult converted = ConversionDone;
-        result = RunMultiKnifePipeline(
-            [&](const std::string& convertedJob, std::int32_t& n) {
-                converted = convert(convertedJob, n);
-                return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
-            },
-            request.job, count, PipelineFiles::DefaultWait, request.travelOrder ? PathOrder::Travel : PathOrder::Bands);
-        if (converted != ConversionDone)
-            result = converted;
-        else if (result != ConversionDone && result != ConversionLineBeforeMove)
-            error = CJobConversion::ExplainOpenFailure(request.source, request.job);
-    } else {
-        result = convert(request.job, count);
-    }
+    const ConversionResult result = ConvertRequest(
+        request, count, error, [&](const std::string& target, std::int32_t& n) {
+            return request.flavour == FlavourSvg ? ConvertSvgDrawing(request.source, target, n, stats, error)
+                                                 : ConvertPostScriptDrawing(request.source, target, n, stats, error);
+        });
     if (result != ConversionDone && result != ConversionLineBeforeMove) {
         outcome.failure = error;
         return outcome;

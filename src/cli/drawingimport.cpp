@@ -39,23 +39,13 @@ int RunDrawingImport(const std::string& source, const std::string& job, int flav
     std::int32_t count = 0;
     DrawingStats stats;
     std::string error;
-    ConversionResult result = ConversionDone;
-    if (order) {
-        ConversionResult converted = ConversionDone;
-        result = RunMultiKnifePipeline(
-            [&](const std::string& convertedJob, std::int32_t& n) {
-                converted = Convert(source, convertedJob, flavour, n, stats, error);
-                return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
-            },
-            job, count, PipelineFiles::DefaultWait, *order);
-        if (converted != ConversionDone)
-            result = converted;
-        else if (result != ConversionDone) {
-            const std::string why = FileReplacement::Check(job);
-            error = job + ": " + (why.empty() ? std::string("the ordered job could not be written") : why);
-        }
-    } else {
-        result = Convert(source, job, flavour, count, stats, error);
+    bool orderingFailed = false;
+    const ConversionResult result = ConvertInOrder(
+        [&](const std::string& target, std::int32_t& n) { return Convert(source, target, flavour, n, stats, error); },
+        job, count, order, orderingFailed);
+    if (orderingFailed) {
+        const std::string why = FileReplacement::Check(job);
+        error = job + ": " + (why.empty() ? std::string("the ordered job could not be written") : why);
     }
     if (result != ConversionDone) {
         ReportError(err, error);

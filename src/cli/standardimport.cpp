@@ -39,23 +39,15 @@ int RunStandardImport(const std::string& source, const std::string& job, std::op
     std::int32_t count = 0;
     StandardPlotStats stats;
     std::string error;
-    ConversionResult result = ConversionDone;
-    if (order) {
-        // The drawing goes through the per-knife split and ordering instead of keeping its order.
-        ConversionResult converted = ConversionDone;
-        result = RunMultiKnifePipeline(
-            [&](const std::string& convertedJob, std::int32_t& n) {
-                converted = ConvertStandardPlotFile(source, convertedJob, n, stats, error);
-                return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
-            },
-            job, count, PipelineFiles::DefaultWait, *order);
-        if (converted != ConversionDone) result = converted;
-        else if (result != ConversionDone) {
-            const std::string why = FileReplacement::Check(job);
-            error = job + ": " + (why.empty() ? std::string("the ordered job could not be written") : why);
-        }
-    } else {
-        result = ConvertStandardPlotFile(source, job, count, stats, error);
+    bool orderingFailed = false;
+    const ConversionResult result = ConvertInOrder(
+        [&](const std::string& target, std::int32_t& n) {
+            return ConvertStandardPlotFile(source, target, n, stats, error);
+        },
+        job, count, order, orderingFailed);
+    if (orderingFailed) {
+        const std::string why = FileReplacement::Check(job);
+        error = job + ": " + (why.empty() ? std::string("the ordered job could not be written") : why);
     }
     if (result != ConversionDone) {
         ReportError(err, error);

@@ -96,4 +96,20 @@ ConversionResult ConvertMultiKnifeJob(std::string source, std::string job, std::
         [&](const std::string& converted, std::int32_t& n) { return ConvertDmplFile(source, converted, n, flavour); }, job, count);
 }
 
+ConversionResult ConvertInOrder(const ConvertStage& convert, const std::string& job, std::int32_t& count,
+                                std::optional<PathOrder> order, bool& orderingFailed) {
+    orderingFailed = false;
+    if (!order) return convert(job, count);
+    ConversionResult converted = ConversionDone;
+    const ConversionResult result = RunMultiKnifePipeline(
+        [&](const std::string& convertedJob, std::int32_t& n) {
+            converted = convert(convertedJob, n);
+            return converted == ConversionDone ? ConversionDone : ConversionFileFailed;
+        },
+        job, count, PipelineFiles::DefaultWait, *order);
+    if (converted != ConversionDone) return converted;
+    orderingFailed = result != ConversionDone;
+    return result;
+}
+
 }  // namespace velkar

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "job/jobrecord.h"
@@ -38,5 +39,12 @@ enum class PathOrder { Bands, Travel };
 ConversionResult RunMultiKnifePipeline(const ConvertStage& convert, const std::string& job, std::int32_t& count,
                                        std::chrono::milliseconds lockWait = PipelineFiles::DefaultWait,
                                        PathOrder order = PathOrder::Bands);
+
+// Converts with convert straight into `job` when order is empty, else through
+// the per-knife split and that ordering. Returns the converter's result when the
+// conversion failed, else the pipeline's; orderingFailed tells that the
+// conversion succeeded and the ordering did not, so callers can say which.
+ConversionResult ConvertInOrder(const ConvertStage& convert, const std::string& job, std::int32_t& count,
+                                std::optional<PathOrder> order, bool& orderingFailed);
 
 }  // namespace velkar
