@@ -90,7 +90,7 @@ std::string CJobConversion::ExplainOpenFailure(const std::string& source, const 
 
 CJobConversion::Outcome CJobConversion::Run(const Request& request, std::int32_t& count) {
     Outcome outcome = RunConverter(request, count);
-    if (outcome.jobEmptied || (outcome.converted && CountKnifeCuts(request.job) == 0))
+    if (outcome.converted && CountKnifeCuts(request.job) == 0)
         outcome.nothingToCut = NothingToCutText(request.source, request.flavour);
     return outcome;
 }

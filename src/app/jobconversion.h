@@ -38,8 +38,8 @@ public:
     // Runs the converter: flavour 5 the standard reader; otherwise by type,
     // 0 the multi-knife pipeline, 1 HP-GL, 3 the "H;;" type, and any other type
     // none. count is the converters' record counter. Errors of the file layer
-    // are caught and reported in Outcome::failure. A job without a cut, or no
-    // job at all, is reported in Outcome::nothingToCut. The file at job is replaced
+    // are caught and reported in Outcome::failure. A converted job without a
+    // cut is reported in Outcome::nothingToCut. The file at job is replaced
     // only by a complete job, so a failure leaves it as it was.
     static Outcome Run(const Request& request, std::int32_t& count);
 
