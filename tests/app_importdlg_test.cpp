@@ -21,8 +21,12 @@ using velkar::test::OnNextModal;
 
 namespace {
 
-QRadioButton* Flavour(QWidget* dlg, int n) { return dlg->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(n)); }
-QLineEdit* FileName(QWidget* dlg) { return dlg->findChild<QLineEdit*>(QStringLiteral("fileName")); }
+QRadioButton* Flavour(QWidget* dlg, int n) {
+    return dlg->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(n));
+}
+QLineEdit* FileName(QWidget* dlg) {
+    return dlg->findChild<QLineEdit*>(QStringLiteral("fileName"));
+}
 
 // Answers the next file dialog with file, noting the directory it started in;
 // an empty file cancels it.
@@ -59,9 +63,9 @@ private slots:
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Import..."));
         auto* group = dlg.findChild<QGroupBox*>();
         QCOMPARE(group->title(), QStringLiteral("PLT Form"));
-        const QStringList labels = {QStringLiteral("ZORVEX PLT"),   QStringLiteral("Coredraw PLT"),
-                                    QStringLiteral("AutoCad PLT"),  QStringLiteral("CasMate PLT"),
-                                    QStringLiteral("Standard PLT"), QStringLiteral("SVG drawing"),
+        const QStringList labels = {QStringLiteral("ZORVEX PLT"),     QStringLiteral("Coredraw PLT"),
+                                    QStringLiteral("AutoCad PLT"),    QStringLiteral("CasMate PLT"),
+                                    QStringLiteral("Standard PLT"),   QStringLiteral("SVG drawing"),
                                     QStringLiteral("EPS/PDF drawing")};
         for (int i = 1; i <= labels.size(); ++i) {
             QCOMPARE(Flavour(group, i)->text(), labels[i - 1]);
@@ -171,8 +175,9 @@ private slots:
         PickNext(lower, &startDir, &filters);
         dlg.OnScan();
         QCOMPARE(startDir, QDir::homePath());
-        QCOMPARE(filters.value(0), QStringLiteral("PLT Files and Drawings(*.PLT *.plt *.svg *.SVG *.svgz *.eps *.EPS *.ps "
-                                                  "*.PS *.pdf *.PDF *.ai *.AI)"));
+        QCOMPARE(filters.value(0),
+                 QStringLiteral("PLT Files and Drawings(*.PLT *.plt *.svg *.SVG *.svgz *.eps *.EPS *.ps "
+                                "*.PS *.pdf *.PDF *.ai *.AI)"));
         QCOMPARE(FileName(&dlg)->text(), lower);
 
         // The next dialog starts in that directory, and the upper-case name matches too.
@@ -207,8 +212,8 @@ private slots:
         QCOMPARE(order, QStringList({QStringLiteral("ok"), QStringLiteral("cancel"), QStringLiteral("flavour1"),
                                      QStringLiteral("flavour2"), QStringLiteral("flavour3"), QStringLiteral("flavour4"),
                                      QStringLiteral("flavour5"), QStringLiteral("flavour6"), QStringLiteral("flavour7"),
-                                     QStringLiteral("orderPaths"), QStringLiteral("travelOrder"), QStringLiteral("scan"),
-                                     QStringLiteral("fileName")}));
+                                     QStringLiteral("orderPaths"), QStringLiteral("travelOrder"),
+                                     QStringLiteral("scan"), QStringLiteral("fileName")}));
     }
 };
 

@@ -2,6 +2,11 @@
 // dialog and the conversion at the next paint, Open, and Cut into a
 // pseudo-terminal standing in for the cutter. Modal dialogs are answered by
 // a script that watches for them from the event loop they run.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -15,16 +20,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <atomic>
 #include <memory>
 #include <thread>
 #include <utility>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/commandids.h"
 #include "app/cutjob.h"
@@ -133,7 +132,8 @@ void WriteZigzagJob(const QString& path, int lines, int strokes = 0) {
     std::vector<JobRecord> r = {Rec(RecHeaderCount, 0, OrientationAsStored), Rec(RecHeaderMin),
                                 Rec(RecHeaderMax, 4000, 4000), Rec(RecJobStart), Rec(RecMove)};
     for (int i = 1; i <= lines; ++i) r.push_back(Rec(RecLine, (i * 37) % 4000, (i % 2) * 400));
-    for (int s = 1; s <= strokes; ++s) r.push_back(Rec(RecMove, 0, 1000 * s)), r.push_back(Rec(RecLine, 4000, 1000 * s));
+    for (int s = 1; s <= strokes; ++s)
+        r.push_back(Rec(RecMove, 0, 1000 * s)), r.push_back(Rec(RecLine, 4000, 1000 * s));
     r.push_back(Rec(RecPathEnd));
     r[0].x = std::int32_t(r.size());
     test::WriteRecords(path.toStdString(), r);
@@ -146,7 +146,9 @@ QByteArray StreamOf(const QString& job, std::vector<std::string> options = {}) {
     return QByteArray::fromStdString(r.code == 0 ? r.out : "velkar stream failed: " + r.err);
 }
 
-QPushButton* Button(QWidget* w, const char* name) { return w->findChild<QPushButton*>(QString::fromLatin1(name)); }
+QPushButton* Button(QWidget* w, const char* name) {
+    return w->findChild<QPushButton*>(QString::fromLatin1(name));
+}
 
 }  // namespace
 
@@ -270,7 +272,8 @@ void JobCommandsTest::importConvertsAtTheNextPaintAndDraws_data() {
         std::vector<int> flavours;
     } cases[] = {{"square-and-star.plt", 1, {1, 2, 4, 5}}, {"arrow-h.plt", 3, {4}}, {"three-knives.plt", 0, {3, 4}}};
     for (const auto& c : cases)
-        for (int f : c.flavours) QTest::addRow("%s flavour %d", c.file, f) << QByteArray(c.file) << f << false << c.type;
+        for (int f : c.flavours)
+            QTest::addRow("%s flavour %d", c.file, f) << QByteArray(c.file) << f << false << c.type;
     QTest::addRow("square-and-star.plt standard ordered") << QByteArray("square-and-star.plt") << 5 << true << 1;
 }
 
@@ -303,7 +306,8 @@ void JobCommandsTest::importConvertsAtTheNextPaintAndDraws() {
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     // The job is exactly what the command line's import writes, drawn as the renderer draws it.
     const std::string reference = Work("reference.PT1").toStdString();
-    std::vector<std::string> args{"import", source.toStdString(), "--flavour", std::to_string(flavour), "-o", reference};
+    std::vector<std::string> args{"import", source.toStdString(), "--flavour", std::to_string(flavour), "-o",
+                                  reference};
     if (order) args.push_back("--order");
     QCOMPARE(test::RunVelkar(args).err, std::string());
     const std::string converted = test::ReadBytes(job.toStdString());
@@ -432,7 +436,8 @@ void JobCommandsTest::failedConversionIsToldAndKeepsThePreviousJob() {
     // The plotter file goes away before the paint converts it.
     QVERIFY(QFile::remove(source));
     PaintAndConvert();
-    QCOMPARE(Told(), QStringList{QStringLiteral("cannot read ") + source + QStringLiteral(": No such file or directory")});
+    QCOMPARE(Told(),
+             QStringList{QStringLiteral("cannot read ") + source + QStringLiteral(": No such file or directory")});
     QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
     QVERIFY(test::ReadBytes(job.toStdString()) == before);
     QVERIFY(DrawnAsRendered());  // the job as it stands
@@ -468,18 +473,23 @@ void JobCommandsTest::importTellsWhatWasLeftOutOrRefusesAtThePaint_data() {
     QTest::addColumn<QString>("told");  // %1: the file; empty: taken, with this status and flavour
     QTest::addColumn<QString>("status");
     QTest::addColumn<int>("taken");
+    // clang-format off
     // Any first characters will do for "Standard PLT"; a label is counted, not cut.
-    QTest::newRow("standard, labelled") << "labelled.plt" << QByteArray("\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;")
-                                        << 5 << "" << "Ready - not cut: 1 labels, 0 fills, 0 unknown instructions" << 5;
-    QTest::newRow("standard, prose") << "prose.plt" << QByteArray("Dear operator, this is a letter.\n") << 5
-                                     << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "" << 0;
+    QTest::newRow("standard, labelled")
+        << "labelled.plt" << QByteArray("\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;") << 5 << ""
+        << "Ready - not cut: 1 labels, 0 fills, 0 unknown instructions" << 5;
+    QTest::newRow("standard, prose")
+        << "prose.plt" << QByteArray("Dear operator, this is a letter.\n") << 5
+        << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "" << 0;
     // A drawing is imported as a drawing whatever flavour is clicked; the drawing flavour refuses a plotter file.
-    QTest::newRow("drawing, flavour 1") << "logo.svg"
-                                        << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
-                                                      "<path d='M0 0 L96 0' stroke='red'/></svg>")
-                                        << 1 << "" << "Ready - knife 1: #ff0000, 1 paths, 0.025 m" << 6;
-    QTest::newRow("plotter file, drawing flavour") << "plot.plt" << QByteArray("IN;PU0,0;PD400,0;") << 6
-                                                   << "not an SVG drawing: %1: line 1: Start tag expected." << "" << 0;
+    QTest::newRow("drawing, flavour 1")
+        << "logo.svg" << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                    "<path d='M0 0 L96 0' stroke='red'/></svg>")
+        << 1 << "" << "Ready - knife 1: #ff0000, 1 paths, 0.025 m" << 6;
+    QTest::newRow("plotter file, drawing flavour")
+        << "plot.plt" << QByteArray("IN;PU0,0;PD400,0;") << 6
+        << "not an SVG drawing: %1: line 1: Start tag expected." << "" << 0;
+    // clang-format on
 }
 
 void JobCommandsTest::importTellsWhatWasLeftOutOrRefusesAtThePaint() {
@@ -513,7 +523,8 @@ void JobCommandsTest::openChecksTheHeadersAndEnablesCut() {
     const QString good = Work("good.PT1"), shortFile = Work("short.PT1"), swapped = Work("swapped.PT1");
     test::WriteRecords(good.toStdString(), {Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 400, 400)});
     test::WriteText(shortFile.toStdString(), test::ReadBytes(good.toStdString()).substr(0, 59));
-    test::WriteRecords(swapped.toStdString(), {Rec(RecHeaderMin), Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMax, 400, 400)});
+    test::WriteRecords(swapped.toStdString(),
+                       {Rec(RecHeaderMin), Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMax, 400, 400)});
     m_session->m_fMoveX = 3.0f;
     m_script->PickFile(good);
     m_session->OnOpen();
@@ -590,7 +601,8 @@ void JobCommandsTest::conversionRunsBesideTheEventLoop() {
     connect(&timer, &QTimer::timeout, this, [&] {
         if (!m_session->IsConverting() || QFileInfo(target).size() != 0) return;
         shownWhileConverting = cancel->isVisible() && !m_frame->Action(cmd::Import)->isEnabled() &&
-                               !m_frame->Action(cmd::FileOpen)->isEnabled() && !m_frame->Action(cmd::Cut)->isEnabled() &&
+                               !m_frame->Action(cmd::FileOpen)->isEnabled() &&
+                               !m_frame->Action(cmd::Cut)->isEnabled() &&
                                m_frame->StatusText() == QStringLiteral("open file ,please wait.....");
     });
     timer.start(0);
@@ -641,7 +653,8 @@ void JobCommandsTest::cutGoesThroughASocketInThePortsDialect() {
     for (int i = 0; i < 3000 && !done; ++i) QTest::qWait(10);
     cutter.join();
     ::close(server);
-    QCOMPARE(m_script->messages.value(0).detail.section(QLatin1Char('\n'), 0, 0), QStringLiteral("COM1: ") + uri + QStringLiteral(", HP-GL"));
+    QCOMPARE(m_script->messages.value(0).detail.section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("COM1: ") + uri + QStringLiteral(", HP-GL"));
     QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
     QCOMPARE(received, StreamOf(m_session->m_strJobPath, {"--define-color", "--dialect", "hpgl"}));
     QVERIFY(received.startsWith("IN;SP"));
@@ -659,7 +672,8 @@ void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
     bool drewDuringSend = false, sendingSeen = false;
     connect(m_view, &CVelkarView::painted, this, [&] { sendingSeen = sendingSeen || m_session->m_bSending; });
     QTimer probe;  // while sending, a paint draws nothing at all
-    connect(&probe, &QTimer::timeout, this, [&] { drewDuringSend = drewDuringSend || (m_session->m_bSending && Shown() != Canvas()); });
+    connect(&probe, &QTimer::timeout, this,
+            [&] { drewDuringSend = drewDuringSend || (m_session->m_bSending && Shown() != Canvas()); });
     probe.start(0);
     m_session->OnCut();
     probe.stop();
@@ -690,7 +704,8 @@ void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
     const QStringList texts = Told();
     QVERIFY(texts.size() >= 2);
     QCOMPARE(texts.first(), QStringLiteral("ready sent"));
-    for (qsizetype i = 1; i < texts.size(); ++i) QVERIFY2(texts[i].startsWith(QStringLiteral("select ")), qPrintable(texts[i]));
+    for (qsizetype i = 1; i < texts.size(); ++i)
+        QVERIFY2(texts[i].startsWith(QStringLiteral("select ")), qPrintable(texts[i]));
     QCOMPARE(cutter.Received(), expected);
 }
 
@@ -766,12 +781,15 @@ void JobCommandsTest::cutIsCancelledMidSend() {
         // Only a command begun when the line stalled can be abandoned.
         QStringList told{QStringLiteral("ready sent"),
                          QString::fromLatin1(CCutterSend::AbandonedText) + QStringLiteral("\nstopped in path 1 of 1")};
-        if (byClosing) told.insert(1, QStringLiteral("The cutter is still taking the command in progress.\nAbandon it and close?"));
+        if (byClosing)
+            told.insert(1,
+                        QStringLiteral("The cutter is still taking the command in progress.\nAbandon it and close?"));
         QCOMPARE(Told(), told);
         QCOMPARE(m_frame->isVisible(), !byClosing);
     } else {
         // The job is one long path: a restart begins with it.
-        QCOMPARE(Told(), (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send \nstopped in path 1 of 1")}));
+        QCOMPARE(Told(),
+                 (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send \nstopped in path 1 of 1")}));
         QVERIFY(got.endsWith(' '));  // the last command went out whole
     }
 }
@@ -804,7 +822,8 @@ void JobCommandsTest::cutToldWhenThePortCannotOpen() {
     m_session->OpenOrImportFile(job);
     m_session->OnCut();
     QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Velkar"));
-    QCOMPARE(Told(), QStringList{QStringLiteral("serial can't open\n") + missing + QStringLiteral(": No such file or directory")});
+    QCOMPARE(Told(), QStringList{QStringLiteral("serial can't open\n") + missing +
+                                 QStringLiteral(": No such file or directory")});
     QVERIFY(!m_session->m_bSending);
 
     // A job cut short is refused before the port is looked at.
@@ -840,7 +859,8 @@ void JobCommandsTest::closingDuringASendCancelsItFirst() {
         QVERIFY(m_frame->isVisible());  // closes from the event loop, after the send has unwound
         QCoreApplication::processEvents();
         QCOMPARE(m_frame->isVisible(), !agree);
-        QStringList told{QStringLiteral("ready sent"), QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?")};
+        QStringList told{QStringLiteral("ready sent"),
+                         QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?")};
         if (agree) told << QStringLiteral(" cancle send \nstopped in path 1 of 1");
         QCOMPARE(Told(), told);
         if (!agree) QCOMPARE(cutter.Received(), StreamOf(job));
@@ -878,7 +898,8 @@ void JobCommandsTest::cutShowsTheEstimatePausesAndStartsAtAPath() {
     QVERIFY(beforeResume < full.size());
     QCOMPARE(cutter.Take(), full);
     const QString estimate = m_script->messages.value(0).detail.section(QLatin1Char('\n'), 1);
-    QVERIFY2(estimate.startsWith(QStringLiteral("about 0:")) && estimate.endsWith(QStringLiteral(" m of cut")), qPrintable(estimate));
+    QVERIFY2(estimate.startsWith(QStringLiteral("about 0:")) && estimate.endsWith(QStringLiteral(" m of cut")),
+             qPrintable(estimate));
     QCOMPARE(Told().value(0), QStringLiteral("ready sent"));
 
     // From path 3: the start sequence, then what a full send sends from there.

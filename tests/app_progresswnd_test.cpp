@@ -1,5 +1,3 @@
-#include <climits>
-
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <climits>
 
 #include "app/progresswnd.h"
 
@@ -77,6 +76,7 @@ private slots:
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("last");  // after one Advance()
+        // clang-format off
         QTest::newRow("still 0%") << 0 << 1000 << 1 << 8 << "send..." << 9;
         QTest::newRow("1%") << 0 << 1000 << 1 << 9 << "send... [1%]" << 10;
         QTest::newRow("lower end ignored") << 50 << 150 << 1 << 74 << "send... [75%]" << 75;
@@ -86,6 +86,7 @@ private slots:
         QTest::newRow("wraps like a counter") << 0 << 1 << INT_MAX << INT_MAX << "send... [-200%]" << -2;
         QTest::newRow("empty range") << 5 << 5 << 1 << 3 << "send..." << 4;
         QTest::newRow("reversed range") << 10 << 0 << 1 << 7 << "send..." << 8;
+        // clang-format on
     }
 
     void captionShowsThePercentage() {
@@ -165,7 +166,8 @@ private slots:
         QVERIFY(!wnd.IsCancelRequested());
 
         // An Esc meant for any window of the application cancels while the pump runs.
-        QCoreApplication::postEvent(edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+        QCoreApplication::postEvent(edit,
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
         wnd.PumpPending(true);
         QVERIFY(!wnd.IsCancelRequested());
         QCOMPARE(edit->text(), QStringLiteral("a"));

@@ -19,7 +19,9 @@ using namespace velkar::test;
 
 namespace {
 
-QLineEdit* Edit(QWidget* w, const char* name) { return w->findChild<QLineEdit*>(QString::fromLatin1(name)); }
+QLineEdit* Edit(QWidget* w, const char* name) {
+    return w->findChild<QLineEdit*>(QString::fromLatin1(name));
+}
 
 // On the indicator: a radio button stretched by its layout takes clicks only on its indicator and text.
 void ClickRadio(QRadioButton* button) {
@@ -50,10 +52,11 @@ private slots:
                                       QStringLiteral("Smooth:"), QStringLiteral("mm")}));
         CAboutDlg about;
         QCOMPARE(about.findChild<QLabel*>(QStringLiteral("version"))->text(), QStringLiteral("Velkar 1.4 Ver"));
-        QCOMPARE((QStringList{cutter.windowTitle(), CMaterialDlg().windowTitle(), CMoveDlg().windowTitle(),
-                              about.windowTitle(), CSerialDlg().windowTitle()}),
-                 (QStringList{QStringLiteral("Cuter Parameter"), QStringLiteral("Material"), QStringLiteral("Pictuer Move"),
-                              QStringLiteral("About Velkar"), QStringLiteral("Serial Port Parameter")}));
+        QCOMPARE(
+            (QStringList{cutter.windowTitle(), CMaterialDlg().windowTitle(), CMoveDlg().windowTitle(),
+                         about.windowTitle(), CSerialDlg().windowTitle()}),
+            (QStringList{QStringLiteral("Cuter Parameter"), QStringLiteral("Material"), QStringLiteral("Pictuer Move"),
+                         QStringLiteral("About Velkar"), QStringLiteral("Serial Port Parameter")}));
         OnNextModal([](QWidget* w) { Click(w, "ok"); });
         QCOMPARE(about.exec(), int(QDialog::Accepted));
     }
@@ -67,18 +70,26 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("message");  // empty: accepted
         QTest::addColumn<QString>("focus");
+        // clang-format off
         QTest::newRow("cutter upper bounds") << false << "2.0" << "5.0" << "" << "";
         QTest::newRow("cutter lower bounds") << false << "0" << "0" << "" << "";
-        QTest::newRow("sharp above") << false << "2.01" << "1" << "Please enter a number between 0 and 2." << "edit1020";
-        QTest::newRow("sharp negative") << false << "-0.1" << "1" << "Please enter a number between 0 and 2." << "edit1020";
-        QTest::newRow("close above") << false << "1" << "5.01" << "Please enter a number between 0 and 5." << "edit1021";
-        QTest::newRow("close negative") << false << "1" << "-1" << "Please enter a number between 0 and 5." << "edit1021";
+        QTest::newRow("sharp above")
+            << false << "2.01" << "1" << "Please enter a number between 0 and 2." << "edit1020";
+        QTest::newRow("sharp negative")
+            << false << "-0.1" << "1" << "Please enter a number between 0 and 2." << "edit1020";
+        QTest::newRow("close above")
+            << false << "1" << "5.01" << "Please enter a number between 0 and 5." << "edit1021";
+        QTest::newRow("close negative")
+            << false << "1" << "-1" << "Please enter a number between 0 and 5." << "edit1021";
         QTest::newRow("sharp not a number") << false << "abc" << "1" << "Please enter a number." << "edit1020";
         QTest::newRow("largest material") << true << "1000000" << "1000000" << "" << "";
         QTest::newRow("no material") << true << "0" << "0" << "" << "";
-        QTest::newRow("length above") << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000." << "edit1001";
-        QTest::newRow("width negative") << true << "5" << "-1" << "Please enter an integer between 0 and 1000000." << "edit1000";
+        QTest::newRow("length above")
+            << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000." << "edit1001";
+        QTest::newRow("width negative")
+            << true << "5" << "-1" << "Please enter an integer between 0 and 1000000." << "edit1000";
         QTest::newRow("length not an integer") << true << "12.5" << "5" << "Please enter an integer." << "edit1001";
+        // clang-format on
     }
 
     void RangesAndRefusals() {
@@ -94,7 +105,8 @@ private slots:
         OnNextModal([&](QWidget* w) {
             // Smooth is shown but cannot be changed; the material starts at its default.
             before = material ? QString(Edit(w, "edit1001")->text() + QLatin1Char(' ') + Edit(w, "edit1000")->text())
-                              : QString(Edit(w, "edit1008")->text() + QLatin1String(Edit(w, "edit1008")->isEnabled() ? " enabled" : ""));
+                              : QString(Edit(w, "edit1008")->text() +
+                                        QLatin1String(Edit(w, "edit1008")->isEnabled() ? " enabled" : ""));
             SetEdit(w, material ? "edit1001" : "edit1020", first);
             SetEdit(w, material ? "edit1000" : "edit1021", second);
             if (refused) AnswerNextMessage(&shown);
@@ -166,8 +178,8 @@ private slots:
         QStringList stored;
         for (const char* key : {"port", "speed", "parity", "data", "stopbits"})
             stored << ProfileValue(QStringLiteral("comm/") + QLatin1String(key));
-        QCOMPARE(stored, QStringList({QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("N"), QStringLiteral("8"),
-                                      QStringLiteral("1")}));
+        QCOMPARE(stored, QStringList({QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("N"),
+                                      QStringLiteral("8"), QStringLiteral("1")}));
     }
 
     void SerialEachButtonStoresItsValue_data() {
@@ -180,13 +192,13 @@ private slots:
             const char* key;
             const char* value;
             const char* text;
-        } rows[] = {{1000, "port", "1", "COM1"},     {1001, "port", "2", "COM2"},     {1002, "port", "3", "COM3"},
-                    {1003, "port", "4", "COM4"},     {1004, "speed", "300", "300"},   {1005, "speed", "1200", "1200"},
-                    {1006, "speed", "2400", "2400"}, {1007, "speed", "4800", "4800"}, {1008, "speed", "9600", "9600"},
-                    {1009, "speed", "14400", "14400"}, {1019, "data", "5", "5"},      {1011, "data", "6", "6"},
-                    {1010, "data", "7", "7"},        {1012, "data", "8", "8"},        {1013, "parity", "N", "NONE"},
-                    {1014, "parity", "O", "Odd"},    {1015, "parity", "E", "Even"},   {1016, "stopbits", "1", "1"},
-                    {1017, "stopbits", "1.5", "1.5"}, {1018, "stopbits", "2", "2"}};
+        } rows[] = {{1000, "port", "1", "COM1"},       {1001, "port", "2", "COM2"},     {1002, "port", "3", "COM3"},
+                    {1003, "port", "4", "COM4"},       {1004, "speed", "300", "300"},   {1005, "speed", "1200", "1200"},
+                    {1006, "speed", "2400", "2400"},   {1007, "speed", "4800", "4800"}, {1008, "speed", "9600", "9600"},
+                    {1009, "speed", "14400", "14400"}, {1019, "data", "5", "5"},        {1011, "data", "6", "6"},
+                    {1010, "data", "7", "7"},          {1012, "data", "8", "8"},        {1013, "parity", "N", "NONE"},
+                    {1014, "parity", "O", "Odd"},      {1015, "parity", "E", "Even"},   {1016, "stopbits", "1", "1"},
+                    {1017, "stopbits", "1.5", "1.5"},  {1018, "stopbits", "2", "2"}};
         for (const auto& r : rows)
             QTest::addRow("%d", r.id) << r.id << QString::fromLatin1(r.key) << QString::fromLatin1(r.value)
                                       << QString::fromLatin1(r.text);
@@ -252,8 +264,9 @@ private slots:
         });
         QCOMPARE(offered, (QStringList{QStringLiteral("Velkar"), QStringLiteral("HP-GL")}));
         QVERIFY(!shown.takeFirst().isEmpty());
-        QCOMPARE(shown, (QStringList{QStringLiteral("Velkar"), QStringLiteral("HP-GL"), QStringLiteral("Velkar"),
-                                     QStringLiteral("GP-GL"), QStringLiteral("GP-GL"), QStringLiteral("/dev/usb/lp0")}));
+        QCOMPARE(shown,
+                 (QStringList{QStringLiteral("Velkar"), QStringLiteral("HP-GL"), QStringLiteral("Velkar"),
+                              QStringLiteral("GP-GL"), QStringLiteral("GP-GL"), QStringLiteral("/dev/usb/lp0")}));
         QCOMPARE(ProfileValue(QStringLiteral("comm/dialect2")), QStringLiteral("HP-GL"));
         QCOMPARE(ProfileValue(QStringLiteral("comm/device2")), QStringLiteral("socket://10.0.0.7"));
         QCOMPARE(ProfileValue(QStringLiteral("comm/device3")), QStringLiteral("/dev/usb/lp0"));

@@ -6,30 +6,30 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QtTest/QtTest>
 
-#include "app/dialogs/aboutdlg.h"
+#include "app/commandids.h"
 #include "app/commandtable.h"
-#include "app/jobsession.h"
+#include "app/dialogs/aboutdlg.h"
 #include "app/dialogs/cutterparamdlg.h"
-#include "app/mainframe.h"
 #include "app/dialogs/materialdlg.h"
+#include "app/dialogs/movedlg.h"
+#include "app/dialogs/serialdlg.h"
+#include "app/jobsession.h"
+#include "app/mainframe.h"
 #include "app/velkarapp.h"
 #include "app/velkardoc.h"
 #include "qtsupport.h"
+#include "render/jobrenderer.h"
 #include "serial/profile.h"
 #include "testsupport.h"
-#include "app/commandids.h"
-#include "render/jobrenderer.h"
-#include "app/dialogs/movedlg.h"
-#include "app/dialogs/serialdlg.h"
 #include "view/velkarview.h"
 
 using namespace velkar;
@@ -159,11 +159,11 @@ private slots:
     void EachCommandReachesItsHandler() {
         // Save without a name yet asks for one.
         const std::pair<int, const char*> dialogs[] = {
-            {cmd::Move, "velkar::CMoveDlg"},     {cmd::CutterParameter, "velkar::CCutterParamDlg"},
+            {cmd::Move, "velkar::CMoveDlg"},         {cmd::CutterParameter, "velkar::CCutterParamDlg"},
             {cmd::Material, "velkar::CMaterialDlg"}, {cmd::SerialPort, "velkar::CSerialDlg"},
-            {cmd::AppAbout, "velkar::CAboutDlg"}, {cmd::FileSaveAs, "QFileDialog"}, {cmd::FileSave, "QFileDialog"},
-            {cmd::FileOpen, "QFileDialog"},      {cmd::Import, "velkar::CImportDlg"},
-            {cmd::FilePrintPreview, "QPrintPreviewDialog"}};
+            {cmd::AppAbout, "velkar::CAboutDlg"},    {cmd::FileSaveAs, "QFileDialog"},
+            {cmd::FileSave, "QFileDialog"},          {cmd::FileOpen, "QFileDialog"},
+            {cmd::Import, "velkar::CImportDlg"},     {cmd::FilePrintPreview, "QPrintPreviewDialog"}};
         for (const auto& [id, dialog] : dialogs) QCOMPARE(DialogOf(id), QLatin1String(dialog));
         QVERIFY(DialogOf(cmd::FilePrint).contains(QStringLiteral("PrintDialog")));
 
