@@ -93,8 +93,6 @@ private slots:
         QTest::newRow("Standard PLT finds cuts")
             << QByteArray("IN;SP1;PU0,0;PD400,0,400,400;PU;") << 1
             << QStringLiteral("%1: nothing to cut with ZORVEX PLT; Standard PLT finds 2 cuts");
-        QTest::newRow("CasMate PLT") << QByteArray("IN;SP1;PU0,0;PD400,0,400,400;PU;") << 4
-                                     << QStringLiteral("%1: nothing to cut with CasMate PLT; Standard PLT finds 2 cuts");
         QTest::newRow("Standard PLT finds none either")
             << QByteArray("IN;SP1;PU100,100;") << 1 << QStringLiteral("%1: nothing to cut with ZORVEX PLT");
         QTest::newRow("with Standard PLT") << QByteArray("IN;SP1;PU100,100;") << 5

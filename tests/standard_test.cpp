@@ -54,18 +54,92 @@ std::string BodyOf(const test::ScratchDir& dir, const std::string& text) {
     return Body(c.records);
 }
 
-// HP-GL/2 encoded number, 8-bit (base 64) or 7-bit (base 32) digits, sign in bit 0.
-std::string Encode(long value, bool sevenBit = false) {
-    unsigned long v = static_cast<unsigned long>(value < 0 ? -value : value) << 1 | (value < 0 ? 1 : 0);
-    const unsigned base = sevenBit ? 32 : 64;
-    std::string out;
-    while (v >= base) {
-        out += static_cast<char>(63 + v % base);
-        v /= base;
-    }
-    out += static_cast<char>(sevenBit ? 95 + v : 191 + v);
-    return out;
+// A file and the body it gives, as short words.
+struct BodyCase {
+    std::string text;
+    std::string body;
+};
+
+class Reads : public testing::TestWithParam<BodyCase> {};
+
+TEST_P(Reads, TheBodyOfTheFile) {
+    test::ScratchDir dir;
+    EXPECT_EQ(BodyOf(dir, GetParam().text), GetParam().body) << GetParam().text;
 }
+
+// clang-format off
+const BodyCase BodyCases[] = {
+    // HP-GL behind NUL bytes, PJL and PCL wrappers, device control sequences, '#' comments, a cutter's own instructions.
+    {std::string(600, '\0') + "\x1b%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=HPGL2\r\n\x1b" "E\x1b*r1A\x1b*b3WABC\x1b%0BBPINPS2000,2000"
+     "SP1PU0,0PD100,0\x1b%0A\x1b*b2WPD\x1b%1BPD100,100;\x1b%-12345X", "S K1 M0,0 L100,0 L100,100 E"},
+    {"\x1b.(;\x1b.I81;;17:\x1b.N;19:IN;# a comment with PD9,9\nPU1,1;PD2,2;", "S K1 M1,1 L2,2 E"},
+    {"ZG;\nFS3;ZX0,1;IN;PU1,1;PD2,2;", "S K1 M1,1 L2,2 E"},
+    // Blanks, commas and signs separate; terminators may be missing; any number of pairs.
+    {"PU100 200PD300-200 400,500\r\nPR10,10-20-20;PA;PD7,8", "S K1 M100,200 L300,-200 L400,500 L410,510 L390,490 L7,8 E"},
+    // Decimals round to the nearest unit; PU and PD without pairs only set the pen.
+    {"IN;PU;PA1.5,2.49;PD;PA-1.5,0.5,.4,-.6;PU;", "S K1 M2,2 L-1,1 L0,-1 E"},
+    // An odd parameter is ignored; lower-case instructions are read.
+    {"pu5,5;pd6,6,7;", "S K1 M5,5 L6,6 E"},
+    // Scaling; isotropic scaling centres the smaller factor; type 2 gives the factors directly.
+    {"IN;IP0,0,1000,2000;SC0,10,0,10;PU0,0;PD10,10;PR-5,0;", "S K1 M0,0 L1000,2000 L500,2000 E"},
+    {"IN;IP0,0,1000,2000;SC0,10,0,10,1;PU0,0;PD10,10;", "S K1 M0,500 L1000,1500 E"},
+    {"IN;IP0,0,1000,2000;SC0,10,0,10,1,0,0;PU0,0;PD10,10;", "S K1 M0,0 L1000,1000 E"},
+    {"IN;IP100,100;SC0,3,0,4,2;PU1,1;", "S K1 M103,104 E"},
+    // A degenerate scaling is ignored, not drawn to infinity.
+    {"IN;SC5,5,0,1;PD5,5;", "S K1 M0,0 L5,5 E"},
+    // IP ends the scaling; IN resets P1 and P2 to (0,0) and (33600,47520); PS sets the plot size a bare IP spans.
+    {"IN;SC0,100,0,100;PU1,1;IP;PU1,1;IN;SC0,100,0,100;PU100,100;", "S K1 M336,475 M1,1 M33600,47520 E"},
+    {"IN;PS2000,1000;IP;SC0,1,0,1;PU1,1;", "S K1 M2000,1000 E"},
+    // RO sets the angle; it does not add to the last one, so RO0 after RO90 turns the drawing back.
+    {"IN;RO90;PU10,20;RO180;PU10,20;RO270;PU10,20;RO45;PU10,20;", "S K1 M-20,10 M-10,-20 M20,-10 M10,20 E"},
+    {"IN;RO90;PU10,20;PD20,20;RO0;PD20,30;RO90;RO90;PD30,30;", "S K1 M-20,10 L-20,20 L20,30 L-30,30 E"},
+    // A plot size shorter than it is wide (PS4 leaves the width at 47520) neither turns nor moves the drawing.
+    {"IN;PS4;PU500,300;PD600,300;PS1000,2000;PD600,350;PS2000,1000;PD500,350;", "S K1 M500,300 L600,300 L600,350 L500,350 E"},
+    // Arcs: the file's chord angle (100 degrees in 30, 30, 30 and 10); collinear points of AT draw a line.
+    {"IN;PU500,0;PD;AA0,0,100,30;", "S K1 M500,0 L433,250 L250,433 L0,500 L-87,492 E"},
+    {"IN;PU0,0;PD;AT50,0,100,0;", "S K1 M0,0 L100,0 E"},
+    // Outside the input window the knife travels only when a cut needs it; IW without parameters ends the window.
+    {"IN;IW0,0,100,100;PU-50,50;PD150,50;PU200,200;PD50,150,50,-50;IW;PD60,-60;", "S K1 M0,50 L100,50 M50,100 L50,0 M50,-50 L60,-60 E"},
+    // IW alone opens the window to the plot size that PS gave (turned by RO 90); without PS nothing is clipped;
+    // a PS after the drawing has begun gives no size to clip to.
+    {"IN;PS1000,500;IW;PU-100,100;PD1200,100;", "S K1 M0,100 L1000,100 E"},
+    {"IN;PS1000,500;RO90;IW;PU100,-100;PD100,1200;", "S K1 M0,100 L-1000,100 E"},
+    {"IN;IW;PU-100,100;PD1200,100;", "S K1 M-100,100 L1200,100 E"},
+    {"IN;PU0,0;PD10,0;PS4;IW;PU-100,100;PD1200,100;", "S K1 M0,0 L10,0 M-100,100 L1200,100 E"},
+    // LT2 in millimetres: 5 mm patterns of half dash, half gap, running on over vertices and PD instructions,
+    // starting again after a pen-up move; LT alone is solid again.
+    {"IN;LT2,5,1;PU0,0;PD150,0;PD300,0;PU0,10;PD250,10;LT;PD400,10;", "S K1 M0,0 L100,0 M200,0 L300,0 M0,10 L100,10 M200,10 L250,10 L400,10 E"},
+    // The default length is 4% of the diagonal from P1 to P2 (58199 units); LT keeps the length.
+    {"IN;LT3;PU0,0;PD4000,0;", "S K1 M0,0 L1630,0 M2328,0 L3958,0 E"},
+    {"IN;LT2,10;LT2;PU0,0;PD3000,0;", "S K1 M0,0 L2910,0 E"},
+    // A zero part is a dot: the shortest cut, along the line. Type 0 dots each segment's end.
+    {"IN;LT1,5,1;PU0,0;PD450,0;", "S K1 M0,0 L1,0 M200,0 L201,0 M400,0 L401,0 E"},
+    {"IN;LT0;PU0,0;PD0,100,50,100;", "S K1 M0,0 M0,100 L0,101 M50,100 L51,100 E"},
+    // Adaptive: a whole number of patterns (here 2.5 rounded to 3) fits each segment, half dashes at its ends;
+    // a pattern of one dash cuts the whole line.
+    {"IN;LT-2,5,1;PU0,0;PD500,0;", "S K1 M0,0 L42,0 M125,0 L167,0 L208,0 M292,0 L333,0 L375,0 M458,0 L500,0 E"},
+    {"IN;UL1,100;LT-1,5,1;PU0,0;PD500,0;", "S K1 M0,0 L167,0 L333,0 L500,0 E"},
+    // UL defines a pattern in percent; a type beyond 8 is solid; dashes are clipped to the window.
+    {"IN;UL2,20,30,40,10;LT2,5,1;PU0,0;PD200,0;LT9;PD300,0;", "S K1 M0,0 L40,0 M100,0 L180,0 M200,0 L300,0 E"},
+    {"IN;IW0,0,250,250;LT2,5,1;PU0,0;PD450,0;", "S K1 M0,0 L100,0 M200,0 L250,0 E"},
+    // Far more patterns than a knife could tell apart: the segment is cut solid.
+    {"IN;LT2,0.001,1;PU0,0;PD1000000,0;", "S K1 M0,0 L1000000,0 E"},
+    // Rectangles are outlines.
+    {"IN;PU10,10;EA30,20;ER-5,5;RA0,0;RR1,1;", "S K1 M10,10 L30,10 L30,20 L10,20 L10,10 L5,10 L5,15 L10,15 L10,10 L0,10 L0,0 L10,0 L10,10 L11,10 L11,11 L10,11 L10,10 E"},
+    // Encoded polylines: knife 3 (':'), pen up to (100,200), relative cuts (50,-20) and (-150,0).
+    {"IN;PE:\xc5<=G\xc2O\xc5" "c\xc0\xe8l\xc3\xbf;", "S K3 M100,200 L150,180 L0,180 E"},
+    // Seven-bit mode with 3 fractional bits: (80,-16)/8 then (4,12)/8.
+    {"IN;PE7>e<=?d@`gw;PD1,1;", "S K1 M10,-2 L11,0 L1,1 E"},
+    // DM/PL. ECN: one unit is one job unit; coordinate lists with commas or blanks.
+    {";:HOA,ECN,U,10,20,D,30,20 30 40,P2,U,0,0,D5,5,e@ D9,9", "S K1 M10,20 L30,20 L30,40 K2 M0,0 L5,5 E"},
+    // EC1 (0.001 inch), EC5 (0.005 inch) and ECM (0.1 mm); "@" and "Z" end the drawing.
+    {";:HAL0EC1 U 1000,0 D 1000,1000 @ D 0,0", "S K1 M1016,0 L1016,1016 E"},
+    {" ;:EC5 A U100 100 D 200 100 Z D 0,0", "S K1 M508,508 L1016,508 E"},
+    {"\r\n;:ECM U10,10 R D10,0 0,10 A D 0,0;", "S K1 M40,40 L80,40 L80,80 L0,0 E"},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(StandardPlot, Reads, testing::ValuesIn(BodyCases));
 
 }  // namespace
 
@@ -74,11 +148,8 @@ TEST(StandardPlotReader, WritesTheBodyInDrawingOrderWithHeaders) {
     Converted c = Convert(dir, "IN;SP2;PU10,20;PD30,20,30,40;SP0;PU0,0;SP3;PD5,5;SP9;PD6,6;");
     ASSERT_EQ(c.result, ConversionDone) << c.error;
     EXPECT_EQ(Body(c.records), "S K2 M10,20 L30,20 L30,40 K1 M0,0 K3 M0,0 L5,5 K1 M5,5 L6,6 E");
-    EXPECT_EQ(c.count, 17);
     EXPECT_EQ(c.count, static_cast<std::int32_t>(c.records.size()));
-    EXPECT_EQ(c.records[0].code, RecHeaderCount);
-    EXPECT_EQ(c.records[0].x, 17);
-    EXPECT_EQ(c.records[0].y, OrientationMirrorY);
+    EXPECT_EQ(c.records[0], test::Rec(RecHeaderCount, 17, OrientationMirrorY));
     EXPECT_EQ(c.records[1], test::Rec(RecHeaderMin, 0, 0, 0));
     EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 30, 40, 0));
 
@@ -89,42 +160,33 @@ TEST(StandardPlotReader, WritesTheBodyInDrawingOrderWithHeaders) {
     EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, BoxStartMax, BoxStartMax));
 }
 
-TEST(StandardPlotReader, FindsHpglBehindNulBytesPjlAndPclWrappers) {
-    test::ScratchDir dir;
-    std::string wrapped(600, '\0');
-    wrapped += "\x1b%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=HPGL2\r\n\x1b" "E\x1b*r1A\x1b*b3WABC\x1b%0BBPINPS2000,2000";
-    wrapped += "SP1PU0,0PD100,0\x1b%0A\x1b*b2WPD\x1b%1BPD100,100;\x1b%-12345X";
-    EXPECT_EQ(BodyOf(dir, wrapped), "S K1 M0,0 L100,0 L100,100 E");
-
-    // HP-GL device control sequences in front, '#' comment lines between instructions.
-    EXPECT_EQ(BodyOf(dir, "\x1b.(;\x1b.I81;;17:\x1b.N;19:IN;# a comment with PD9,9\nPU1,1;PD2,2;"), "S K1 M1,1 L2,2 E");
-    // A cutter's own instructions first, then HP-GL.
-    EXPECT_EQ(BodyOf(dir, "ZG;\nFS3;ZX0,1;IN;PU1,1;PD2,2;"), "S K1 M1,1 L2,2 E");
-}
-
-TEST(StandardPlotReader, RefusesFilesThatAreNotPlotterFiles) {
+TEST(StandardPlotReader, RefusesFilesThatAreNotPlotterFilesOrOutOfRangeAndKeepsTheJob) {
     test::ScratchDir dir;
     const std::string input = dir.File("in.plt"), job = dir.File("in.PT1");
-    test::WriteText(job, "previous job");
-    struct {
-        std::string text;
-        std::string reason;
-    } cases[] = {
-        {"", "the file is empty"},
-        {std::string(40, '\0') + "\r\n", "the file holds no instructions"},
-        {"\x1b%-12345X@PJL JOB\n", "the printer wrapper holds no HP-GL"},
-        {"<?xml version=\"1.0\"?><svg/>", "it starts with \"<?xml version=\"1\", neither HP-GL nor DM/PL"},
-        {"G21\nG1 X10 Y10\n", "it starts with \"G21\", neither HP-GL nor DM/PL"},
-        {"ZG;ZZ1;Hello", "it starts with \"ZG;ZZ1;Hello\", neither HP-GL nor DM/PL"},
-        {"\x89PNG\r\n\x1a\n", "it starts with \"?PNG\", neither HP-GL nor DM/PL"},
+    const std::string range = "cannot convert " + input + ": a coordinate lies beyond 1000000000 units (25 km)";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "not a plotter file: " + input + ": the file is empty"},
+        {std::string(40, '\0') + "\r\n", "not a plotter file: " + input + ": the file holds no instructions"},
+        {"\x1b%-12345X@PJL JOB\n", "not a plotter file: " + input + ": the printer wrapper holds no HP-GL"},
+        {"<?xml version=\"1.0\"?><svg/>",
+         "not a plotter file: " + input + ": it starts with \"<?xml version=\"1\", neither HP-GL nor DM/PL"},
+        {"G21\nG1 X10 Y10\n", "not a plotter file: " + input + ": it starts with \"G21\", neither HP-GL nor DM/PL"},
+        {"ZG;ZZ1;Hello", "not a plotter file: " + input + ": it starts with \"ZG;ZZ1;Hello\", neither HP-GL nor DM/PL"},
+        {"\x89PNG\r\n\x1a\n", "not a plotter file: " + input + ": it starts with \"?PNG\", neither HP-GL nor DM/PL"},
+        {"IN;PD1000000001,0;", range},
+        {"IN;PU0,0;PR999999999,0,999999999,0;", range},
+        {"IN;SC0,1000000,0,1,2;PD1001,0;", range},
+        {"IN;PD1000000000000000000000000000000000000,0;", range},
     };
-    for (const auto& k : cases) {
-        test::WriteText(input, k.text);
+    for (const auto& [text, message] : cases) {
+        test::WriteText(job, "previous job");
+        test::WriteText(input, text);
         std::int32_t count = 7;
         StandardPlotStats stats;
         std::string error;
-        EXPECT_EQ(ConvertStandardPlotFile(input, job, count, stats, error), ConversionNotPlotterFile);
-        EXPECT_EQ(error, "not a plotter file: " + input + ": " + k.reason);
+        EXPECT_EQ(ConvertStandardPlotFile(input, job, count, stats, error),
+                  message == range ? ConversionOutOfRange : ConversionNotPlotterFile);
+        EXPECT_EQ(error, message);
         EXPECT_EQ(count, 0);
         EXPECT_EQ(test::ReadBytes(job), "previous job");
     }
@@ -137,57 +199,6 @@ TEST(StandardPlotReader, RefusesFilesThatAreNotPlotterFiles) {
     test::WriteText(input, "IN;PD1,1;");
     EXPECT_EQ(ConvertStandardPlotFile(input, dir.File("no/such/dir/x.PT1"), count, stats, error), ConversionFileFailed);
     EXPECT_EQ(error, "cannot write " + dir.File("no/such/dir/x.PT1") + ": No such file or directory");
-}
-
-TEST(StandardPlotReader, RefusesCoordinatesBeyondTheJobRange) {
-    test::ScratchDir dir;
-    const std::string job = dir.File("in.PT1");
-    for (const char* text : {"IN;PD1000000001,0;", "IN;PU0,0;PR999999999,0,999999999,0;",
-                             "IN;SC0,1000000,0,1,2;PD1001,0;", "IN;PD1000000000000000000000000000000000000,0;",
-                             "IN;SC5,5,0,1;PD5,5;"}) {
-        Converted c = Convert(dir, text);
-        if (c.result == ConversionDone) {  // the degenerate scaling is ignored, not drawn to infinity
-            EXPECT_STREQ(text, "IN;SC5,5,0,1;PD5,5;");
-            EXPECT_EQ(Body(c.records), "S K1 M0,0 L5,5 E");
-            continue;
-        }
-        EXPECT_EQ(c.result, ConversionOutOfRange) << text;
-        EXPECT_EQ(c.error, "cannot convert " + dir.File("in.plt") + ": a coordinate lies beyond 1000000000 units (25 km)");
-        EXPECT_FALSE(fs::exists(job));
-    }
-}
-
-TEST(HpglReader, ReadsLooseSyntaxDecimalsAndModes) {
-    test::ScratchDir dir;
-    // Blanks, commas and signs separate; terminators may be missing; any number of pairs.
-    EXPECT_EQ(BodyOf(dir, "PU100 200PD300-200 400,500\r\nPR10,10-20-20;PA;PD7,8"),
-              "S K1 M100,200 L300,-200 L400,500 L410,510 L390,490 L7,8 E");
-    // Decimals round to the nearest unit; PU and PD without pairs only set the pen.
-    EXPECT_EQ(BodyOf(dir, "IN;PU;PA1.5,2.49;PD;PA-1.5,0.5,.4,-.6;PU;"), "S K1 M2,2 L-1,1 L0,-1 E");
-    // An odd parameter is ignored; lower-case instructions are read.
-    EXPECT_EQ(BodyOf(dir, "pu5,5;pd6,6,7;"), "S K1 M5,5 L6,6 E");
-}
-
-TEST(HpglReader, ScalesRotatesAndKeepsScalingUntilIp) {
-    test::ScratchDir dir;
-    EXPECT_EQ(BodyOf(dir, "IN;IP0,0,1000,2000;SC0,10,0,10;PU0,0;PD10,10;PR-5,0;"), "S K1 M0,0 L1000,2000 L500,2000 E");
-    // Isotropic scaling centres the smaller factor; type 2 gives the factors directly.
-    EXPECT_EQ(BodyOf(dir, "IN;IP0,0,1000,2000;SC0,10,0,10,1;PU0,0;PD10,10;"), "S K1 M0,500 L1000,1500 E");
-    EXPECT_EQ(BodyOf(dir, "IN;IP0,0,1000,2000;SC0,10,0,10,1,0,0;PU0,0;PD10,10;"), "S K1 M0,0 L1000,1000 E");
-    EXPECT_EQ(BodyOf(dir, "IN;IP100,100;SC0,3,0,4,2;PU1,1;"), "S K1 M103,104 E");
-    // IP ends the scaling; IN resets P1 and P2 to (0,0) and (33600,47520).
-    EXPECT_EQ(BodyOf(dir, "IN;SC0,100,0,100;PU1,1;IP;PU1,1;IN;SC0,100,0,100;PU100,100;"),
-              "S K1 M336,475 M1,1 M33600,47520 E");
-    // PS sets the plot size that a bare IP spans.
-    EXPECT_EQ(BodyOf(dir, "IN;PS2000,1000;IP;SC0,1,0,1;PU1,1;"), "S K1 M2000,1000 E");
-    EXPECT_EQ(BodyOf(dir, "IN;RO90;PU10,20;RO180;PU10,20;RO270;PU10,20;RO45;PU10,20;"),
-              "S K1 M-20,10 M-10,-20 M20,-10 M10,20 E");
-    // RO sets the angle; it does not add to the last one, so RO0 after RO90 turns the drawing back.
-    EXPECT_EQ(BodyOf(dir, "IN;RO90;PU10,20;PD20,20;RO0;PD20,30;RO90;RO90;PD30,30;"),
-              "S K1 M-20,10 L-20,20 L20,30 L-30,30 E");
-    // A plot size shorter than it is wide (PS4 leaves the width at 47520) neither turns nor moves the drawing.
-    EXPECT_EQ(BodyOf(dir, "IN;PS4;PU500,300;PD600,300;PS1000,2000;PD600,350;PS2000,1000;PD500,350;"),
-              "S K1 M500,300 L600,300 L600,350 L500,350 E");
 }
 
 TEST(HpglReader, CirclesAndArcsAreChordsWithinOneUnit) {
@@ -222,67 +233,21 @@ TEST(HpglReader, CirclesAndArcsAreChordsWithinOneUnit) {
     ASSERT_EQ(c.result, ConversionDone);
     EXPECT_EQ(c.records[c.records.size() - 2], test::Rec(RecLine, 200, 0));
     for (std::size_t i = 6; i + 1 < c.records.size(); ++i) EXPECT_GE(c.records[i].y, 0);
-    // The file's chord angle is followed: 12 chords of 30 degrees; 100 degrees in chords of 30, 30, 30 and 10;
-    // with CT1 the parameter is the chord's distance from the curve (50 on radius 500: 7 chords).
+    // A circle cut by the input window given in user units.
+    c = Convert(dir, "IN;SC0,10,0,10,2;IW0,0,10,10;PU0,0;CI5;");
+    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    for (std::size_t i = 4; i + 1 < c.records.size(); ++i) EXPECT_TRUE(c.records[i].x >= 0 && c.records[i].y >= 0);
+    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 50, 50));
+    // The file's chord angle is followed: 12 chords of 30 degrees; with CT1 the parameter is the chord's
+    // distance from the curve (50 on radius 500: 7 chords).
     auto cuts = [](const Converted& conv) {
         return std::count_if(conv.records.begin(), conv.records.end(), [](const JobRecord& rec) { return rec.code == RecLine; });
     };
     c = Convert(dir, "IN;PU1000,1000;CI500,30;");
-    EXPECT_EQ(cuts(c), 12);
+    ASSERT_EQ(cuts(c), 12);
     EXPECT_EQ(c.records[7], test::Rec(RecLine, 1433, 1250));
-    c = Convert(dir, "IN;PU500,0;PD;AA0,0,100,30;");
-    EXPECT_EQ(Body(c.records, 6), "L433,250 L250,433 L0,500 L-87,492 E");
     EXPECT_EQ(cuts(Convert(dir, "IN;CT1;PU1000,1000;CI500,50;")), 7);
     EXPECT_EQ(cuts(Convert(dir, "IN;CT1;CT0;PU1000,1000;CI500,0.01;")), 720);
-    // Collinear points draw a line.
-    EXPECT_EQ(BodyOf(dir, "IN;PU0,0;PD;AT50,0,100,0;"), "S K1 M0,0 L100,0 E");
-}
-
-TEST(HpglReader, ClipsCutsToTheInputWindow) {
-    test::ScratchDir dir;
-    // Outside the window the knife travels only when a cut needs it; IW without parameters ends the window.
-    EXPECT_EQ(BodyOf(dir, "IN;IW0,0,100,100;PU-50,50;PD150,50;PU200,200;PD50,150,50,-50;IW;PD60,-60;"),
-              "S K1 M0,50 L100,50 M50,100 L50,0 M50,-50 L60,-60 E");
-    // IW alone opens the window to the plot size that PS gave (turned by RO 90); without PS nothing is clipped.
-    EXPECT_EQ(BodyOf(dir, "IN;PS1000,500;IW;PU-100,100;PD1200,100;"), "S K1 M0,100 L1000,100 E");
-    EXPECT_EQ(BodyOf(dir, "IN;PS1000,500;RO90;IW;PU100,-100;PD100,1200;"), "S K1 M0,100 L-1000,100 E");
-    EXPECT_EQ(BodyOf(dir, "IN;IW;PU-100,100;PD1200,100;"), "S K1 M-100,100 L1200,100 E");
-    // A PS after the drawing has begun gives no size to clip to.
-    EXPECT_EQ(BodyOf(dir, "IN;PU0,0;PD10,0;PS4;IW;PU-100,100;PD1200,100;"), "S K1 M0,0 L10,0 M-100,100 L1200,100 E");
-    // A circle cut by the window, and a window in user units.
-    Converted c = Convert(dir, "IN;SC0,10,0,10,2;IW0,0,10,10;PU0,0;CI5;");
-    ASSERT_EQ(c.result, ConversionDone) << c.error;
-    for (std::size_t i = 4; i + 1 < c.records.size(); ++i) {
-        EXPECT_GE(c.records[i].x, 0);
-        EXPECT_GE(c.records[i].y, 0);
-    }
-    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 50, 50));
-}
-
-TEST(HpglReader, CutsDashedLineTypesAsTheirDashes) {
-    test::ScratchDir dir;
-    // LT2 in millimetres: 5 mm patterns of half dash, half gap, running on over vertices and PD
-    // instructions, starting again after a pen-up move; LT alone is solid again.
-    EXPECT_EQ(BodyOf(dir, "IN;LT2,5,1;PU0,0;PD150,0;PD300,0;PU0,10;PD250,10;LT;PD400,10;"),
-              "S K1 M0,0 L100,0 M200,0 L300,0 M0,10 L100,10 M200,10 L250,10 L400,10 E");
-    // The default length is 4% of the diagonal from P1 to P2 (58199 units); LT keeps the length.
-    EXPECT_EQ(BodyOf(dir, "IN;LT3;PU0,0;PD4000,0;"), "S K1 M0,0 L1630,0 M2328,0 L3958,0 E");
-    EXPECT_EQ(BodyOf(dir, "IN;LT2,10;LT2;PU0,0;PD3000,0;"), "S K1 M0,0 L2910,0 E");
-    // A zero part is a dot: the shortest cut, along the line. Type 0 dots each segment's end.
-    EXPECT_EQ(BodyOf(dir, "IN;LT1,5,1;PU0,0;PD450,0;"), "S K1 M0,0 L1,0 M200,0 L201,0 M400,0 L401,0 E");
-    EXPECT_EQ(BodyOf(dir, "IN;LT0;PU0,0;PD0,100,50,100;"), "S K1 M0,0 M0,100 L0,101 M50,100 L51,100 E");
-    // Adaptive: a whole number of patterns (here 2.5 rounded to 3) fits each segment, half dashes at its ends.
-    EXPECT_EQ(BodyOf(dir, "IN;LT-2,5,1;PU0,0;PD500,0;"),
-              "S K1 M0,0 L42,0 M125,0 L167,0 L208,0 M292,0 L333,0 L375,0 M458,0 L500,0 E");
-    // A pattern of one dash cuts the whole line, adaptive or not.
-    EXPECT_EQ(BodyOf(dir, "IN;UL1,100;LT-1,5,1;PU0,0;PD500,0;"), "S K1 M0,0 L167,0 L333,0 L500,0 E");
-    // UL defines a pattern in percent; a type beyond 8 is solid.
-    EXPECT_EQ(BodyOf(dir, "IN;UL2,20,30,40,10;LT2,5,1;PU0,0;PD200,0;LT9;PD300,0;"),
-              "S K1 M0,0 L40,0 M100,0 L180,0 M200,0 L300,0 E");
-    // Dashes are clipped to the input window like any cut.
-    EXPECT_EQ(BodyOf(dir, "IN;IW0,0,250,250;LT2,5,1;PU0,0;PD450,0;"), "S K1 M0,0 L100,0 M200,0 L250,0 E");
-    // Far more patterns than a knife could tell apart: the segment is cut solid.
-    EXPECT_EQ(BodyOf(dir, "IN;LT2,0.001,1;PU0,0;PD1000000,0;"), "S K1 M0,0 L1000000,0 E");
 }
 
 TEST(HpglReader, MovesThePenAsLabelsAndCpWouldMoveIt) {
@@ -320,26 +285,7 @@ TEST(HpglReader, MovesThePenAsLabelsAndCpWouldMoveIt) {
     EXPECT_EQ(endOf("SI1,1;DI0,1;IN;PU1000,1000;LBA\x03"), "M1252,1000 L1252,4000 E");
 }
 
-TEST(HpglReader, DrawsRectanglesAsOutlines) {
-    test::ScratchDir dir;
-    EXPECT_EQ(BodyOf(dir, "IN;PU10,10;EA30,20;ER-5,5;RA0,0;RR1,1;"),
-              "S K1 M10,10 L30,10 L30,20 L10,20 L10,10 L5,10 L5,15 L10,15 L10,10 L0,10 L0,0 L10,0 L10,10 L11,10 L11,11 "
-              "L10,11 L10,10 E");
-}
-
-TEST(HpglReader, DecodesEncodedPolylines) {
-    test::ScratchDir dir;
-    // Pen up to absolute (100,200), then relative cuts; ':' selects the knife.
-    std::string pe = "IN;PE:" + Encode(3) + "<=" + Encode(100) + Encode(200) + Encode(50) + Encode(-20) +
-                     Encode(-150) + Encode(0) + ";";
-    EXPECT_EQ(BodyOf(dir, pe), "S K3 M100,200 L150,180 L0,180 E");
-    // Seven-bit mode and fractional bits (3 bits: values in eighths).
-    pe = "IN;PE7>" + Encode(3, true) + "<=" + Encode(80, true) + Encode(-16, true) + Encode(4, true) +
-         Encode(12, true) + ";PD1,1;";
-    EXPECT_EQ(BodyOf(dir, pe), "S K1 M10,-2 L11,0 L1,1 E");
-}
-
-TEST(HpglReader, SkipsAndCountsLabelsFillsAndUnknownInstructions) {
+TEST(StandardPlotReader, SkipsAndCountsLabelsFillsAndUnknownInstructions) {
     test::ScratchDir dir;
     Converted c = Convert(dir,
                           "IN;SP1;PW2,4;VS10;CO\"PD5,5\";CO no quotes PD;PU0,0;LBPD100,100;\x03PD10,0;"
@@ -354,20 +300,8 @@ TEST(HpglReader, SkipsAndCountsLabelsFillsAndUnknownInstructions) {
     c = Convert(dir, "IN;PU0,0;PD1,1;LBHello;PD9,9;");
     EXPECT_EQ(Body(c.records), "S K1 M0,0 L1,1 E");
     EXPECT_EQ(c.stats.labels, 1);
-}
-
-TEST(DmplReader, ReadsHeaderUnitsPenListsAndEnds) {
-    test::ScratchDir dir;
-    // ECN: one unit is one job unit; coordinate lists with commas or blanks.
-    EXPECT_EQ(BodyOf(dir, ";:HOA,ECN,U,10,20,D,30,20 30 40,P2,U,0,0,D5,5,e@ D9,9"),
-              "S K1 M10,20 L30,20 L30,40 K2 M0,0 L5,5 E");
-    // EC1 (0.001 inch), EC5 (0.005 inch) and ECM (0.1 mm); "@" and "Z" end the drawing.
-    EXPECT_EQ(BodyOf(dir, ";:HAL0EC1 U 1000,0 D 1000,1000 @ D 0,0"), "S K1 M1016,0 L1016,1016 E");
-    EXPECT_EQ(BodyOf(dir, " ;:EC5 A U100 100 D 200 100 Z D 0,0"), "S K1 M508,508 L1016,508 E");
-    EXPECT_EQ(BodyOf(dir, "\r\n;:ECM U10,10 R D10,0 0,10 A D 0,0;"), "S K1 M40,40 L80,40 L80,80 L0,0 E");
-    // A cutter's set-up lines in front; unknown commands counted.
-    Converted c = Convert(dir, "\x1b;@:\r\nSET MARKER_X=1.\r\nEND.\r\n;:HOA,ECN,U,0,0,D,1,1,X5,D2,2,e");
-    ASSERT_EQ(c.result, ConversionDone) << c.error;
+    // DM/PL after a cutter's set-up lines, with an unknown command.
+    c = Convert(dir, "\x1b;@:\r\nSET MARKER_X=1.\r\nEND.\r\n;:HOA,ECN,U,0,0,D,1,1,X5,D2,2,e");
     EXPECT_EQ(Body(c.records), "S K1 M0,0 L1,1 L2,2 E");
     EXPECT_EQ(c.stats.unknown, 1);
 }
