@@ -73,7 +73,7 @@ run_fuzzers() {
       tail -n 40 "$corpus.log"
       failed=1
     else
-      grep -E '^#[0-9]+ *DONE' "$corpus.log" | tail -n 1 || true
+      grep -E '^#[0-9]+[[:space:]]+DONE' "$corpus.log" | tail -n 1 || true
     fi
     rm -rf "$corpus" "$corpus.log"
   done
