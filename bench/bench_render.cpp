@@ -178,8 +178,9 @@ void BM_FirstShowMillionRecords(benchmark::State& state) { FirstShow(state, Mill
 void BM_FirstShowTinyJob(benchmark::State& state) { FirstShow(state, TinyJob()); }
 
 // The desktop program's first showing of a job: the main window is shown with
-// the job and the offsets (as "--job", "--sharp" and "--close" give them) and the event loop runs until the view has
-// drawn it and no further paint is waiting. Counts the viewport's paints.
+// the job and the offsets (as "--job", "--sharp" and "--close" give them) and
+// the event loop runs until the view has drawn it and no further paint is
+// waiting. Counts the viewport's paints.
 void ShowWindow(benchmark::State& state, const std::string& job) {
     int paints = 0;
     for (auto _ : state) {
