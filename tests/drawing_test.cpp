@@ -265,6 +265,11 @@ TEST(PostScriptDrawing, ConvertsThroughPstoeditAtTrueSizeWithAPenPerColour) {
     c = ConvertFile(input, ConvertPostScriptDrawing);
     EXPECT_EQ(c.result, ConversionNotDrawing);
     EXPECT_EQ(c.error.rfind("not a PostScript or PDF drawing: " + input + ": pstoedit: ", 0), 0u) << c.error;
+    test::WriteText(input, "%!PS\n%%BoundingBox: 0 0 100 100\nshowpage\n");
+    c = ConvertFile(input, ConvertPostScriptDrawing);
+    EXPECT_EQ(c.result, ConversionNotDrawing);
+    EXPECT_EQ(c.error,
+              "not a PostScript or PDF drawing: " + input + ": pstoedit found no lines in it (raster images are not cut)");
 
     const std::string path = std::getenv("PATH");
     ::setenv("PATH", dir.Path().c_str(), 1);  // nothing to run there
