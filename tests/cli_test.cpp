@@ -46,6 +46,7 @@ CliRun CliAsOtherUser(std::vector<std::string> args) {
 
 }  // namespace
 
+// The records themselves are the converters' (import_test); here the command's paths and messages.
 TEST(ImportCommand, ConvertsTheWorkedExampleAndPrintsTheJobPathAndCount) {
     test::ScratchDir dir;
     test::WriteText(dir.File("logo.plt"), "IN;\nSP1;\nPU100,200;\nPD300,400;\nSP0;\n");
@@ -53,24 +54,12 @@ TEST(ImportCommand, ConvertsTheWorkedExampleAndPrintsTheJobPathAndCount) {
     EXPECT_EQ(r.code, cli::ExitOk);
     EXPECT_EQ(r.out, dir.File("logo.PT1") + ": 8 records\n");
     EXPECT_EQ(r.err, "");
-    std::vector<JobRecord> expected = {
-        Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin, 100, 200), Rec(RecHeaderMax, 300, 400),
-        Rec(RecJobStart),          Rec(RecKnife, 1),            Rec(RecMove, 100, 200),
-        Rec(RecLine, 300, 400),    Rec(RecPathEnd, 300, 400),
-    };
-    EXPECT_EQ(test::ReadRecords(dir.File("logo.PT1")), expected);
 
     // The "H;;" worked example, with casmate, the one flavour that takes it.
     test::WriteText(dir.File("h.plt"), "H;;M100,200Z300,400,5H;");
     r = Cli({"import", dir.File("h.plt"), "--flavour", "4"});
     EXPECT_EQ(r.code, cli::ExitOk);
     EXPECT_EQ(r.out, dir.File("h.PT1") + ": 8 records\n");
-    expected = {
-        Rec(RecHeaderCount, 8, 4, 5), Rec(RecHeaderMin, 100, 200, 5), Rec(RecHeaderMax, 300, 400, 5),
-        Rec(RecJobStart),             Rec(RecMove, 100, 200),         Rec(RecLine, 300, 400, 5),
-        Rec(RecMove, 100, 200, 5),    Rec(RecPathEnd, 100, 200, 5),
-    };
-    EXPECT_EQ(test::ReadRecords(dir.File("h.PT1")), expected);
 
     // A file name starting with '-' after "--"; the job lands beside it in the current directory.
     test::WriteText(dir.File("-dash.plt"), "IN;\nPU1,2;");

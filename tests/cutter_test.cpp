@@ -225,31 +225,6 @@ TEST(CutterSend, SquareWithoutOffsetsGivesTheExactStream) {
     EXPECT_EQ(hooks.lastMessage, "send:11line");
 }
 
-TEST(CutterSend, SquareWithOffsetsAndMovesGivesTheExactStreams) {
-    CutterSendOptions options;
-    options.sharpMm = 0.5f;
-    options.closeMm = 1.0f;
-    EXPECT_EQ(RunSend(SquareJob(OrientationAsStored, true), options).bytes,
-              ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
-              "U400,0   @ 0 U0,0  @  ");
-
-    options.moveXMm = 10.0f;
-    options.moveYMm = 5.0f;
-    EXPECT_EQ(RunSend(SquareJob(OrientationMirrorY, true), options).bytes,
-              ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
-              "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
-
-    // Millimetres become units in single precision: 0.35 mm is 14 units, not 13.
-    CutterSendOptions small;
-    small.moveXMm = 0.35f;
-    small.moveYMm = -0.35f;
-    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 7), Rec(RecMove, 1, 2),
-                       Rec(RecPathEnd)},
-                      small)
-                  .bytes,
-              "U-12,15 U7,0   @ 0 U0,0  @  ");
-}
-
 TEST(CutterSend, KnifeWordsAndPromptsFollowDefineColorAndPenTip) {
     std::vector<JobRecord> job = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax)};
     for (std::int32_t k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, -1}) job.push_back(Rec(RecKnife, k));
@@ -566,6 +541,13 @@ TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {
     o.closeMm = std::numeric_limits<float>::infinity();
     EXPECT_EQ(CCutterSend::CheckOptions(o), "the close offset must be a number from 0 up");
 
+    // Millimetres become units in single precision: 0.35 mm is 14 units, not 13.
+    CutterSendOptions small;
+    small.moveXMm = 0.35f;
+    small.moveYMm = -0.35f;
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 7), Rec(RecMove, 1, 2),
+                       Rec(RecPathEnd)}, small).bytes,
+              "U-12,15 U7,0   @ 0 U0,0  @  ");
     // Extreme coordinates with a mirror and a move are sent exactly, without wrapping.
     CutterSendOptions move;
     move.moveYMm = 1.0e6f;

@@ -354,15 +354,10 @@ TEST(PlotterType, ReadsTheRecognitionTextInTextModeUpToAZeroByte) {
 }
 
 TEST(PlotterType, JobPathReplacesOnlyTheFileNameExtension) {
-    EXPECT_EQ(DeriveJobPath("logo.plt"), "logo.PT1");
-    EXPECT_EQ(DeriveJobPath("/home/ann/jobs/logo.plt"), "/home/ann/jobs/logo.PT1");
-    EXPECT_EQ(DeriveJobPath("./jobs/logo.plt"), "./jobs/logo.PT1");
-    EXPECT_EQ(DeriveJobPath("/home/ann/.work/logo.plt"), "/home/ann/.work/logo.PT1");
-    EXPECT_EQ(DeriveJobPath("/home/ann/my.jobs/logo"), "/home/ann/my.jobs/logo.PT1");
-    EXPECT_EQ(DeriveJobPath("logo"), "logo.PT1");
+    for (const std::string base : {"", "./jobs/", "/home/ann/.work/", "/home/ann/my.jobs/", "../"})
+        for (const char* name : {"logo.plt", "logo", "logo."})
+            EXPECT_EQ(DeriveJobPath(base + name), base + "logo.PT1");
     EXPECT_EQ(DeriveJobPath("logo.old.plt"), "logo.old.PT1");
-    EXPECT_EQ(DeriveJobPath("logo."), "logo.PT1");
-    EXPECT_EQ(DeriveJobPath("../logo"), "../logo.PT1");
     EXPECT_EQ(DeriveJobPath("C:\\my.jobs\\logo.plt"), "C:\\my.jobs\\logo.PT1");
 }
 

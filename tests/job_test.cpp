@@ -42,23 +42,16 @@ TEST(JobWriter, WritesPlaceholdersBodyAndHeadersCarryingTheWorkingRecord) {
     std::string path = dir.File("a.PT1");
     JobWriter w;
     ASSERT_TRUE(w.Open(path));
-    JobRecord work;
-    std::int32_t count = 0;
-    work.code = RecJobStart;
-    w.Write(work), ++count;
-    work.code = RecLine, work.x = 5, work.y = 6, work.z = 7;
-    w.Write(work), ++count;
+    JobRecord line = Rec(RecLine, 5, 6, 7);
+    w.Write(Rec(RecJobStart));
+    w.Write(line);
+    std::int32_t count = 2;
     BoundingBox box;
     box.AddX(5), box.AddY(6);
-    w.Finish(work, count, box, OrientationAsStored);
+    w.Finish(line, count, box, OrientationAsStored);
     EXPECT_EQ(count, 5);
-    auto recs = test::ReadRecords(path);
-    ASSERT_EQ(recs.size(), 5u);
-    EXPECT_EQ(recs[0], Rec(RecHeaderCount, 5, 4, 7));
-    EXPECT_EQ(recs[1], Rec(RecHeaderMin, 5, 6, 7));
-    EXPECT_EQ(recs[2], Rec(RecHeaderMax, 5, 6, 7));
-    EXPECT_EQ(recs[3], Rec(RecJobStart));
-    EXPECT_EQ(recs[4], Rec(RecLine, 5, 6, 7));
+    EXPECT_EQ(test::ReadRecords(path), (std::vector<JobRecord>{Rec(RecHeaderCount, 5, 4, 7), Rec(RecHeaderMin, 5, 6, 7),
+                                                               Rec(RecHeaderMax, 5, 6, 7), Rec(RecJobStart), Rec(RecLine, 5, 6, 7)}));
 }
 
 TEST(JobWriter, AnUnfinishedJobLeavesThePreviousFileAndNoScratch) {
