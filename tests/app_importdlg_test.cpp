@@ -183,8 +183,7 @@ void ImportDlgTest::scanOffersPlotterFilesStartingWhereTheOperatorWorkedLast() {
     });
     dlg.OnScan();
     QCOMPARE(startDir, QDir::homePath());
-    QCOMPARE(filters.value(0), QStringLiteral("PLT Files and Drawings(*.PLT *.plt *.svg *.SVG *.svgz *.eps *.EPS *.ps "
-                                              "*.PS *.pdf *.PDF *.ai *.AI)"));
+    QCOMPARE(filters.value(0), QStringLiteral("Plotter files (*.plt *.PLT *.hpgl *.hpg *.hp *.dmpl)"));
     auto* edit = dlg.findChild<QLineEdit*>(QStringLiteral("fileName"));
     QCOMPARE(edit->text(), lower);
 
