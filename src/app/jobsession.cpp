@@ -23,6 +23,7 @@
 #include "app/openjob.h"
 #include "job/conversionwatch.h"
 #include "job/jobrecord.h"
+#include "job/tempdir.h"
 #include "serial/profile.h"
 #include "view/velkarview.h"
 
@@ -149,9 +150,12 @@ void CJobSession::FinishConversion() {
     m_nRecordCount = c->count;
     if (outcome.jobEmptied) m_strJobPath.clear();
     if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
-    emit statusText(outcome.notes.empty() ? QStringLiteral("Ready")
-                                          : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes),
-                    true);
+    QString ready = outcome.notes.empty() ? QStringLiteral("Ready")
+                                          : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes);
+    // A job that could not go beside its plotter file is easily lost track of.
+    if (QFileInfo(m_strJobPath).fileName() == QLatin1String(FallbackJobName))
+        ready += QStringLiteral(" - job written to ") % m_strJobPath % QStringLiteral(", not beside the plotter file");
+    emit statusText(ready, true);
     RepaintAll();
     if (!outcome.failure.empty()) ShowMessage(Window(), QString::fromStdString(outcome.failure));
 }
@@ -297,7 +301,9 @@ void CJobSession::OnCut() {
         SendingScope(const SendingScope&) = delete;
         SendingScope& operator=(const SendingScope&) = delete;
     } sending(*this);
-    CCutJob(*this, m_pView).Run();
+    CCutJob cut(*this, m_pView);
+    cut.Run();
+    if (!cut.EndText().isEmpty()) emit statusText(cut.EndText(), true);
 }
 
 void CJobSession::OpenOrImportFile(const QString& path) {
