@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "app/dialogs/importdlg.h"
+#include "app/flavourchoice.h"
 #include "app/dialogs/messagebox.h"
 #include "app/jobstate.h"
 #include "drawingimport/drawingflavour.h"
@@ -13,10 +14,14 @@
 #include "job/binaryfile.h"
 #include "job/filereplacement.h"
 #include "job/tempdir.h"
+#include "serial/profile.h"
 
 namespace velkar {
 
 namespace {
+
+// Section "import", key "flavour": the flavour of the last import, 1 to 5.
+QString FlavourKey() { return QStringLiteral("import/flavour"); }
 
 // A job path is usable when a complete job can replace what stands there; the
 // check leaves nothing behind.
@@ -48,6 +53,10 @@ bool CImportJob::Run(const QString& prefill) {
 
     CImportDlg dlg(m_pParent);
     dlg.m_strFileName = prefill;
+    // A file handed over is offered with the flavour that reads it; otherwise
+    // the one the operator used last.
+    dlg.m_nInitialFlavour = prefill.isEmpty() ? OpenProfile()->value(FlavourKey(), 1).toInt()
+                                              : FlavourThatReads(QFileInfo(prefill).absoluteFilePath().toStdString());
     if (dlg.exec() != QDialog::Accepted) return false;
 
     JobState& v = m_state;
@@ -106,6 +115,10 @@ bool CImportJob::Run(const QString& prefill) {
     v.m_bConvertPending = true;
     v.m_fMoveX = 0.0f;
     v.m_fMoveY = 0.0f;
+    // A drawing's flavour follows from its file, so the next import of a
+    // plotter file starts from the plotter flavour used last.
+    if (dlg.m_nFlavour >= FlavourZorvex && dlg.m_nFlavour <= FlavourStandard)
+        OpenProfile()->setValue(FlavourKey(), dlg.m_nFlavour);
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include <new>
 #include <optional>
 
+#include "app/flavourchoice.h"
+#include "cutter/knifecuts.h"
 #include "drawingimport/postscriptdrawing.h"
 #include "drawingimport/svgdrawingreader.h"
 #include "import/hconverter.h"
@@ -87,6 +89,13 @@ std::string CJobConversion::ExplainOpenFailure(const std::string& source, const 
 }
 
 CJobConversion::Outcome CJobConversion::Run(const Request& request, std::int32_t& count) {
+    Outcome outcome = RunConverter(request, count);
+    if (outcome.converted && CountKnifeCuts(request.job) == 0)
+        outcome.nothingToCut = NothingToCutText(request.source, request.flavour);
+    return outcome;
+}
+
+CJobConversion::Outcome CJobConversion::RunConverter(const Request& request, std::int32_t& count) {
     Outcome outcome;
     const std::string& source = request.source;
     const std::string& job = request.job;

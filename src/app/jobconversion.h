@@ -30,18 +30,25 @@ public:
         // left out ("not cut: 2 labels, 0 fills, 1 unknown instructions"); after
         // a drawing, its knives and what was left out, joined by "; ".
         std::string notes;
+        // Empty, or what the operator is told when the conversion left nothing
+        // to cut (see NothingToCutText); the job is kept as converted.
+        std::string nothingToCut;
     };
 
     // Runs the converter: flavour 5 the standard reader; otherwise by type,
     // 0 the multi-knife pipeline, 1 HP-GL, 3 the "H;;" type, and any other type
     // none. count is the converters' record counter. Errors of the file layer
-    // are caught and reported in Outcome::failure. The file at job is replaced
+    // are caught and reported in Outcome::failure. A converted job without a
+    // cut is reported in Outcome::nothingToCut. The file at job is replaced
     // only by a complete job, so a failure leaves it as it was.
     static Outcome Run(const Request& request, std::int32_t& count);
 
     // Why a conversion from source to job could not start: the first of the
     // two files that cannot be opened, with the system's reason.
     static std::string ExplainOpenFailure(const std::string& source, const std::string& job);
+
+private:
+    static Outcome RunConverter(const Request& request, std::int32_t& count);
 };
 
 }  // namespace velkar

@@ -150,6 +150,14 @@ void CJobSession::FinishConversion() {
     m_nRecordCount = c->count;
     if (outcome.jobEmptied) m_strJobPath.clear();
     if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
+    if (!outcome.nothingToCut.empty()) {
+        // Told instead of "Ready", so that an empty frame is not taken for a job.
+        const QString text = QString::fromStdString(outcome.nothingToCut);
+        emit statusText(text, true);
+        RepaintAll();
+        ShowMessage(Window(), text);
+        return;
+    }
     QString ready = outcome.notes.empty() ? QStringLiteral("Ready")
                                           : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes);
     // A job that could not go beside its plotter file is easily lost track of.

@@ -141,7 +141,8 @@ void CImportDlg::showEvent(QShowEvent* event) {
 void CImportDlg::OnInitDialog() {
     // A drawing dropped on the window or named on the command line has only one flavour.
     const int drawing = m_strFileName.isEmpty() ? 0 : DrawingFlavourOf(m_strFileName.toStdString());
-    m_nFlavour = drawing != 0 ? drawing : 1;
+    const bool known = m_nInitialFlavour >= 1 && m_nInitialFlavour <= FlavourCount;
+    m_nFlavour = drawing != 0 ? drawing : known ? m_nInitialFlavour : 1;
     m_flavourButtons[m_nFlavour - 1]->setChecked(true);
     m_editFileName->setText(m_strFileName);
     m_chkOrderPaths->setChecked(m_bOrderPaths);

@@ -15,8 +15,9 @@ namespace velkar {
 //
 // Flavours: 1 "ZORVEX PLT", 2 "Coredraw PLT", 3 "AutoCad PLT", 4 "CasMate PLT",
 // 5 "Standard PLT", 6 "SVG drawing", 7 "EPS/PDF drawing". Each time the dialog
-// is shown, flavour 1 is selected and m_nFlavour is 1, or the drawing's flavour
-// when m_strFileName names a drawing; afterwards m_nFlavour is the flavour of
+// is shown, m_nInitialFlavour (1 unless the caller sets another; a number
+// outside 1 to 7 counts as 1) is selected and m_nFlavour is that, or the
+// drawing's flavour when m_strFileName names a drawing; afterwards m_nFlavour is the flavour of
 // the radio button clicked last (a drawing chosen with "Scan>>>" clicks its
 // own). m_strFileName goes into the "FileName:" edit when the dialog is shown
 // and is read back from it on OK only. m_bOrderPaths is the "Order paths" check
@@ -34,6 +35,7 @@ public:
 
     QString m_strFileName;
     int m_nFlavour = 1;
+    int m_nInitialFlavour = 1;
     bool m_bOrderPaths = false;
     bool m_bTravelOrder = false;
 
