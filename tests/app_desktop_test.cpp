@@ -71,12 +71,13 @@ void DesktopTest::iconAndTypesAreWellFormed() {
     QStringList globs;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-        if (xml.name() == QLatin1String("mime-type")) m_declaredTypes << xml.attributes().value(QLatin1String("type")).toString();
+        if (xml.name() == QLatin1String("mime-type"))
+            m_declaredTypes << xml.attributes().value(QLatin1String("type")).toString();
         if (xml.name() == QLatin1String("glob")) globs << xml.attributes().value(QLatin1String("pattern")).toString();
     }
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QCOMPARE(m_declaredTypes, (QStringList{QStringLiteral("application/x-velkar-plt"),
-                                          QStringLiteral("application/x-velkar-pt1")}));
+    QCOMPARE(m_declaredTypes,
+             (QStringList{QStringLiteral("application/x-velkar-plt"), QStringLiteral("application/x-velkar-pt1")}));
     QCOMPARE(globs, (QStringList{QStringLiteral("*.plt"), QStringLiteral("*.PLT"), QStringLiteral("*.pt1"),
                                  QStringLiteral("*.PT1")}));
 }

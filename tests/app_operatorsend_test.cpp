@@ -34,7 +34,6 @@
 #include "app/velkarapp.h"
 #include "job/tempdir.h"
 #include "ptycutter.h"
-#include "qtestsupport.h"
 #include "qtsupport.h"
 #include "serial/profile.h"
 #include "testsupport.h"
@@ -74,7 +73,6 @@ class OperatorSendTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qputenv("VELKAR_LOCK_DIR", m_lock.path().toLocal8Bit()); }
     void init() {
         test::ClearProfile();
         CRecentDirectory::Reset();
@@ -97,7 +95,6 @@ private slots:
     void escForAMenuOrADialogLeavesTheSendRunningAndItsEndIsTold();
 
 private:
-    QTemporaryDir m_lock;
     QTemporaryDir m_work;
     std::unique_ptr<test::TempDirOverride> m_temp;
     std::unique_ptr<CVelkarApp> m_app;
@@ -167,7 +164,8 @@ void OperatorSendTest::importDialogShowsItsTextsWholeAndScanOffersPlotterFiles()
         dlg.findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(flavour))->click();
         QStringList filters;
         QString selected;
-        test::WhenShown<QFileDialog>([&](QFileDialog* fd) {
+        test::OnNextModal([&](QWidget* w) {
+            auto* fd = static_cast<QFileDialog*>(w);
             filters = fd->nameFilters();
             selected = fd->selectedNameFilter();
             fd->reject();
@@ -225,7 +223,8 @@ void OperatorSendTest::openStartsInTheFolderOfTheLastJob() {
                             : job.isEmpty()                  ? QString()
                                                              : work.filePath(job + QStringLiteral("/a.PT1"));
     QString startDir;
-    test::WhenShown<QFileDialog>([&](QFileDialog* fd) {
+    test::OnNextModal([&](QWidget* w) {
+        auto* fd = static_cast<QFileDialog*>(w);
         startDir = fd->directory().absolutePath();
         fd->reject();
     });

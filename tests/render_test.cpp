@@ -1,19 +1,18 @@
 // The drawing of a job: frame, scale, orientation, knife pens, picture move,
 // the send guard, damaged files, and the render command's files.
-#include <climits>
-
 #include <sys/stat.h>
 
 #include <QImage>
 #include <QPainter>
 #include <QPicture>
 #include <QtTest/QtTest>
+#include <climits>
 
 #include "clirun.h"
 #include "qtsupport.h"
+#include "render/jobrenderer.h"
 #include "serial/profile.h"
 #include "testsupport.h"
-#include "render/jobrenderer.h"
 
 using namespace velkar;
 using velkar::test::Rec;
@@ -118,10 +117,10 @@ private slots:
 
     void OrientationOneMirrorsAboutLargestY() {
         // Flag 1, max y 4000 at divisor 40: job y 4000 is drawn at y 100, y 0 at y 200.
-        const QImage image = Render(Job({Rec(RecMove, 400, 3600), Rec(RecLine, 4000, 3600), Rec(RecMove, 400, 0),
-                                         Rec(RecLine, 4000, 0), Rec(RecMove, 400, 4000), Rec(RecLine, 4000, 4000),
-                                         Rec(RecPathEnd)},
-                                        OrientationMirrorY, 4000));
+        const QImage image =
+            Render(Job({Rec(RecMove, 400, 3600), Rec(RecLine, 4000, 3600), Rec(RecMove, 400, 0), Rec(RecLine, 4000, 0),
+                        Rec(RecMove, 400, 4000), Rec(RecLine, 4000, 4000), Rec(RecPathEnd)},
+                       OrientationMirrorY, 4000));
         QCOMPARE(image.pixel(350, 110), Black);
         QCOMPARE(image.pixel(350, 200), Black);
         QCOMPARE(image.pixel(350, 100), Black);  // drawn over the frame's top edge
@@ -129,11 +128,11 @@ private slots:
     }
 
     void KnifeRecordsSwitchPens() {
-        const QImage image = Render(Job({Rec(RecKnife, 3), Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400),
-                                         Rec(RecKnife, 8), Rec(RecMove, 400, 800), Rec(RecLine, 4000, 800),
-                                         Rec(RecKnife, 9), Rec(RecMove, 400, 1200), Rec(RecLine, 4000, 1200),
-                                         Rec(RecKnife, 2), Rec(RecMove, 400, 1600), Rec(RecLine, 4000, 1600),
-                                         Rec(RecPathEnd)}));
+        const QImage image =
+            Render(Job({Rec(RecKnife, 3), Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecKnife, 8),
+                        Rec(RecMove, 400, 800), Rec(RecLine, 4000, 800), Rec(RecKnife, 9), Rec(RecMove, 400, 1200),
+                        Rec(RecLine, 4000, 1200), Rec(RecKnife, 2), Rec(RecMove, 400, 1600), Rec(RecLine, 4000, 1600),
+                        Rec(RecPathEnd)}));
         QCOMPARE(image.pixel(350, 110), qRgb(255, 0, 0));
         QCOMPARE(image.pixel(350, 120), qRgb(149, 129, 103));
         QCOMPARE(image.pixel(350, 130), Black);  // knife 9 draws black
@@ -190,9 +189,9 @@ private slots:
 
     void OffsetsDrawOvercutsAtScreenScale() {
         // A square with sharp corners: with a sharp offset the cut runs past each corner.
-        const std::vector<JobRecord> square = {Rec(RecMove, 400, 400),  Rec(RecLine, 4000, 400),
+        const std::vector<JobRecord> square = {Rec(RecMove, 400, 400),   Rec(RecLine, 4000, 400),
                                                Rec(RecLine, 4000, 4000), Rec(RecLine, 400, 4000),
-                                               Rec(RecLine, 400, 400),  Rec(RecPathEnd)};
+                                               Rec(RecLine, 400, 400),   Rec(RecPathEnd)};
         RenderSettings s = Job(square);
         QCOMPARE(Render(s).pixel(402, 110), White);
         s.sharpOffset = 2.0f;  // 2 mm: 2 pixels at divisor 40
@@ -223,9 +222,9 @@ private slots:
     void DamagedJobsEndAtTheirEndAndHugeValuesStayDefined() {
         // A count far beyond the file, coordinates at the int32 ends, a huge move.
         const std::string path = m_dir.File("damaged.PT1");
-        velkar::test::WriteRecords(path, {Rec(RecHeaderCount, INT_MAX, 1), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, INT_MIN),
-                                          Rec(RecMove, INT_MIN, INT_MAX), Rec(RecLine, INT_MAX, INT_MIN),
-                                          Rec(RecKnife, INT_MIN), Rec(RecLine, 0, 0)});
+        velkar::test::WriteRecords(path, {Rec(RecHeaderCount, INT_MAX, 1), Rec(RecHeaderMin),
+                                          Rec(RecHeaderMax, 0, INT_MIN), Rec(RecMove, INT_MIN, INT_MAX),
+                                          Rec(RecLine, INT_MAX, INT_MIN), Rec(RecKnife, INT_MIN), Rec(RecLine, 0, 0)});
         RenderSettings s;
         s.jobPath = path;
         s.scale = 0.0025;
@@ -278,7 +277,8 @@ private slots:
         velkar::test::ClearProfile();
         SaveMaterialSize(MaterialSize{100, 150});
         const std::string job = m_dir.File("cli.PT1");
-        velkar::test::WriteJob(job, {Rec(RecKnife, 3), Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)}, 4, 400);
+        velkar::test::WriteJob(
+            job, {Rec(RecKnife, 3), Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)}, 4, 400);
         auto run = [](std::vector<std::string> args, std::string* errText = nullptr) {
             const velkar::test::CliRun r = velkar::test::RunVelkar(std::move(args));
             if (errText) *errText = r.err;
