@@ -68,20 +68,22 @@ void BinaryFile::Fail(const char* what, int error) const {
 
 void BinaryFile::FlushWrite() {
     if (!m_bWriting) return;
-    std::size_t done = 0;
-    while (done < m_nBufLen) {
-        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_nBufLen - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            m_nBufLen = 0;
-            m_bWriting = false;
-            Fail("cannot write", err);
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    const std::size_t pending = m_nBufLen;
     m_nBufLen = 0;
     m_bWriting = false;
+    WriteOut(m_buffer.data(), pending);
+}
+
+void BinaryFile::WriteOut(const unsigned char* data, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t w = ::write(m_fd, data + done, n - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            Fail("cannot write", errno);
+        }
+        done += static_cast<std::size_t>(w);
+    }
 }
 
 void BinaryFile::DropReadAhead() {
@@ -108,6 +110,18 @@ std::size_t BinaryFile::Read(void* buffer, std::size_t n) {
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t got = 0;
     while (got < n) {
+        if (m_nBufPos == m_nBufLen && n - got >= m_buffer.size()) {
+            // A large read goes straight to the caller: no second copy.
+            ssize_t r = ::read(m_fd, out + got, n - got);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                Fail("cannot read", errno);
+            }
+            if (r == 0) break;
+            got += static_cast<std::size_t>(r);
+            if (ConversionWatch::Active()) ReportRead();
+            continue;
+        }
         if (m_nBufPos == m_nBufLen) {
             ssize_t r = ::read(m_fd, m_buffer.data(), m_buffer.size());
             if (r < 0) {
@@ -135,6 +149,14 @@ void BinaryFile::WriteThroughBuffer(const void* buffer, std::size_t n) {
         m_nBufLen = 0;
     }
     const auto* in = static_cast<const unsigned char*>(buffer);
+    if (n >= m_buffer.size()) {
+        // A large block goes straight to the file after what is pending.
+        ConversionWatch::Step(m_strPath);
+        FlushWrite();
+        m_bWriting = true;
+        WriteOut(in, n);
+        return;
+    }
     while (n > 0) {
         std::size_t take = std::min(n, m_buffer.size() - m_nBufLen);
         std::memcpy(m_buffer.data() + m_nBufLen, in, take);

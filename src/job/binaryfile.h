@@ -61,6 +61,7 @@ public:
 private:
     void WriteThroughBuffer(const void* buffer, std::size_t n);
     void FlushWrite();
+    void WriteOut(const unsigned char* data, std::size_t n);
     void DropReadAhead();
     // Tells a conversion watch of this thread how far the file has been read.
     void ReportRead() const;

@@ -20,83 +20,72 @@ std::uint64_t Mix(std::uint64_t v) {
     return v ^ (v >> 31);
 }
 
+// The high half of the hash, scaled to the table's size.
+std::size_t Home(std::uint64_t hash, std::size_t size) { return static_cast<std::size_t>(((hash >> 32) * size) >> 32); }
+
 }  // namespace
 
 PathChainer::PathChainer(PathStore& store, const std::vector<PathStore::Id>& paths) : m_store(store) {
     const std::size_t count = paths.size();
     if (count >= None / 4) throw std::length_error("too many paths to chain");
-    m_id.reserve(count);
-    m_first.reserve(count);
-    m_last.reserve(count);
-    m_alive.reserve(count);
-    m_nextStart.reserve(count);
-    m_nodes.reserve(count);
+    // Every join but one kind ends a path and that one ends two and adds one, so
+    // no more than twice the paths are ever listed, and each listing or join
+    // makes one heap node: reserved once, these arrays never move. Only the
+    // part used takes memory.
+    m_paths.reserve(2 * count);
+    m_nodes.reserve(2 * count);
+    m_points.reserve(2 * count);
 
     // Number the distinct points once; merges never bring a new point, so from
-    // here on points are compared and looked up by number alone.
-    // The point sits in its slot beside its number, so a look-up touches one place.
-    struct Slot {
-        std::uint32_t x, y;
-        PointId id;
-    };
-    std::size_t capacity = 16;
-    while (capacity < 4 * count) capacity *= 2;
-    const std::uint64_t mask = capacity - 1;
-    std::vector<Slot> table(capacity, Slot{0, 0, None});
-    PointId points = 0;
-    auto number = [&](const PathPoint& r) {
-        const auto x = static_cast<std::uint32_t>(r.x), y = static_cast<std::uint32_t>(r.y);
-        for (std::uint64_t i = Mix(PointOf(r)) & mask;; i = (i + 1) & mask) {
-            Slot& slot = table[i];
-            if (slot.id == None) {
-                slot = Slot{x, y, points};
-                return points++;
-            }
-            if (slot.x == x && slot.y == y) return slot.id;
-        }
-    };
-    std::vector<std::pair<PointId, PointId>> ends;
-    ends.reserve(count);
+    // here on points are compared and looked up by number alone. Numbers follow
+    // the list, so paths near in the list have their points near in m_points.
+    // At least a third of the slots stay free, as a path has two ends.
+    std::vector<Slot> table(std::max<std::size_t>(3 * count, 16), Slot{None, 0});
     // The slots are scattered over a large table: ask for those of a later path ahead.
     constexpr std::size_t Ahead = 8;
     for (std::size_t i = 0; i < count; ++i) {
         if (i + Ahead < count) {
-            __builtin_prefetch(&table[Mix(PointOf(store.First(paths[i + Ahead]))) & mask]);
-            __builtin_prefetch(&table[Mix(PointOf(store.Last(paths[i + Ahead]))) & mask]);
+            __builtin_prefetch(&table[Home(Mix(PointOf(store.First(paths[i + Ahead]))), table.size())]);
+            __builtin_prefetch(&table[Home(Mix(PointOf(store.Last(paths[i + Ahead]))), table.size())]);
         }
-        const PointId first = number(store.First(paths[i]));
-        ends.emplace_back(first, number(store.Last(paths[i])));
+        const PointId first = Number(store.First(paths[i]), table);
+        Add(paths[i], first, Number(store.Last(paths[i]), table));
     }
-    table = {};
-    m_startHead.assign(points, None);
-    m_startTail.assign(points, None);
-    m_endRoot.assign(points, None);
-    for (std::size_t i = 0; i < count; ++i) Add(paths[i], ends[i].first, ends[i].second);
+}
+
+PathChainer::PointId PathChainer::Number(const PathPoint& point, std::vector<Slot>& table) {
+    const auto x = static_cast<std::uint32_t>(point.x), y = static_cast<std::uint32_t>(point.y);
+    const std::uint64_t hash = Mix(PointOf(point));
+    const auto check = static_cast<std::uint32_t>(hash);
+    for (std::size_t i = Home(hash, table.size());;) {
+        Slot& slot = table[i];
+        if (slot.id == None) {
+            slot = Slot{static_cast<PointId>(m_points.size()), check};
+            m_points.push_back(Point{x, y, None, None, None});
+            return slot.id;
+        }
+        if (slot.check == check && m_points[slot.id].x == x && m_points[slot.id].y == y) return slot.id;
+        if (++i == table.size()) i = 0;
+    }
 }
 
 void PathChainer::Add(PathStore::Id id, PointId first, PointId last) {
-    if (m_id.size() >= None / 2) throw std::length_error("too many paths to chain");
-    const Key key = static_cast<Key>(m_id.size());
-    m_id.push_back(id);
-    m_first.push_back(first);
-    m_last.push_back(last);
-    m_alive.push_back(1);
-    m_nextStart.push_back(None);
+    const auto key = static_cast<Key>(m_paths.size());
+    m_paths.push_back(Path{id, first, last, None});
     // Keys only grow, so appending keeps each start queue in list order.
-    if (m_startHead[first] == None)
-        m_startHead[first] = key;
+    Point& start = m_points[first];
+    if (start.startHead == None)
+        start.startHead = key;
     else
-        m_nextStart[m_startTail[first]] = key;
-    m_startTail[first] = key;
+        m_paths[start.startTail].nextStart = key;
+    start.startTail = key;
     PushEnd(last, key);
 }
-
-void PathChainer::Remove(Key key) { m_alive[key] = 0; }
 
 void PathChainer::PushEnd(PointId point, Key key) {
     const auto node = static_cast<std::uint32_t>(m_nodes.size());
     m_nodes.push_back(HeapNode{key, None, None});
-    m_endRoot[point] = Meld(m_endRoot[point], node);
+    m_points[point].endRoot = Meld(m_points[point].endRoot, node);
 }
 
 std::uint32_t PathChainer::Meld(std::uint32_t a, std::uint32_t b) {
@@ -131,11 +120,12 @@ std::uint32_t PathChainer::PopRoot(std::uint32_t root) {
 // the head never becomes an ordinary path again, and a path's first point never
 // changes while it is not the head.
 PathChainer::Key PathChainer::FirstStart(PointId point) {
-    while (m_startHead[point] != None) {
-        const Key key = m_startHead[point];
-        if (key != m_head && m_alive[key]) return key;
-        m_startHead[point] = m_nextStart[key];
-        if (m_startHead[point] == None) m_startTail[point] = None;
+    Point& p = m_points[point];
+    while (p.startHead != None) {
+        const Key key = p.startHead;
+        if (key != m_head && m_paths[key].last != None) return key;
+        p.startHead = m_paths[key].nextStart;
+        if (p.startHead == None) p.startTail = None;
     }
     return None;
 }
@@ -143,10 +133,11 @@ PathChainer::Key PathChainer::FirstStart(PointId point) {
 // As FirstStart; an entry also lapses when its path's end has moved elsewhere
 // (a path coming back gets a new entry).
 PathChainer::Key PathChainer::FirstEnd(PointId point) {
-    while (m_endRoot[point] != None) {
-        const Key key = m_nodes[m_endRoot[point]].key;
-        if (key != m_head && m_alive[key] && m_last[key] == point) return key;
-        m_endRoot[point] = PopRoot(m_endRoot[point]);
+    Point& p = m_points[point];
+    while (p.endRoot != None) {
+        const Key key = m_nodes[p.endRoot].key;
+        if (key != m_head && m_paths[key].last == point) return key;
+        p.endRoot = PopRoot(p.endRoot);
     }
     return None;
 }
@@ -154,41 +145,50 @@ PathChainer::Key PathChainer::FirstEnd(PointId point) {
 void PathChainer::Run(std::vector<PathStore::Id>& finished) {
     // Paths that stay keep their places and new ones are appended, so ascending
     // keys are list order and the head is the smallest live key.
+    constexpr std::size_t Ahead = 8;
     for (;;) {
-        while (m_head < m_id.size() && !m_alive[m_head]) ++m_head;
-        if (m_head == m_id.size()) break;
+        while (m_head < m_paths.size() && m_paths[m_head].last == None) ++m_head;
+        if (m_head == m_paths.size()) break;
+        if (m_head + Ahead < m_paths.size()) {
+            const Path& later = m_paths[m_head + Ahead];
+            if (later.last != None) {
+                __builtin_prefetch(&m_points[later.first]);
+                __builtin_prefetch(&m_points[later.last]);
+            }
+        }
         const Key head = m_head;
-        const PointId a = m_first[head], b = m_last[head];
+        const PointId a = m_paths[head].first, b = m_paths[head].last;
         // The walk stops at the first path that passes any test, so the earliest
         // candidate of all four tests is the one it finds.
         const Key q = std::min({FirstEnd(a), FirstStart(b), FirstStart(a), FirstEnd(b)});
         if (q == None) {
-            m_alive[head] = 0;
-            finished.push_back(m_id[head]);
+            finished.push_back(m_paths[head].id);
+            Remove(head);
             continue;
         }
-        if (a == m_last[q]) {
+        const Path other = m_paths[q];
+        if (a == other.last) {
             // H follows Q.
-            m_store.AppendTail(m_id[q], m_id[head]);
-            m_last[q] = b;
+            m_store.AppendTail(other.id, m_paths[head].id);
+            m_paths[q].last = b;
             PushEnd(b, q);
             Remove(head);
-        } else if (b == m_first[q]) {
+        } else if (b == other.first) {
             // Q follows H.
-            m_store.AppendTail(m_id[head], m_id[q]);
-            m_last[head] = m_last[q];
+            m_store.AppendTail(m_paths[head].id, other.id);
+            m_paths[head].last = other.last;
             Remove(q);
-        } else if (a == m_first[q]) {
+        } else if (a == other.first) {
             // Both start at one point: H reversed, then Q, as a new last path.
-            const PathStore::Id joined = m_store.AddReversed(m_id[head]);
-            m_store.AppendTail(joined, m_id[q]);
+            const PathStore::Id joined = m_store.AddReversed(m_paths[head].id);
+            m_store.AppendTail(joined, other.id);
             Remove(head);
             Remove(q);
-            Add(joined, b, m_last[q]);
+            Add(joined, b, other.last);
         } else {
             // Both end at one point: H, then Q reversed.
-            m_store.AppendReversed(m_id[head], m_id[q]);
-            m_last[head] = m_first[q];
+            m_store.AppendReversed(m_paths[head].id, other.id);
+            m_paths[head].last = other.first;
             Remove(q);
         }
     }

@@ -32,15 +32,35 @@ private:
     using Key = std::uint32_t;  // a path's place in list order; later paths get larger keys
     static constexpr Key None = 0xFFFFFFFFu;
 
-    using PointId = std::uint32_t;  // dense number of a distinct point
+    using PointId = std::uint32_t;  // dense number of a distinct end point
 
+    // A distinct end point with the paths starting there in key order (a queue
+    // linked through Path::nextStart) and a pairing heap of the paths ending there.
+    struct Point {
+        std::uint32_t x, y;
+        Key startHead, startTail;
+        std::uint32_t endRoot;
+    };
+    struct Path {
+        PathStore::Id id;
+        PointId first, last;  // last is None once the path is finished or merged away
+        Key nextStart;
+    };
     struct HeapNode {
         Key key;
         std::uint32_t child, sibling;
     };
 
+    // A slot of the table that numbers the points: the number and a check value
+    // from the point's hash, so a look-up reads the point only when it likely matches.
+    struct Slot {
+        PointId id;
+        std::uint32_t check;
+    };
+
+    PointId Number(const PathPoint& point, std::vector<Slot>& table);
     void Add(PathStore::Id id, PointId first, PointId last);
-    void Remove(Key key);
+    void Remove(Key key) { m_paths[key].last = None; }
     void PushEnd(PointId point, Key key);
     std::uint32_t Meld(std::uint32_t a, std::uint32_t b);
     std::uint32_t PopRoot(std::uint32_t root);
@@ -48,14 +68,8 @@ private:
     Key FirstEnd(PointId point);
 
     PathStore& m_store;
-    std::vector<PathStore::Id> m_id;  // by key
-    std::vector<PointId> m_first, m_last;  // current first and last point of each path
-    std::vector<char> m_alive;
-    std::vector<Key> m_nextStart;
-    // Per point: the paths starting there in key order (a queue linked through
-    // m_nextStart) and a pairing heap of the paths ending there.
-    std::vector<Key> m_startHead, m_startTail;
-    std::vector<std::uint32_t> m_endRoot;
+    std::vector<Point> m_points;  // by number
+    std::vector<Path> m_paths;  // by key
     std::vector<HeapNode> m_nodes;
     std::vector<std::uint32_t> m_pairs;
     Key m_head = 0;

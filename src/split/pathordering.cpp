@@ -30,23 +30,27 @@ ConversionResult ReadPaths(const std::string& knifeFile, PathStore& store, PathO
     BinaryFile in;
     if (!in.Open(knifeFile, BinaryFile::Mode::Read)) return ConversionFileFailed;
     struct stat st {};
-    if (::stat(knifeFile.c_str(), &st) == 0 && st.st_size > 0)
-        store.Reserve(static_cast<std::size_t>(st.st_size) / RecordSize);
+    if (::stat(knifeFile.c_str(), &st) == 0 && st.st_size > 0) {
+        // Joins move paths to the end of the point array: room for as many points
+        // again spares moving the whole array when they come.
+        const std::size_t records = static_cast<std::size_t>(st.st_size) / RecordSize;
+        store.Reserve(2 * records, records / 2);
+        paths.reserve(records / 2);
+    }
     bool any = false;
-    Id current = 0;
-    std::vector<unsigned char> buffer(RecordSize * 4096);
+    std::vector<unsigned char> buffer(RecordSize * 8192);
     for (;;) {
         const std::size_t got = in.Read(buffer.data(), buffer.size());
-        const std::size_t whole = got / RecordSize;
-        for (std::size_t i = 0; i < whole; ++i) {
-            const JobRecord r = JobRecord::Decode(buffer.data() + i * RecordSize);
+        const unsigned char* record = buffer.data();
+        const unsigned char* const end = record + got / RecordSize * RecordSize;
+        for (; record != end; record += RecordSize) {
+            const JobRecord r = JobRecord::Decode(record);
             if (r.code == RecMove) {
-                current = store.Add(PathPoint::Of(r));
-                paths.push_back(current);
+                paths.push_back(store.Add(PathPoint::Of(r)));
                 any = true;
             } else if (r.code == RecLine) {
                 if (!any) return ConversionLineBeforeMove;
-                store.Append(current, PathPoint::Of(r));
+                store.AppendToNewest(PathPoint::Of(r));
             }
         }
         if (got < buffer.size()) break;
@@ -140,26 +144,33 @@ std::uint64_t SortKey(std::int32_t value, std::size_t index) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(value) ^ 0x80000000u) << 32) | static_cast<std::uint64_t>(index);
 }
 
-// Sorts keys made by SortKey in ascending index order. Equal values keep that
-// order, so sorting by the value alone in a stable way gives the full order:
-// large arrays take two counting passes over 16 bits each.
+// Sorts keys made by SortKey with indexes in ascending order. Equal values keep
+// that order, so sorting by the value alone in a stable way gives the full
+// order: large arrays take a counting pass per 11 bits of the value (few enough
+// buckets for the scattered writes to stay in the cache), passing over digits
+// that all keys share.
 void SortKeys(std::vector<std::uint64_t>& keys, std::vector<std::uint64_t>& scratch) {
     if (keys.size() < 4096) {
         std::sort(keys.begin(), keys.end());
         return;
     }
+    constexpr int Bits = 11, Digits = 3;
+    constexpr std::uint64_t Mask = (1u << Bits) - 1;
+    std::vector<std::uint32_t> count(Digits << Bits);
+    for (const std::uint64_t k : keys)
+        for (int d = 0; d < Digits; ++d) ++count[(static_cast<std::size_t>(d) << Bits) + ((k >> (32 + d * Bits)) & Mask)];
     scratch.resize(keys.size());
-    std::vector<std::size_t> count(65536);
-    for (const int shift : {32, 48}) {
-        std::fill(count.begin(), count.end(), 0);
-        for (const std::uint64_t k : keys) ++count[(k >> shift) & 0xFFFF];
-        std::size_t at = 0;
-        for (std::size_t& c : count) {
-            const std::size_t n = c;
-            c = at;
+    for (int d = 0; d < Digits; ++d) {
+        std::uint32_t* const c = count.data() + (static_cast<std::size_t>(d) << Bits);
+        const int shift = 32 + d * Bits;
+        if (c[(keys.front() >> shift) & Mask] == keys.size()) continue;
+        std::uint32_t at = 0;
+        for (std::size_t i = 0; i <= Mask; ++i) {
+            const std::uint32_t n = c[i];
+            c[i] = at;
             at += n;
         }
-        for (const std::uint64_t k : keys) scratch[count[(k >> shift) & 0xFFFF]++] = k;
+        for (const std::uint64_t k : keys) scratch[c[(k >> shift) & Mask]++] = k;
         keys.swap(scratch);
     }
 }
@@ -169,34 +180,45 @@ void SortKeys(std::vector<std::uint64_t>& keys, std::vector<std::uint64_t>& scra
 // order. The limit is taken in 64 bits, as near the top of the range it does
 // not fit in 32.
 PathOrder BandOrder(const PathStore& store, const PathOrder& paths) {
+    const std::size_t n = paths.size();
+    if (n == 0) return {};
     // The sort keys hold an index in 32 bits.
-    if (paths.size() > 0xFFFFFFFFu) throw std::length_error("too many paths to sort");
-    std::vector<std::int32_t> xs, ys;
-    xs.reserve(paths.size());
-    ys.reserve(paths.size());
-    for (const Id id : paths) {
-        xs.push_back(store.First(id).x);
-        ys.push_back(store.First(id).y);
+    if (n > 0xFFFFFFFFu) throw std::length_error("too many paths to sort");
+    std::vector<std::uint64_t> keys(n), scratch;
+    std::vector<std::int32_t> xs(n);
+    constexpr std::size_t SpanAhead = 16, PointsAhead = 8;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + SpanAhead < n) store.PrefetchSpan(paths[i + SpanAhead]);
+        if (i + PointsAhead < n) store.PrefetchPoints(paths[i + PointsAhead]);
+        const PathPoint& first = store.First(paths[i]);
+        keys[i] = SortKey(first.y, i);
+        xs[i] = first.x;
     }
-    // The index in the low half makes equal values keep their order.
-    std::vector<std::uint64_t> keys(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) keys[i] = SortKey(ys[i], i);
-    std::vector<std::uint64_t> scratch;
     SortKeys(keys, scratch);
-    std::vector<std::uint32_t> byY(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) byY[i] = static_cast<std::uint32_t>(keys[i]);
 
-    PathOrder order;
-    order.reserve(paths.size());
-    for (std::size_t band = 0; band < byY.size();) {
-        const std::int64_t limit = std::int64_t{ys[byY[band]]} + BandHeight;
-        std::size_t beyond = band;
-        while (beyond < byY.size() && ys[byY[beyond]] <= limit) ++beyond;
-        keys.clear();
-        for (std::size_t j = band; j < beyond; ++j) keys.push_back(SortKey(xs[byY[j]], j));
-        SortKeys(keys, scratch);
-        for (std::uint64_t key : keys) order.push_back(paths[byY[static_cast<std::uint32_t>(key)]]);
-        band = beyond;
+    // Bands in y order; then all paths by x (the y order breaking ties) and,
+    // stably, by band: the bands in turn, each by x.
+    std::vector<std::uint32_t> band(n);
+    std::uint32_t bands = 0;
+    for (std::size_t j = 0; j < n;) {
+        const std::int64_t limit = std::int64_t{static_cast<std::int32_t>((keys[j] >> 32) ^ 0x80000000u)} + BandHeight;
+        for (; j < n && static_cast<std::int32_t>((keys[j] >> 32) ^ 0x80000000u) <= limit; ++j) band[j] = bands;
+        ++bands;
+    }
+    std::vector<std::uint32_t> byY(n);
+    for (std::size_t j = 0; j < n; ++j) byY[j] = static_cast<std::uint32_t>(keys[j]);
+    for (std::size_t j = 0; j < n; ++j) keys[j] = SortKey(xs[byY[j]], j);
+    xs = {};
+    SortKeys(keys, scratch);
+    scratch = {};
+
+    std::vector<std::uint32_t> start(std::size_t{bands} + 1);
+    for (std::size_t j = 0; j < n; ++j) ++start[band[j] + 1];
+    for (std::size_t b = 1; b <= bands; ++b) start[b] += start[b - 1];
+    PathOrder order(n);
+    for (const std::uint64_t key : keys) {
+        const auto j = static_cast<std::uint32_t>(key);
+        order[start[band[j]]++] = paths[byY[j]];
     }
     return order;
 }
@@ -223,14 +245,24 @@ ConversionResult ReplaceKnifeFile(const std::string& knifeFile, const std::strin
 void WriteAll(BinaryFile& out, const PathStore& store, const PathOrder& paths) {
     // Paths come in band order, scattered over the store: fetch a few ahead.
     constexpr std::size_t SpanAhead = 16, PointsAhead = 8;
-    std::vector<unsigned char> image;
+    // Records gather in a block that goes to the file in one write.
+    constexpr std::size_t BlockSize = 256 * 1024;
+    std::vector<unsigned char> block(BlockSize);
+    std::size_t used = 0;
     for (std::size_t k = 0; k < paths.size(); ++k) {
         if (k + SpanAhead < paths.size()) store.PrefetchSpan(paths[k + SpanAhead]);
         if (k + PointsAhead < paths.size()) store.PrefetchPoints(paths[k + PointsAhead]);
         const Id id = paths[k];
-        store.Encode(id, image);
-        out.Write(image.data(), image.size());
+        const std::size_t bytes = store.Size(id) * RecordSize;
+        if (used + bytes > block.size()) {
+            out.Write(block.data(), used);
+            used = 0;
+            if (bytes > block.size()) block.resize(bytes);
+        }
+        store.Encode(id, block.data() + used);
+        used += bytes;
     }
+    out.Write(block.data(), used);
 }
 
 }  // namespace

@@ -6,20 +6,6 @@
 
 namespace velkar {
 
-namespace {
-
-constexpr std::size_t MostPoints = 0xFFFFFFFFu;
-
-void PutLe32(unsigned char* out, std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    out[0] = static_cast<unsigned char>(v);
-    out[1] = static_cast<unsigned char>(v >> 8);
-    out[2] = static_cast<unsigned char>(v >> 16);
-    out[3] = static_cast<unsigned char>(v >> 24);
-}
-
-}  // namespace
-
 PathStore::Id PathStore::Add(const PathPoint& first) {
     if (m_spans.size() >= MostPoints) throw std::length_error("too many paths");
     m_points.push_back(first);
@@ -88,7 +74,7 @@ PathStore::Id PathStore::AddReversed(Id id) {
     return reversed;
 }
 
-void PathStore::Encode(Id id, std::vector<unsigned char>& image) const {
+void PathStore::Encode(Id id, unsigned char* out) const {
     // Every record is a move or a line template with its point written in.
     unsigned char move[RecordSize], line[RecordSize];
     JobRecord r;
@@ -97,14 +83,12 @@ void PathStore::Encode(Id id, std::vector<unsigned char>& image) const {
     r.code = RecLine;
     r.Encode(line);
     const std::size_t n = Size(id);
-    image.resize(n * RecordSize);
     const PathPoint* p = Points(id);
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned char* out = image.data() + i * RecordSize;
+    for (std::size_t i = 0; i < n; ++i, out += RecordSize) {
         std::memcpy(out, i == 0 ? move : line, RecordSize);
-        PutLe32(out + 8, p[i].x);
-        PutLe32(out + 12, p[i].y);
-        PutLe32(out + 16, p[i].z);
+        JobRecord::PutLe32(out + 8, static_cast<std::uint32_t>(p[i].x));
+        JobRecord::PutLe32(out + 12, static_cast<std::uint32_t>(p[i].y));
+        JobRecord::PutLe32(out + 16, static_cast<std::uint32_t>(p[i].z));
     }
 }
 

@@ -29,12 +29,25 @@ class PathStore {
 public:
     using Id = std::uint32_t;
 
-    // Room for this many points without moving the array (the knife file's size tells it).
-    void Reserve(std::size_t points) { m_points.reserve(points); }
+    // Room for this many points and paths without moving the arrays. Only what is
+    // used takes memory, so room for the joins to come costs nothing until they come.
+    void Reserve(std::size_t points, std::size_t paths) {
+        m_points.reserve(points);
+        m_spans.reserve(paths);
+    }
 
     // A new path of one point.
     Id Add(const PathPoint& first);
     void Append(Id id, const PathPoint& point);
+    // Appends to the path added last while nothing else has been appended since
+    // (as when a file is read): that path ends the array and grows with it.
+    void AppendToNewest(const PathPoint& point) {
+        Span& s = m_spans.back();
+        if (s.size == MostPoints) Grow(static_cast<Id>(m_spans.size() - 1), 1);  // raises
+        m_points.push_back(point);
+        ++s.size;
+        ++s.capacity;
+    }
     // The points from `from` on (from < Size(id)) become a new path; id keeps its first `keep` points.
     Id Split(Id id, std::size_t keep, std::size_t from);
     // Appends from's points from the second on.
@@ -59,8 +72,10 @@ public:
     void PrefetchSpan(Id id) const { __builtin_prefetch(&m_spans[id]); }
     void PrefetchPoints(Id id) const { __builtin_prefetch(Points(id)); }
 
-    // The path as job records: a move, then lines.
-    void Encode(Id id, std::vector<unsigned char>& image) const;
+    // The path as job records, a move and then lines, at out (Size(id) * RecordSize bytes).
+    void Encode(Id id, unsigned char* out) const;
+
+    static constexpr std::size_t MostPoints = 0xFFFFFFFFu;
 
 private:
     struct Span {
