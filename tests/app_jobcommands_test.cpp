@@ -2,10 +2,6 @@
 // dialog and the conversion at the next paint, Open, and Cut into a
 // pseudo-terminal standing in for the cutter. Modal dialogs are answered by
 // a script that watches for them from the event loop they run.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -20,9 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <atomic>
+
+#include <functional>
 #include <memory>
-#include <thread>
 #include <utility>
 
 #include "app/commandids.h"
@@ -172,8 +168,8 @@ private slots:
     void commandLineAndDroppedFilesOpenOrImport();
     void conversionRunsBesideTheEventLoop_data();
     void conversionRunsBesideTheEventLoop();
+    void cutSendsTheStreamIntoThePseudoTerminal_data();
     void cutSendsTheStreamIntoThePseudoTerminal();
-    void cutGoesThroughASocketInThePortsDialect();
     void cutIsCancelledMidSend_data();
     void cutIsCancelledMidSend();
     void cutStopsWhenTheCutterEndCloses();
@@ -206,6 +202,18 @@ private:
         QStringList t;
         for (const auto& m : std::exchange(m_script->messages, {})) t << m.text;
         return t;
+    }
+    // Runs Cut while step looks at its progress window at each turn of the
+    // event loop (or every interval ms), until step returns false.
+    void CutWatching(const std::function<bool(CProgressWnd*)>& step, int interval = 0) {
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (CProgressWnd* progress = CCutJob::Running(); progress && !step(progress)) timer.stop();
+        });
+        timer.start(interval);
+        m_session->OnCut();
+        timer.stop();
+        QCoreApplication::processEvents();
     }
     // Paints once, which starts a pending conversion, and waits for its end.
     void PaintAndConvert() {
@@ -315,8 +323,8 @@ void JobCommandsTest::importConvertsAtTheNextPaintAndDraws() {
     QVERIFY(converted == test::ReadBytes(reference));
     const auto records = std::int32_t(converted.size() / RecordSize);
     QCOMPARE(m_session->m_nRecordCount, records);
-    QCOMPARE(m_session->m_nJobRecords, records);
     QVERIFY(DrawnAsRendered());
+    QCOMPARE(m_session->m_nJobRecords, records);
     QVERIFY(Shown() != Canvas());
 }
 
@@ -625,45 +633,20 @@ void JobCommandsTest::conversionRunsBesideTheEventLoop() {
     QVERIFY(DrawnAsRendered());
 }
 
-// COM1 pointed at a network cutter that speaks HP-GL: "ready sent" names both,
-// and the cutter receives what the stream gives in that language.
-void JobCommandsTest::cutGoesThroughASocketInThePortsDialect() {
-    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    QVERIFY(::bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(server, 1) == 0 &&
-            ::getsockname(server, reinterpret_cast<sockaddr*>(&a), &len) == 0);
-    QByteArray received;
-    std::atomic<bool> done{false};
-    std::thread cutter([&] {
-        const int c = ::accept(server, nullptr, nullptr);
-        char buffer[4096];
-        for (ssize_t n; c >= 0 && (n = ::read(c, buffer, sizeof buffer)) > 0;) received.append(buffer, n);
-        if (c >= 0) ::close(c);
-        done = true;
-    });
-    const QString uri = QStringLiteral("socket://127.0.0.1:%1").arg(ntohs(a.sin_port));
-    SetDevice(uri);
-    OpenProfile()->setValue(QStringLiteral("comm/dialect1"), QStringLiteral("HP-GL"));
-    QCOMPARE(ImportAndPaint(CopyExample("three-knives.plt", "knives.plt"), 3), QStringList());
-    m_session->m_bDefineColor = true;
-    m_session->OnCut();
-    for (int i = 0; i < 3000 && !done; ++i) QTest::qWait(10);
-    cutter.join();
-    ::close(server);
-    QCOMPARE(m_script->messages.value(0).detail.section(QLatin1Char('\n'), 0, 0),
-             QStringLiteral("COM1: ") + uri + QStringLiteral(", HP-GL"));
-    QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
-    QCOMPARE(received, StreamOf(m_session->m_strJobPath, {"--define-color", "--dialect", "hpgl"}));
-    QVERIFY(received.startsWith("IN;SP"));
+void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal_data() {
+    QTest::addColumn<QString>("dialect");  // of COM1
+    QTest::addColumn<QByteArray>("start");
+    QTest::newRow("Velkar") << QString() << QByteArray(";:H A L0 ECN ");
+    QTest::newRow("HP-GL") << QStringLiteral("HP-GL") << QByteArray("IN;SP");
 }
 
 void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
+    QFETCH(QString, dialect);
+    QFETCH(QByteArray, start);
     test::PtyCutter cutter;
     QVERIFY(cutter.IsOpen());
     SetDevice(cutter.DevicePath());
+    if (!dialect.isEmpty()) OpenProfile()->setValue(QStringLiteral("comm/dialect1"), dialect);
     QCOMPARE(ImportAndPaint(CopyExample("three-knives.plt", "knives.plt"), 3), QStringList());
     m_session->m_fSharpOffset = 0.5f;
     m_session->m_fCloseOffset = 1.0f;
@@ -671,18 +654,19 @@ void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
 
     bool drewDuringSend = false, sendingSeen = false;
     connect(m_view, &CVelkarView::painted, this, [&] { sendingSeen = sendingSeen || m_session->m_bSending; });
-    QTimer probe;  // while sending, a paint draws nothing at all
-    connect(&probe, &QTimer::timeout, this,
-            [&] { drewDuringSend = drewDuringSend || (m_session->m_bSending && Shown() != Canvas()); });
-    probe.start(0);
-    m_session->OnCut();
-    probe.stop();
-    QCoreApplication::processEvents();
-
+    CutWatching([&](CProgressWnd*) {
+        drewDuringSend = drewDuringSend || Shown() != Canvas();  // while sending, a paint draws nothing at all
+        return true;
+    });
     QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Sent to cutter"));
+    // "ready sent" names the port, its device and its language.
+    QCOMPARE(m_script->messages.value(0).detail.section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("COM1: ") + cutter.DevicePath() + QStringLiteral(", ") +
+                 (dialect.isEmpty() ? QStringLiteral("Velkar") : dialect));
     QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
-    const QByteArray expected = StreamOf(m_session->m_strJobPath, {"--sharp", "0.5", "--close", "1", "--define-color"});
-    QVERIFY(expected.startsWith(";:H A L0 ECN "));
+    const QByteArray expected = StreamOf(m_session->m_strJobPath, {"--sharp", "0.5", "--close", "1", "--define-color",
+                                                                   "--dialect", dialect.isEmpty() ? "velkar" : "hpgl"});
+    QVERIFY(expected.startsWith(start));
     QCOMPARE(cutter.Take(), expected);
     QVERIFY(sendingSeen);
     QVERIFY(!drewDuringSend);
@@ -723,60 +707,49 @@ void JobCommandsTest::cutIsCancelledMidSend_data() {
 
 void JobCommandsTest::cutIsCancelledMidSend() {
     QFETCH(int, way);
-    const bool esc = way == 1, stall = way >= 2, abandon = way >= 3, byClosing = way == 4;
+    const bool stall = way >= 2, abandon = way >= 3, byClosing = way == 4;
     test::PtyCutter cutter;
     QVERIFY(cutter.IsOpen());
     const QByteArray full = StreamOf(OpenLongJob(cutter));
     bool finishing = false;
-    QTimer canceller;
     int ticks = 0, lastPosition = -1;
-    connect(&canceller, &QTimer::timeout, this, [&] {
-        CProgressWnd* progress = CCutJob::Running();
-        if (!progress) return;
-        QPushButton* button = Button(progress, "cancel");
-        if (ticks > 0) {
-            // The send pumps once per record, and once per slice of a wait:
-            // a bar that stays put for some ticks means a still line.
-            ticks = progress->LastPosition() == lastPosition ? ticks + 1 : 1;
-            lastPosition = progress->LastPosition();
-            if (ticks == 5) button->click();
-            if (ticks < 15) return;
-            canceller.stop();
-            finishing = progress->IsFinishing();
-            QCOMPARE(button->text(), finishing ? QStringLiteral("abandon") : QStringLiteral("cancle"));
-            if (!abandon || !finishing) {
-                cutter.SetTaking(true);
-            } else if (byClosing) {
-                m_script->Answer(QMessageBox::Yes);
-                m_frame->close();
-                m_script->Answer(QMessageBox::Ok);
-            } else {
-                button->click();
-            }
-            return;
+    QString title, button;
+    CutWatching([&](CProgressWnd* progress) {
+        QPushButton* cancel = Button(progress, "cancel");
+        if (cutter.Received().size() < 2000) return true;
+        if (title.isEmpty()) title = progress->windowTitle();
+        if (!stall) {
+            if (way == 1) QTest::keyClick(m_frame, Qt::Key_Escape);
+            if (way == 0) cancel->click();
+            return false;
         }
-        if (cutter.Received().size() < 2000) return;
-        QCOMPARE(progress->windowTitle().left(9), QStringLiteral("send... ["));
-        if (stall) {
-            cutter.SetTaking(false);
-            ticks = 1;
-            return;
+        // The send pumps once per record, and once per slice of a wait: a bar
+        // that stays put for some ticks means a still line.
+        cutter.SetTaking(false);
+        ticks = progress->LastPosition() == std::exchange(lastPosition, progress->LastPosition()) ? ticks + 1 : 1;
+        if (ticks == 5) cancel->click();
+        if (ticks < 15) return true;
+        finishing = progress->IsFinishing();
+        button = cancel->text();
+        if (!abandon || !finishing) {
+            cutter.SetTaking(true);
+        } else if (byClosing) {
+            m_script->Answer(QMessageBox::Yes);
+            m_frame->close();
+            m_script->Answer(QMessageBox::Ok);
+        } else {
+            cancel->click();
         }
-        canceller.stop();
-        if (esc)
-            QTest::keyClick(m_frame, Qt::Key_Escape);
-        else
-            button->click();
+        return false;
     });
-    canceller.start(0);
-    m_session->OnCut();
-    QCoreApplication::processEvents();
     cutter.SetTaking(true);
+    QCOMPARE(title.left(9), QStringLiteral("send... ["));
     const QByteArray got = cutter.Received();
     QVERIFY(got.size() >= 2000);
     QVERIFY(got.size() < full.size());
     QVERIFY(full.startsWith(got));
     QVERIFY(!m_session->m_bSending);
+    if (stall) QCOMPARE(button, finishing ? QStringLiteral("abandon") : QStringLiteral("cancle"));
     if (abandon && finishing) {
         // Only a command begun when the line stalled can be abandoned.
         QStringList told{QStringLiteral("ready sent"),
@@ -798,15 +771,11 @@ void JobCommandsTest::cutStopsWhenTheCutterEndCloses() {
     test::PtyCutter cutter;
     QVERIFY(cutter.IsOpen());
     OpenLongJob(cutter);
-    QTimer hangup;
-    connect(&hangup, &QTimer::timeout, this, [&] {
-        if (!CCutJob::Running() || cutter.Received().size() < 2000) return;
-        hangup.stop();
+    CutWatching([&](CProgressWnd*) {
+        if (cutter.Received().size() < 2000) return true;
         cutter.CloseCutterEnd();
+        return false;
     });
-    hangup.start(0);
-    m_session->OnCut();
-    QCoreApplication::processEvents();
     const QStringList texts = Told();
     QCOMPARE(texts.size(), 2);
     QCOMPARE(texts[0], QStringLiteral("ready sent"));
@@ -843,22 +812,17 @@ void JobCommandsTest::closingDuringASendCancelsItFirst() {
     for (const bool agree : {false, true}) {
         cutter.Take();
         bool closedWhileSending = false, asked = false;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (!CCutJob::Running() || cutter.Received().size() < 2000) return;
+        CutWatching([&](CProgressWnd*) {
+            if (cutter.Received().size() < 2000) return true;
             closedWhileSending = closedWhileSending || !m_frame->isVisible();
-            if (std::exchange(asked, true)) return;
+            if (std::exchange(asked, true)) return true;
             m_script->Answer(agree ? QMessageBox::Yes : QMessageBox::No);
             m_frame->close();  // declined: the send runs to its end
             m_script->Answer(QMessageBox::Ok);
+            return true;
         });
-        closer.start(0);
-        m_session->OnCut();
-        closer.stop();
         QVERIFY(!closedWhileSending);
-        QVERIFY(m_frame->isVisible());  // closes from the event loop, after the send has unwound
-        QCoreApplication::processEvents();
-        QCOMPARE(m_frame->isVisible(), !agree);
+        QCOMPARE(m_frame->isVisible(), !agree);  // closed from the event loop, after the send has unwound
         QStringList told{QStringLiteral("ready sent"),
                          QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?")};
         if (agree) told << QStringLiteral(" cancle send \nstopped in path 1 of 1");
@@ -874,25 +838,18 @@ void JobCommandsTest::cutShowsTheEstimatePausesAndStartsAtAPath() {
 
     // Paused at the first chance, perhaps before the first byte: the send holds until Resume.
     qsizetype atPause = -1, beforeResume = -1;
-    QTimer pauser;
-    connect(&pauser, &QTimer::timeout, this, [&] {
-        CProgressWnd* progress = CCutJob::Running();
-        if (!progress) return;
-        QPushButton* button = Button(progress, "pause");
-        if (atPause < 0) {
+    QString paused;
+    CutWatching(
+        [&](CProgressWnd* progress) {
+            QPushButton* button = Button(progress, "pause");
             button->click();
-            QCOMPARE(button->text(), QStringLiteral("Resume"));
+            if (atPause >= 0) return (beforeResume = cutter.Received().size()) < 0;
+            paused = button->text();
             atPause = cutter.Received().size();
-            return;
-        }
-        beforeResume = cutter.Received().size();
-        button->click();
-        pauser.stop();
-    });
-    pauser.start(20);
-    m_session->OnCut();
-    pauser.stop();
-    QCoreApplication::processEvents();
+            return true;
+        },
+        20);
+    QCOMPARE(paused, QStringLiteral("Resume"));
     // Bytes already on the line may still arrive during the pause; the rest waits for Resume.
     QVERIFY(atPause >= 0 && beforeResume >= atPause);
     QVERIFY(beforeResume < full.size());

@@ -47,6 +47,13 @@ QImage RenderThroughPicture(const RenderSettings& s, QSize size = QSize(1200, 10
     return image;
 }
 
+// The colours of image at the points.
+QList<QRgb> At(const QImage& image, std::initializer_list<QPoint> points) {
+    QList<QRgb> colours;
+    for (QPoint p : points) colours << image.pixel(p);
+    return colours;
+}
+
 }  // namespace
 
 class RenderTest : public QObject {
@@ -81,11 +88,9 @@ private slots:
         QCOMPARE(o.materialWidth, 200);
         QCOMPARE(o.materialLength, 200);
         QCOMPARE(o.scrollSize, QSize(600, 700));
-        for (QPoint corner : {QPoint(300, 100), QPoint(500, 100), QPoint(500, 300), QPoint(300, 300)})
-            QCOMPARE(image.pixel(corner), Grey);
-        QCOMPARE(image.pixel(302, 102), Grey);  // five pixels wide
-        QCOMPARE(image.pixel(304, 104), White);
-        QCOMPARE(image.pixel(400, 200), White);  // a job of headers only draws the frame
+        // The corners, the frame five pixels wide, and nothing inside for a job of headers only.
+        QCOMPARE(At(image, {{300, 100}, {500, 100}, {500, 300}, {300, 300}, {302, 102}, {304, 104}, {400, 200}}),
+                 QList<QRgb>({Grey, Grey, Grey, Grey, Grey, White, White}));
     }
 
     void MaterialSizeFollowsTheSettingsAndTheDivisor() {
@@ -108,11 +113,8 @@ private slots:
     void OrientationAsStoredPutsJobOriginAtFrameCorner() {
         // y runs downward: job (400, 400)..(4000, 400) lands on y 110 from x 310 to 400.
         const QImage image = Render(Job({Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)}));
-        QCOMPARE(image.pixel(310, 110), Black);
-        QCOMPARE(image.pixel(350, 110), Black);
-        QCOMPARE(image.pixel(400, 110), Black);
-        QCOMPARE(image.pixel(350, 111), White);
-        QCOMPARE(image.pixel(401, 110), White);
+        QCOMPARE(At(image, {{310, 110}, {350, 110}, {400, 110}, {350, 111}, {401, 110}}),
+                 QList<QRgb>({Black, Black, Black, White, White}));
     }
 
     void OrientationOneMirrorsAboutLargestY() {
@@ -121,10 +123,9 @@ private slots:
             Render(Job({Rec(RecMove, 400, 3600), Rec(RecLine, 4000, 3600), Rec(RecMove, 400, 0), Rec(RecLine, 4000, 0),
                         Rec(RecMove, 400, 4000), Rec(RecLine, 4000, 4000), Rec(RecPathEnd)},
                        OrientationMirrorY, 4000));
-        QCOMPARE(image.pixel(350, 110), Black);
-        QCOMPARE(image.pixel(350, 200), Black);
-        QCOMPARE(image.pixel(350, 100), Black);  // drawn over the frame's top edge
-        QCOMPARE(image.pixel(350, 190), White);
+        // y 4000 is drawn over the frame's top edge.
+        QCOMPARE(At(image, {{350, 110}, {350, 200}, {350, 100}, {350, 190}}),
+                 QList<QRgb>({Black, Black, Black, White}));
     }
 
     void KnifeRecordsSwitchPens() {
@@ -133,39 +134,27 @@ private slots:
                         Rec(RecMove, 400, 800), Rec(RecLine, 4000, 800), Rec(RecKnife, 9), Rec(RecMove, 400, 1200),
                         Rec(RecLine, 4000, 1200), Rec(RecKnife, 2), Rec(RecMove, 400, 1600), Rec(RecLine, 4000, 1600),
                         Rec(RecPathEnd)}));
-        QCOMPARE(image.pixel(350, 110), qRgb(255, 0, 0));
-        QCOMPARE(image.pixel(350, 120), qRgb(149, 129, 103));
-        QCOMPARE(image.pixel(350, 130), Black);  // knife 9 draws black
-        QCOMPARE(image.pixel(350, 140), qRgb(0, 0, 255));
-        for (int k = 1; k <= 8; ++k) QVERIFY(CJobRenderer::KnifeColor(k).isValid());
-        QCOMPARE(CJobRenderer::KnifeColor(4), QColor(0, 255, 0));
-        QCOMPARE(CJobRenderer::KnifeColor(5), QColor(255, 0, 255));
-        QCOMPARE(CJobRenderer::KnifeColor(6), QColor(255, 255, 0));
-        QCOMPARE(CJobRenderer::KnifeColor(7), QColor(0, 255, 255));
-        QCOMPARE(CJobRenderer::KnifeColor(0), QColor(0, 0, 0));
+        // Knives 3, 8, 9 (black) and 2.
+        QCOMPARE(At(image, {{350, 110}, {350, 120}, {350, 130}, {350, 140}}),
+                 QList<QRgb>({qRgb(255, 0, 0), qRgb(149, 129, 103), Black, qRgb(0, 0, 255)}));
+        QList<QRgb> pens;
+        for (int k : {4, 5, 6, 7, 0}) pens << CJobRenderer::KnifeColor(k).rgb();
+        QCOMPARE(pens, QList<QRgb>({qRgb(0, 255, 0), qRgb(255, 0, 255), qRgb(255, 255, 0), qRgb(0, 255, 255), Black}));
     }
 
     void PictureMoveShiftsTheJobButNotTheFrame() {
         RenderSettings s = Job({Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)});
         s.moveX = 10.0f;
         s.moveY = -5.0f;
-        const QImage image = Render(s);
-        QCOMPARE(image.pixel(320, 105), Black);
-        QCOMPARE(image.pixel(410, 105), Black);
-        QCOMPARE(image.pixel(411, 105), White);
-        QCOMPARE(image.pixel(310, 110), White);
-        QCOMPARE(image.pixel(300, 100), Grey);
+        QCOMPARE(At(Render(s), {{320, 105}, {410, 105}, {411, 105}, {310, 110}, {300, 100}}),
+                 QList<QRgb>({Black, Black, White, White, Grey}));
 
         // Divisor 39: -234 mm is exactly -240 pixels and -117 mm exactly -120.
         s = Job({Rec(RecMove, 0, 3900), Rec(RecLine, 3900, 3900), Rec(RecPathEnd)});
         s.scale = 0.975;
         s.moveX = -234.0f;
         s.moveY = -117.0f;
-        const QImage odd = Render(s);
-        QCOMPARE(odd.pixel(60, 80), Black);
-        QCOMPARE(odd.pixel(160, 80), Black);
-        QCOMPARE(odd.pixel(161, 80), White);
-        QCOMPARE(odd.pixel(60, 81), White);
+        QCOMPARE(At(Render(s), {{60, 80}, {160, 80}, {161, 80}, {60, 81}}), QList<QRgb>({Black, Black, White, White}));
     }
 
     void DivisorOneDrawsJobUnitsAsPixels() {
@@ -176,15 +165,10 @@ private slots:
         RenderOutcome o;
         const QImage image = Render(s, &o);
         QCOMPARE(o.materialWidth, 400);
-        QCOMPARE(image.pixel(310, 110), Black);
-        QCOMPARE(image.pixel(410, 110), Black);
-        QCOMPARE(image.pixel(700, 500), Grey);
-
+        QCOMPARE(At(image, {{310, 110}, {410, 110}, {700, 500}}), QList<QRgb>({Black, Black, Grey}));
         // 2.3 mm is 92 units in single precision, as the send moves the knife.
         s.moveX = 2.3f;
-        const QImage moved = Render(s);
-        QCOMPARE(moved.pixel(402, 110), Black);
-        QCOMPARE(moved.pixel(401, 110), White);
+        QCOMPARE(At(Render(s), {{402, 110}, {401, 110}}), QList<QRgb>({Black, White}));
     }
 
     void OffsetsDrawOvercutsAtScreenScale() {
@@ -195,28 +179,18 @@ private slots:
         RenderSettings s = Job(square);
         QCOMPARE(Render(s).pixel(402, 110), White);
         s.sharpOffset = 2.0f;  // 2 mm: 2 pixels at divisor 40
-        const QImage image = Render(s);
-        QCOMPARE(image.pixel(401, 110), Black);
-        QCOMPARE(image.pixel(402, 110), Black);
+        QCOMPARE(At(Render(s), {{401, 110}, {402, 110}}), QList<QRgb>({Black, Black}));
     }
 
     void NothingIsDrawnWhileSendingOrWithoutJob() {
-        RenderSettings s = Job({Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400)});
-        s.sending = true;
-        RenderOutcome o;
-        QImage image = Render(s, &o);
-        QVERIFY(!o.drawn);
-        QCOMPARE(image.pixel(300, 100), White);
-        QCOMPARE(image.pixel(350, 110), White);
-        s.sending = false;
-        s.jobPath.clear();
-        image = Render(s, &o);
-        QVERIFY(!o.drawn);
-        QCOMPARE(image.pixel(300, 100), White);
-        s.jobPath = m_dir.File("missing.PT1");
-        image = Render(s, &o);
-        QVERIFY(!o.drawn);
-        QCOMPARE(image.pixel(300, 100), White);
+        RenderSettings sending = Job({Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400)}), none, missing;
+        sending.sending = true;
+        missing.jobPath = m_dir.File("missing.PT1");
+        for (const RenderSettings& s : {sending, none, missing}) {
+            RenderOutcome o;
+            QCOMPARE(At(Render(s, &o), {{300, 100}, {350, 110}}), QList<QRgb>({White, White}));
+            QVERIFY(!o.drawn);
+        }
     }
 
     void DamagedJobsEndAtTheirEndAndHugeValuesStayDefined() {
@@ -257,8 +231,9 @@ private slots:
         s.sharpOffset = 1.0f;
         const QImage raster = Render(s);
         const QImage vector = RenderThroughPicture(s);
-        for (QPoint p : {QPoint(350, 110), QPoint(400, 130), QPoint(300, 100), QPoint(500, 300)})
-            QCOMPARE(vector.pixel(p), raster.pixel(p));
+        for (const QImage* image : {&raster, &vector})
+            QCOMPARE(At(*image, {{350, 110}, {400, 130}, {300, 100}, {500, 300}}),
+                     QList<QRgb>({qRgb(0, 0, 255), qRgb(0, 0, 255), Grey, Grey}));
     }
 
     void PartialRepaintDrawsTheSamePixelsInsideTheExposedArea() {
@@ -296,24 +271,31 @@ private slots:
         QCOMPARE(run({"render", job, "-o", m_dir.File("out.pdf"), "--scale", "0.5"}), 0);
         QCOMPARE(velkar::test::ReadBytes(m_dir.File("out.pdf")).substr(0, 5), std::string("%PDF-"));
 
-        std::string err;
-        QCOMPARE(run({"render", job, "-o", m_dir.File("x.png"), "--sharp", "2.5"}, &err), 2);
-        QCOMPARE(err, std::string("velkar: --sharp must be a number from 0 to 2, not '2.5'\n"));
-        QCOMPARE(run({"render", job, "-o", m_dir.File("x.gif")}, &err), 2);
-        QCOMPARE(err, "velkar: " + m_dir.File("x.gif") + ": the picture file must end in .png, .svg or .pdf\n");
-        QCOMPARE(run({"render", job}, &err), 2);
-        QCOMPARE(err, std::string("velkar: render needs a job and -o FILE\n"));
-        QCOMPARE(run({"render", m_dir.File("none.PT1"), "-o", png}, &err), 1);
-        QCOMPARE(err, "velkar: cannot open " + m_dir.File("none.PT1") + ": No such file or directory\n");
-        const std::string notJob = m_dir.File("text.PT1");
+        const std::string notJob = m_dir.File("text.PT1"), fifo = m_dir.File("fifo.png"), none = m_dir.File("none.PT1");
         velkar::test::WriteText(notJob, "IN;PU0,0;");
-        QCOMPARE(run({"render", notJob, "-o", png}, &err), 1);
-        QCOMPARE(err, "velkar: " + notJob + ": not a PT1 job (the first three records are not its headers)\n");
-        // Only a regular file is replaced, and only by a complete picture.
-        const std::string fifo = m_dir.File("fifo.png");
-        QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
-        QCOMPARE(run({"render", job, "-o", fifo}, &err), 1);
-        QCOMPARE(err, "velkar: cannot write " + fifo + ": is a FIFO; only regular files are replaced\n");
+        QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);  // only a regular file is replaced
+        const struct {
+            std::vector<std::string> args;
+            int code;
+            std::string err;
+        } refusals[] = {
+            {{job, "-o", m_dir.File("x.png"), "--sharp", "2.5"}, 2, "--sharp must be a number from 0 to 2, not '2.5'"},
+            {{job, "-o", m_dir.File("x.gif")},
+             2,
+             m_dir.File("x.gif") + ": the picture file must end in .png, .svg or .pdf"},
+            {{job}, 2, "render needs a job and -o FILE"},
+            {{none, "-o", png}, 1, "cannot open " + none + ": No such file or directory"},
+            {{notJob, "-o", png}, 1, notJob + ": not a PT1 job (the first three records are not its headers)"},
+            {{job, "-o", fifo}, 1, "cannot write " + fifo + ": is a FIFO; only regular files are replaced"},
+        };
+        std::string err;
+        for (const auto& r : refusals) {
+            std::vector<std::string> args{"render"};
+            args.insert(args.end(), r.args.begin(), r.args.end());
+            QCOMPARE(run(args, &err), r.code);
+            QCOMPARE(err, "velkar: " + r.err + "\n");
+        }
+        // Only a complete picture replaces a file.
         velkar::test::SmallTmpfs full("size=4k");
         if (!full.Path().empty()) {
             const std::string kept = full.Path() + "/kept.pdf";

@@ -24,6 +24,8 @@ public:
     // owner: the widget the progress window belongs to.
     CCutJob(JobState& state, QWidget* owner) : m_state(state), m_pOwner(owner) {}
 
+    // A line the question before the send adds (the job larger than the material); empty: none.
+    void SetWarning(const QString& line) { m_strWarning = line; }
     // Runs the whole send; returns when it has ended.
     void Run();
     // After a send that went through: "sent N records in M:SS", counted from
@@ -38,6 +40,7 @@ private:
     JobState& m_state;
     QWidget* m_pOwner;
     QString m_strEndText;
+    QString m_strWarning;
 };
 
 }  // namespace velkar

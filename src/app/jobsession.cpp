@@ -21,6 +21,7 @@
 #include "app/importjob.h"
 #include "app/jobconversion.h"
 #include "app/openjob.h"
+#include "app/viewnavigator.h"
 #include "job/conversionwatch.h"
 #include "job/jobrecord.h"
 #include "job/tempdir.h"
@@ -41,7 +42,8 @@ struct CJobSession::Conversion {
     std::int32_t count = 0;
 };
 
-CJobSession::CJobSession(CVelkarView* view, QObject* parent) : QObject(parent), m_pView(view) {
+CJobSession::CJobSession(CVelkarView* view, QObject* parent)
+    : QObject(parent), m_pView(view), m_pNavigator(new CViewNavigator(*this, m_picture, view, this)) {
     m_pView->SetPicture(&m_picture);
     // Every paint shows the state as it is at that moment.
     connect(m_pView, &CVelkarView::aboutToPaint, this, [this] {
@@ -83,6 +85,8 @@ RenderSettings CJobSession::CurrentRenderSettings() const {
 }
 
 void CJobSession::RepaintAll() { m_pView->RepaintAll(); }
+
+void CJobSession::OnFit() { m_pNavigator->Fit(); }
 
 void CJobSession::OnInitialUpdate() { m_pView->SetScrollSizes(QSize(100, 100)); }
 
@@ -148,6 +152,7 @@ void CJobSession::FinishConversion() {
         return;
     }
     m_nRecordCount = c->count;
+    m_pNavigator->NewJob();
     if (outcome.jobEmptied) m_strJobPath.clear();
     if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
     if (!outcome.nothingToCut.empty()) {
@@ -288,7 +293,10 @@ void CJobSession::OnImport() {
 
 void CJobSession::OnOpen() {
     if (!CanImportOrOpen()) return;
-    if (COpenJob(*this, Window()).Run()) emit titleRequested(m_strJobPath);
+    if (COpenJob(*this, Window()).Run()) {
+        m_pNavigator->NewJob();
+        emit titleRequested(m_strJobPath);
+    }
     m_picture.Reload();
     RepaintAll();
 }
@@ -310,6 +318,7 @@ void CJobSession::OnCut() {
         SendingScope& operator=(const SendingScope&) = delete;
     } sending(*this);
     CCutJob cut(*this, m_pView);
+    cut.SetWarning(m_pNavigator->SizeWarning());
     cut.Run();
     if (!cut.EndText().isEmpty()) emit statusText(cut.EndText(), true);
 }
@@ -330,6 +339,7 @@ void CJobSession::OpenOrImportFile(const QString& path) {
         return;
     }
     if (COpenJob(*this, Window()).OpenPath(path)) {
+        m_pNavigator->NewJob();
         m_picture.Reload();
         emit titleRequested(m_strJobPath);
         RepaintAll();
