@@ -34,6 +34,7 @@ inline constexpr int Redraw = 32779;
 inline constexpr int DefineColor = 32780;
 inline constexpr int PenTip = 32781;
 inline constexpr int Move = 32782;
+inline constexpr int Fit = 32783;
 
 inline constexpr int RecentFileCount = 4;
 

@@ -89,6 +89,7 @@ void CCutJob::Run() {
     s_pRunning = &progress;
     CProgressSendHooks hooks(progress, parent);
     hooks.SetTarget(QStringLiteral("COM%1: %2, %3").arg(portNumber).arg(port.DevicePath(), dialect));
+    hooks.SetWarning(m_strWarning);
     if (estimated) {
         if (lineKnown)
             hooks.SetEstimate(QString::fromStdString(CSendEstimate::Summary(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 namespace velkar {
@@ -22,6 +24,8 @@ public:
     // owner: the widget the progress window belongs to.
     CCutJob(JobState& state, QWidget* owner) : m_state(state), m_pOwner(owner) {}
 
+    // A line the question before the send adds (the job larger than the material); empty: none.
+    void SetWarning(const QString& line) { m_strWarning = line; }
     // Runs the whole send; returns when it has ended.
     void Run();
     // The progress window of the send running now, if any (to cancel it).
@@ -30,6 +34,7 @@ public:
 private:
     JobState& m_state;
     QWidget* m_pOwner;
+    QString m_strWarning;
 };
 
 }  // namespace velkar

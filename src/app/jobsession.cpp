@@ -21,6 +21,7 @@
 #include "app/importjob.h"
 #include "app/jobconversion.h"
 #include "app/openjob.h"
+#include "app/viewnavigator.h"
 #include "job/conversionwatch.h"
 #include "job/jobrecord.h"
 #include "serial/profile.h"
@@ -40,7 +41,8 @@ struct CJobSession::Conversion {
     std::int32_t count = 0;
 };
 
-CJobSession::CJobSession(CVelkarView* view, QObject* parent) : QObject(parent), m_pView(view) {
+CJobSession::CJobSession(CVelkarView* view, QObject* parent)
+    : QObject(parent), m_pView(view), m_pNavigator(new CViewNavigator(*this, m_picture, view, this)) {
     m_pView->SetPicture(&m_picture);
     // Every paint shows the state as it is at that moment.
     connect(m_pView, &CVelkarView::aboutToPaint, this, [this] {
@@ -82,6 +84,8 @@ RenderSettings CJobSession::CurrentRenderSettings() const {
 }
 
 void CJobSession::RepaintAll() { m_pView->RepaintAll(); }
+
+void CJobSession::OnFit() { m_pNavigator->Fit(); }
 
 void CJobSession::OnInitialUpdate() { m_pView->SetScrollSizes(QSize(100, 100)); }
 
@@ -147,6 +151,7 @@ void CJobSession::FinishConversion() {
         return;
     }
     m_nRecordCount = c->count;
+    m_pNavigator->NewJob();
     if (outcome.jobEmptied) m_strJobPath.clear();
     if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
     if (!outcome.nothingToCut.empty()) {
@@ -284,7 +289,10 @@ void CJobSession::OnImport() {
 
 void CJobSession::OnOpen() {
     if (!CanImportOrOpen()) return;
-    if (COpenJob(*this, Window()).Run()) emit titleRequested(m_strJobPath);
+    if (COpenJob(*this, Window()).Run()) {
+        m_pNavigator->NewJob();
+        emit titleRequested(m_strJobPath);
+    }
     m_picture.Reload();
     RepaintAll();
 }
@@ -305,7 +313,9 @@ void CJobSession::OnCut() {
         SendingScope(const SendingScope&) = delete;
         SendingScope& operator=(const SendingScope&) = delete;
     } sending(*this);
-    CCutJob(*this, m_pView).Run();
+    CCutJob cut(*this, m_pView);
+    cut.SetWarning(m_pNavigator->SizeWarning());
+    cut.Run();
 }
 
 void CJobSession::OpenOrImportFile(const QString& path) {
@@ -324,6 +334,7 @@ void CJobSession::OpenOrImportFile(const QString& path) {
         return;
     }
     if (COpenJob(*this, Window()).OpenPath(path)) {
+        m_pNavigator->NewJob();
         m_picture.Reload();
         emit titleRequested(m_strJobPath);
         RepaintAll();

@@ -14,6 +14,7 @@ class QWidget;
 namespace velkar {
 
 class CVelkarView;
+class CViewNavigator;
 
 // The job on screen and its commands: Import, Open, Cut, Move, the zoom modes,
 // the knife and material settings, printing. The view draws the session's
@@ -26,6 +27,8 @@ public:
     ~CJobSession() override;
 
     CVelkarView* View() const { return m_pView; }
+    // Scrolling, Fit, the wheel zoom and the status bar's job and pointer texts.
+    CViewNavigator* Navigator() const { return m_pNavigator; }
     // The settings a drawing with the current state uses (material read from the profile).
     RenderSettings CurrentRenderSettings() const;
     // Repaints the whole view with the state as it is then.
@@ -59,6 +62,7 @@ public slots:
     void OnZoomOut();
     void OnZoomIn();
     void OnRedraw() { RepaintAll(); }
+    void OnFit();
     void OnMove();
     void OnCutterParameter();
     void OnMaterial();
@@ -97,6 +101,7 @@ private:
 
     CVelkarView* m_pView;
     CJobPicture m_picture;
+    CViewNavigator* m_pNavigator;
     JobState m_beforeImport;  // what a cancelled conversion goes back to
     std::unique_ptr<Conversion> m_pConversion;
 };

@@ -22,6 +22,7 @@
 #include "app/cutjob.h"
 #include "app/jobsession.h"
 #include "app/progresswnd.h"
+#include "app/viewnavigator.h"
 #include "render/artwork.h"
 #include "app/commandids.h"
 #include "app/dialogs/messagebox.h"
@@ -53,6 +54,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         {cmd::ZoomOut, &CJobSession::OnZoomOut},
         {cmd::ZoomIn, &CJobSession::OnZoomIn},
         {cmd::Redraw, &CJobSession::OnRedraw},
+        {cmd::Fit, &CJobSession::OnFit},
         {cmd::Move, &CJobSession::OnMove},
         {cmd::SerialPort, &CJobSession::OnSerialPort},
         {cmd::CutterParameter, &CJobSession::OnCutterParameter},
@@ -74,6 +76,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         connect(action, &QAction::triggered, this, &CMainFrame::UpdateActions, Qt::QueuedConnection);
     }
     connect(s, &CJobSession::statusText, this, &CMainFrame::SetStatusText);
+    connect(s->Navigator(), &CViewNavigator::jobText, m_pJobPane, &QLabel::setText);
+    connect(s->Navigator(), &CViewNavigator::pointerText, m_pPointerPane, &QLabel::setText);
     m_pEscape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_pEscape->setObjectName(QStringLiteral("conversionescape"));
     m_pEscape->setEnabled(false);
@@ -271,6 +275,13 @@ void CMainFrame::CreateStatusBar() {
     m_pConvertCancel->setObjectName(QStringLiteral("conversioncancel"));
     m_pConvertCancel->hide();
     statusBar()->addPermanentWidget(m_pConvertCancel);
+    // What the view shows: the job's size and knives, the pointer's position.
+    for (QLabel** pane : {&m_pJobPane, &m_pPointerPane}) {
+        *pane = new QLabel(this);
+        statusBar()->addPermanentWidget(*pane);
+    }
+    m_pJobPane->setObjectName(QStringLiteral("jobpane"));
+    m_pPointerPane->setObjectName(QStringLiteral("pointerpane"));
     for (const char* text : {"大写", "数字", "滚动"}) {
         auto* pane = new QLabel(QString::fromUtf8(text), this);
         pane->setFrameShape(QFrame::Panel);

@@ -74,6 +74,8 @@ private:
     CJobSession* m_pSession;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    QLabel* m_pJobPane = nullptr;      // the job's size and knives
+    QLabel* m_pPointerPane = nullptr;  // the pointer's position in mm
     QProgressBar* m_pConvertProgress = nullptr;  // shown while a conversion runs
     QPushButton* m_pConvertCancel = nullptr;
     QShortcut* m_pEscape = nullptr;              // Esc cancels a running conversion

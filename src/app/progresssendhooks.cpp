@@ -26,7 +26,9 @@ bool CProgressSendHooks::AskReadySend() {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Sent to cutter"), QStringLiteral("ready sent"),
                     QMessageBox::Ok | QMessageBox::Cancel, m_pDialogParent);
     // Where the job goes, and what it will take.
-    box.setInformativeText(m_strEstimate.isEmpty() ? m_strTarget : m_strTarget + QLatin1Char('\n') + m_strEstimate);
+    QString info = m_strEstimate.isEmpty() ? m_strTarget : m_strTarget + QLatin1Char('\n') + m_strEstimate;
+    if (!m_strWarning.isEmpty()) info += QLatin1Char('\n') + m_strWarning;
+    box.setInformativeText(info);
     QSpinBox* start = nullptr;
     if (m_nPaths > 1) {
         // A restart after a stop: the operator names the path to begin with.

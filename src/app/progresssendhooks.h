@@ -42,6 +42,8 @@ public:
     QString StoppedText() const;
     // Names where the job goes ("COM1: /dev/ttyUSB0, HP-GL") under "ready sent".
     void SetTarget(const QString& target) { m_strTarget = target; }
+    // A last line under "ready sent" (the job larger than the material); empty: none.
+    void SetWarning(const QString& line) { m_strWarning = line; }
 
     bool AskReadySend() override;
     std::int64_t ChosenStartPath() override { return m_nStartPath; }
@@ -68,6 +70,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_nPausedMs = 0;
     QString m_strTarget;
+    QString m_strWarning;
 };
 
 }  // namespace velkar

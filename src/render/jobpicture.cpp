@@ -32,6 +32,7 @@ RenderOutcome CJobPicture::Draw(QPainter& painter, const QRect& exposed) {
         CJobRenderer::LoadJob(s.jobPath, m_job);
         m_stamp = stamp;
         m_bLoaded = true;
+        ++m_nLoads;
     }
     if (!m_job.valid) return {};
     const int z = CJobRenderer::DivisorOf(s);

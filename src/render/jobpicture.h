@@ -23,6 +23,10 @@ public:
     RenderOutcome Draw(QPainter& painter, const QRect& exposed);
     // Forgets the records and the track: the next drawing reads the file again.
     void Reload();
+    // The job as the last drawing read it, and how many times a drawing has
+    // read a job file (it changes whenever Job() does).
+    const JobImage& Job() const { return m_job; }
+    std::uint64_t Loads() const { return m_nLoads; }
 
 private:
     struct FileStamp {
@@ -40,6 +44,7 @@ private:
     JobImage m_job;
     KnifeTrack m_track;
     bool m_bTrack = false;
+    std::uint64_t m_nLoads = 0;
 };
 
 }  // namespace velkar

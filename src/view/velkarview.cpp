@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include "render/artwork.h"
 #include "render/jobpicture.h"
@@ -16,26 +17,37 @@ CVelkarView::CVelkarView(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName(QStringLiteral("view"));
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    viewport()->setMouseTracking(true);  // the pointer's position is told without a button held
     UpdateScrollBars();
 }
 
-void CVelkarView::SetScrollSizes(QSize total) {
-    if (total == m_scrollSize) return;
-    m_scrollSize = total;
+void CVelkarView::SetScrollArea(const QRect& area) {
+    if (area == m_scrollArea) return;
+    m_scrollArea = area;
     UpdateScrollBars();
 }
 
 void CVelkarView::UpdateScrollBars() {
     const QSize page = viewport()->size();
+    const QRect& a = m_scrollArea;
     // Page and line steps follow the total size: a tenth, and a tenth of that.
-    const int hPage = std::max(1, m_scrollSize.width() / 10);
-    const int vPage = std::max(1, m_scrollSize.height() / 10);
-    horizontalScrollBar()->setRange(0, std::max(0, m_scrollSize.width() - page.width()));
+    const int hPage = std::max(1, a.width() / 10);
+    const int vPage = std::max(1, a.height() / 10);
+    horizontalScrollBar()->setRange(a.left(), std::max(a.left(), a.left() + a.width() - page.width()));
     horizontalScrollBar()->setPageStep(hPage);
     horizontalScrollBar()->setSingleStep(std::max(1, hPage / 10));
-    verticalScrollBar()->setRange(0, std::max(0, m_scrollSize.height() - page.height()));
+    verticalScrollBar()->setRange(a.top(), std::max(a.top(), a.top() + a.height() - page.height()));
     verticalScrollBar()->setPageStep(vPage);
     verticalScrollBar()->setSingleStep(std::max(1, vPage / 10));
+}
+
+QPoint CVelkarView::ScrollPosition() const {
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+void CVelkarView::ScrollTo(QPoint topLeft) {
+    horizontalScrollBar()->setValue(topLeft.x());
+    verticalScrollBar()->setValue(topLeft.y());
 }
 
 void CVelkarView::resizeEvent(QResizeEvent* event) {
@@ -53,10 +65,8 @@ void CVelkarView::paintEvent(QPaintEvent* event) {
         const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
         painter.translate(-offset);
         const RenderOutcome outcome = m_pPicture->Draw(painter, event->rect().translated(offset));
-        if (outcome.drawn) {
-            SetScrollSizes(outcome.scrollSize);
-            emit pictureDrawn(outcome);
-        }
+        // The owner of the picture sets the scroll area it wants.
+        if (outcome.drawn) emit pictureDrawn(outcome);
     }
     m_bInPaintEvent = false;
     emit painted();
@@ -68,6 +78,30 @@ void CVelkarView::mousePressEvent(QMouseEvent* event) {
     else if (event->button() == Qt::RightButton)
         emit rightPressed();
     QAbstractScrollArea::mousePressEvent(event);
+}
+
+void CVelkarView::mouseMoveEvent(QMouseEvent* event) {
+    emit pointerMoved(event->position().toPoint() + ScrollPosition());
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+bool CVelkarView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Leave) emit pointerLeft();
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CVelkarView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        m_nWheelAngle = 0;
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    // Fine-grained wheels and touch pads send parts of a notch.
+    m_nWheelAngle += event->angleDelta().y();
+    const int steps = m_nWheelAngle / QWheelEvent::DefaultDeltasPerStep;
+    m_nWheelAngle -= steps * QWheelEvent::DefaultDeltasPerStep;
+    if (steps != 0) emit wheelZoom(steps, event->position().toPoint() + ScrollPosition());
+    event->accept();
 }
 
 void CVelkarView::SetZoomCursor(ZoomCursor cursor) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QRect>
 #include <QSize>
 
 #include "render/jobrenderer.h"
@@ -25,9 +26,15 @@ public:
     // Repaints the whole visible area at the next turn of the event loop.
     void RepaintAll();
 
-    // Total scrolling size in pixels (logical units).
-    QSize ScrollSize() const { return m_scrollSize; }
-    void SetScrollSizes(QSize total);
+    // The logical area the scroll bars run over; it may start left of or
+    // above the origin. SetScrollSizes(total) is the area from (0, 0).
+    QRect ScrollArea() const { return m_scrollArea; }
+    void SetScrollArea(const QRect& area);
+    QSize ScrollSize() const { return m_scrollArea.size(); }
+    void SetScrollSizes(QSize total) { SetScrollArea(QRect(QPoint(0, 0), total)); }
+    // The logical point at the viewport's top-left corner; ScrollTo keeps it within the area.
+    QPoint ScrollPosition() const;
+    void ScrollTo(QPoint topLeft);
     // True while the viewport paints (other widgets cannot repaint at once then).
     bool IsPainting() const { return m_bInPaintEvent; }
 
@@ -40,18 +47,28 @@ signals:
     void painted();
     void leftPressed();
     void rightPressed();
+    // Ctrl + wheel: steps notches away from the operator (negative: towards),
+    // over the logical point at.
+    void wheelZoom(int steps, QPoint at);
+    // The pointer is over the logical point at; pointerLeft: it left the picture.
+    void pointerMoved(QPoint at);
+    void pointerLeft();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void UpdateScrollBars();
 
     CJobPicture* m_pPicture = nullptr;
-    QSize m_scrollSize{100, 100};
+    QRect m_scrollArea{0, 0, 100, 100};
+    int m_nWheelAngle = 0;  // Ctrl + wheel turn not yet a whole notch
     bool m_bInPaintEvent = false;
 };
 
