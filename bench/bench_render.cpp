@@ -1,7 +1,8 @@
 // Drawing a job as the desktop program and `velkar render` do it: a full
 // repaint of the picture the screen keeps, a wheel notch (the strip a scroll
 // exposes), a zoom step (the track recomputed once), the first showing of a
-// job against a tiny one, and the whole `velkar render` of a job to PNG.
+// job against a tiny one (the picture alone, and the desktop program's main
+// window), and the whole `velkar render` of a job to PNG.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,15 +13,19 @@
 #include <string>
 #include <vector>
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 
+#include "app/mainframe.h"
+#include "app/velkarapp.h"
 #include "cli/commands.h"
 #include "job/jobrecord.h"
 #include "job/jobwriter.h"
 #include "render/jobpicture.h"
 #include "render/jobrenderer.h"
+#include "view/velkarview.h"
 
 namespace {
 
@@ -136,12 +141,17 @@ void BM_WheelNotchTwoMillionRecords(benchmark::State& state) {
     }
 }
 
-// One zoom click: the scale halves or doubles, the track is recomputed once
-// and the whole view repainted.
+// One zoom click on a job already shown: the scale halves or doubles, the
+// track is recomputed once and the whole view repainted.
 void BM_ZoomStepTwoMillionRecords(benchmark::State& state) {
     velkar::CJobPicture picture;
     velkar::RenderSettings s = Settings(TwoMillionJob());
     QImage image(ViewWidth, ViewHeight, QImage::Format_RGB32);
+    {
+        picture.SetSettings(s);
+        QPainter warm(&image);
+        picture.Draw(warm, image.rect());
+    }
     bool in = false;
     for (auto _ : state) {
         in = !in;
@@ -167,6 +177,32 @@ void FirstShow(benchmark::State& state, const std::string& job) {
 void BM_FirstShowMillionRecords(benchmark::State& state) { FirstShow(state, MillionJob()); }
 void BM_FirstShowTinyJob(benchmark::State& state) { FirstShow(state, TinyJob()); }
 
+// The desktop program's first showing of a job: the main window is shown with
+// the job and the offsets (as "--job", "--sharp" and "--close" give them) and
+// the event loop runs until the view has drawn it and no further paint is
+// waiting. Counts the viewport's paints.
+void ShowWindow(benchmark::State& state, const std::string& job) {
+    int paints = 0;
+    for (auto _ : state) {
+        velkar::CVelkarApp app;
+        bool drawn = false;
+        QObject::connect(app.View(), &velkar::CVelkarView::pictureDrawn, [&drawn] { drawn = true; });
+        QObject::connect(app.View(), &velkar::CVelkarView::painted, [&paints] { ++paints; });
+        app.MainFrame()->resize(1000, 760);
+        if (!app.InitInstance({QStringLiteral("--job"), QString::fromStdString(job), QStringLiteral("--sharp"),
+                               QStringLiteral("0.5"), QStringLiteral("--close"), QStringLiteral("1")}))
+            state.SkipWithError("no window");
+        QElapsedTimer limit;
+        limit.start();
+        while (!drawn && limit.elapsed() < 10000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QApplication::processEvents();
+        if (!drawn) state.SkipWithError("the job was not drawn");
+    }
+    state.counters["paints"] = benchmark::Counter(paints, benchmark::Counter::kAvgIterations);
+}
+void BM_ShowWindowMillionRecords(benchmark::State& state) { ShowWindow(state, MillionJob()); }
+void BM_ShowWindowTinyJob(benchmark::State& state) { ShowWindow(state, TinyJob()); }
+
 // `velkar render JOB -o FILE.png` in process, at the default zoom and offsets.
 void BM_RenderCommandMillionRecords(benchmark::State& state) {
     const char* dir = std::getenv("TMPDIR");
@@ -186,14 +222,16 @@ VELKAR_BENCH(BM_WheelNotchTwoMillionRecords);
 VELKAR_BENCH(BM_ZoomStepTwoMillionRecords);
 VELKAR_BENCH(BM_FirstShowMillionRecords);
 VELKAR_BENCH(BM_FirstShowTinyJob);
+VELKAR_BENCH(BM_ShowWindowMillionRecords);
+VELKAR_BENCH(BM_ShowWindowTinyJob);
 VELKAR_BENCH(BM_RenderCommandMillionRecords);
 
 int main(int argc, char** argv) {
-    // Painting needs a GUI application object; the offscreen platform needs no display.
+    // Painting and the window need an application object; the offscreen platform needs no display.
     static int qargc = 3;
     static char arg0[] = "bench_render", arg1[] = "-platform", arg2[] = "offscreen";
     static char* qargv[] = {arg0, arg1, arg2, nullptr};
-    QGuiApplication app(qargc, qargv);
+    QApplication app(qargc, qargv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -18,6 +18,7 @@ PACKAGES=(
 )
 BUILD=${VELKAR_BUILD_DIR:-build}
 FUZZ_BUILD=${VELKAR_FUZZ_BUILD_DIR:-build-fuzz}
+FUZZ_SVG_BUILD=${VELKAR_FUZZ_SVG_BUILD_DIR:-build-fuzz-svg}
 FUZZ_SECONDS=${VELKAR_FUZZ_SECONDS:-30}
 
 install_missing() {
@@ -46,8 +47,18 @@ build_fuzz() {
   cmake --build "$FUZZ_BUILD"
 }
 
+build_fuzz_svg() {
+  # The SVG import needs Qt: a second small sanitizer build with Qt, of fuzz_svg and what it links only.
+  CC=clang CXX=clang++ cmake -S . -B "$FUZZ_SVG_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DVELKAR_WITH_QT=ON -DVELKAR_TESTS=OFF -DVELKAR_FUZZ=ON -DVELKAR_WERROR=ON \
+    -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+  cmake --build "$FUZZ_SVG_BUILD" --target fuzz_svg
+}
+
 run_fuzzers() {
-  local dir="$FUZZ_BUILD/fuzz" failed=0
+  local dir="${1:-$FUZZ_BUILD}/fuzz" failed=0
+  # Fontconfig, which Qt asks for fonts, keeps its caches to the end of the process.
+  export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp"
   for target in "$dir"/fuzz_*; do
     [ -x "$target" ] || continue
     local name corpus
@@ -62,7 +73,7 @@ run_fuzzers() {
       tail -n 40 "$corpus.log"
       failed=1
     else
-      grep -E '^(Done|#[0-9]+ *DONE)' "$corpus.log" | tail -n 1 || true
+      grep -E '^#[0-9]+[[:space:]]+DONE' "$corpus.log" | tail -n 1 || true
     fi
     rm -rf "$corpus" "$corpus.log"
   done
@@ -82,6 +93,8 @@ case "${1:-}" in
     ctest --test-dir "$BUILD" --output-on-failure -j2
     build_fuzz
     run_fuzzers
+    build_fuzz_svg
+    run_fuzzers "$FUZZ_SVG_BUILD"
     ctest --test-dir "$FUZZ_BUILD" --output-on-failure -j2
     ;;
   bench)

@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <utility>
@@ -151,33 +150,6 @@ QPushButton* Button(QWidget* w, const char* name) {
 class JobCommandsTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void importConvertsAtTheNextPaintAndDraws_data();
-    void importConvertsAtTheNextPaintAndDraws();
-    void importRefusalsAreTold();
-    void unusableTemporaryDirectoryRefusesImportAndOpen();
-    void unwritableJobPathFallsBackToTheTemporaryJob();
-    void failedConversionIsToldAndKeepsThePreviousJob();
-    void twoPaintsAfterOneImportConvertOnce();
-    void importTellsWhatWasLeftOutOrRefusesAtThePaint_data();
-    void importTellsWhatWasLeftOutOrRefusesAtThePaint();
-    void openChecksTheHeadersAndEnablesCut();
-    void commandLineAndDroppedFilesOpenOrImport();
-    void conversionRunsBesideTheEventLoop_data();
-    void conversionRunsBesideTheEventLoop();
-    void cutSendsTheStreamIntoThePseudoTerminal_data();
-    void cutSendsTheStreamIntoThePseudoTerminal();
-    void cutIsCancelledMidSend_data();
-    void cutIsCancelledMidSend();
-    void cutStopsWhenTheCutterEndCloses();
-    void cutToldWhenThePortCannotOpen();
-    void closingDuringASendCancelsItFirst();
-    void cutShowsTheEstimatePausesAndStartsAtAPath();
-
-private:
     QString Work(const QString& name) const { return m_work->filePath(name); }
     QString Work(const char* name) const { return Work(QString::fromLatin1(name)); }
     // Copies an example plotter file into the test's directory, so that its job lands there.
@@ -247,629 +219,634 @@ private:
     CVelkarView* m_view = nullptr;
     CJobSession* m_session = nullptr;
     std::unique_ptr<DialogScript> m_script;
-};
 
-void JobCommandsTest::init() {
-    OpenProfile()->clear();
-    m_work = std::make_unique<QTemporaryDir>();
-    m_temp = std::make_unique<test::TempDirOverride>();
-    CRecentDirectory::Reset();
-    m_app = std::make_unique<CVelkarApp>();
-    QVERIFY(m_app->InitInstance({}));
-    m_frame = m_app->MainFrame();
-    m_view = m_app->View();
-    m_session = m_app->Session();
-    m_script = std::make_unique<DialogScript>();
-}
+private slots:
+    void init() {
+        OpenProfile()->clear();
+        m_work = std::make_unique<QTemporaryDir>();
+        m_temp = std::make_unique<test::TempDirOverride>();
+        CRecentDirectory::Reset();
+        m_app = std::make_unique<CVelkarApp>();
+        QVERIFY(m_app->InitInstance({}));
+        m_frame = m_app->MainFrame();
+        m_view = m_app->View();
+        m_session = m_app->Session();
+        m_script = std::make_unique<DialogScript>();
+    }
 
-void JobCommandsTest::cleanup() {
-    m_script.reset();
-    m_app.reset();
-    m_temp.reset();
-    m_work.reset();
-}
+    void cleanup() {
+        m_script.reset();
+        m_app.reset();
+        m_temp.reset();
+        m_work.reset();
+    }
 
-void JobCommandsTest::importConvertsAtTheNextPaintAndDraws_data() {
-    QTest::addColumn<QByteArray>("example");
-    QTest::addColumn<int>("flavour");
-    QTest::addColumn<bool>("order");
-    QTest::addColumn<int>("type");
-    const struct {
-        const char* file;
-        int type;
-        std::vector<int> flavours;
-    } cases[] = {{"square-and-star.plt", 1, {1, 2, 4, 5}}, {"arrow-h.plt", 3, {4}}, {"three-knives.plt", 0, {3, 4}}};
-    for (const auto& c : cases)
-        for (int f : c.flavours)
-            QTest::addRow("%s flavour %d", c.file, f) << QByteArray(c.file) << f << false << c.type;
-    QTest::addRow("square-and-star.plt standard ordered") << QByteArray("square-and-star.plt") << 5 << true << 1;
-}
+    void importConvertsAtTheNextPaintAndDraws_data() {
+        QTest::addColumn<QByteArray>("example");
+        QTest::addColumn<int>("flavour");
+        QTest::addColumn<bool>("order");
+        QTest::addColumn<int>("type");
+        const struct {
+            const char* file;
+            int type;
+            std::vector<int> flavours;
+        } cases[] = {
+            {"square-and-star.plt", 1, {1, 2, 4, 5}}, {"arrow-h.plt", 3, {4}}, {"three-knives.plt", 0, {3, 4}}};
+        for (const auto& c : cases)
+            for (int f : c.flavours)
+                QTest::addRow("%s flavour %d", c.file, f) << QByteArray(c.file) << f << false << c.type;
+        QTest::addRow("square-and-star.plt standard ordered") << QByteArray("square-and-star.plt") << 5 << true << 1;
+    }
 
-void JobCommandsTest::importConvertsAtTheNextPaintAndDraws() {
-    QFETCH(QByteArray, example);
-    QFETCH(int, flavour);
-    QFETCH(bool, order);
-    QFETCH(int, type);
-    const QString source = CopyExample(example.constData(), example.constData());
-    m_session->m_fMoveX = 10.0f;
-    m_session->m_fMoveY = 5.0f;
+    void importConvertsAtTheNextPaintAndDraws() {
+        QFETCH(QByteArray, example);
+        QFETCH(int, flavour);
+        QFETCH(bool, order);
+        QFETCH(int, type);
+        const QString source = CopyExample(example.constData(), example.constData());
+        m_session->m_fMoveX = 10.0f;
+        m_session->m_fMoveY = 5.0f;
 
-    m_script->Import(source, flavour, order);
-    m_session->OnImport();
-    QCOMPARE(Told(), QStringList());
-    const QString job = Work(QFileInfo(source).completeBaseName() + QStringLiteral(".PT1"));
-    QCOMPARE(m_session->m_strSourcePath, source);
-    QCOMPARE(m_session->m_strJobPath, job);
-    QCOMPARE(m_session->m_nFileType, type);
-    QCOMPARE(m_session->m_nImportFlavour, flavour);
-    QVERIFY(m_session->m_bConvertPending);
-    QCOMPARE(m_session->m_fMoveX, 0.0f);
-    QCOMPARE(m_session->m_fMoveY, 0.0f);
-    QVERIFY(m_frame->windowTitle().startsWith(source));
-    QCOMPARE(QFileInfo(job).size(), 0);  // made sure it can be written; converted only at the paint
-
-    PaintAndConvert();
-    QVERIFY(!m_session->m_bConvertPending);
-    QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
-    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    // The job is exactly what the command line's import writes, drawn as the renderer draws it.
-    const std::string reference = Work("reference.PT1").toStdString();
-    std::vector<std::string> args{"import", source.toStdString(), "--flavour", std::to_string(flavour), "-o",
-                                  reference};
-    if (order) args.push_back("--order");
-    QCOMPARE(test::RunVelkar(args).err, std::string());
-    const std::string converted = test::ReadBytes(job.toStdString());
-    QVERIFY(converted.size() > 4 * RecordSize);
-    QVERIFY(converted == test::ReadBytes(reference));
-    const auto records = std::int32_t(converted.size() / RecordSize);
-    QCOMPARE(m_session->m_nRecordCount, records);
-    QVERIFY(DrawnAsRendered());
-    QCOMPARE(m_session->m_nJobRecords, records);
-    QVERIFY(Shown() != Canvas());
-}
-
-void JobCommandsTest::importRefusalsAreTold() {
-    const QString h = CopyExample("arrow-h.plt", "arrow.plt"), hpgl = CopyExample("square-and-star.plt", "square.plt");
-    const QString late = Work("late.plt"), missing = Work("missing.plt"), kept = Work("kept.PT1");
-    test::WriteText(late.toStdString(), std::string(39, ';') + "IN;PU0,0;PD100,0;");
-    WriteZigzagJob(kept, 3);  // every refusal leaves this job the current one
-
-    const struct {
-        QString file;
-        int flavour;
-        QString message;
-        int type;  // -7: not looked at
-    } cases[] = {
-        {QString(), 1, QStringLiteral("you don't select file"), -7},
-        {missing, 1, QStringLiteral("cannot open ") + missing + QStringLiteral(": No such file or directory"), -7},
-        {h, 1, QStringLiteral("file type error"), 3},
-        {h, 2, QStringLiteral("file type error"), 3},
-        {h, 3, QStringLiteral("file type isn't CAD"), 3},
-        {hpgl, 3, QStringLiteral("file type isn't CAD"), 1},
-        {late, 1, QStringLiteral("file type error"), -1},
-        {late, 3, QStringLiteral("file type isn't CAD"), -1},
-    };
-    for (const auto& c : cases) {
-        m_session->m_nFileType = -7;
-        m_session->m_strJobPath = kept;
-        m_script->Import(c.file, c.flavour);
+        m_script->Import(source, flavour, order);
         m_session->OnImport();
-        QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Velkar"));
-        QCOMPARE(Told(), QStringList{c.message});
-        QVERIFY(!m_session->m_bConvertPending);
-        QCOMPARE(m_session->m_nImportFlavour, c.flavour);
-        QCOMPARE(m_session->m_nFileType, c.type);
-        // The job on screen stays the one Cut sends, and no empty job is left beside the refused file.
-        QCOMPARE(m_session->m_strJobPath, kept);
-        QVERIFY(c.file.isEmpty() || !QFileInfo::exists(c.file.chopped(4) + QStringLiteral(".PT1")));
-    }
-
-    // Type 2 (IN with PR) and an unrecognised file are taken by CasMate PLT,
-    // and the paint then leaves the view without a job.
-    const QString pr = Work("pr.plt");
-    test::WriteText(pr.toStdString(), "IN;PR;PU0,0;PD10,10;\n");
-    for (const QString& file : {pr, late}) {
-        QCOMPARE(ImportAndPaint(file, 4), QStringList());
-        QVERIFY(m_session->m_strJobPath.isEmpty());
-        QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
-        QVERIFY(!m_session->CanCut());
-    }
-
-    // Cancelling the dialog changes nothing and tells nothing.
-    m_session->m_strJobPath = kept;
-    m_script->CancelImport();
-    m_session->OnImport();
-    QCOMPARE(Told(), QStringList());
-    QCOMPARE(m_session->m_strJobPath, kept);
-    QVERIFY(!m_session->m_bConvertPending);
-}
-
-void JobCommandsTest::unusableTemporaryDirectoryRefusesImportAndOpen() {
-    const QString notDir = Work("plain-file");
-    test::WriteText(notDir.toStdString(), "x");
-    qputenv("VELKAR_TEMP", notDir.toLocal8Bit());
-    m_script->Import(CopyExample("square-and-star.plt", "logo.plt"), 1);
-    m_session->OnImport();
-    m_session->OnOpen();
-    QCOMPARE(Told(), QStringList(2, QStringLiteral("can't made temp dir in diver c:")));
-    QVERIFY(m_session->m_strSourcePath.isEmpty());
-    QVERIFY(!m_session->m_bConvertPending);
-}
-
-void JobCommandsTest::unwritableJobPathFallsBackToTheTemporaryJob() {
-    const QString source = CopyExample("square-and-star.plt", "logo.plt");
-    const std::string reference = Work("reference.PT1").toStdString();
-    QCOMPARE(test::RunVelkar({"import", source.toStdString(), "--flavour", "1", "-o", reference}).code, 0);
-    const QString fallback = QString::fromStdString(PrivateTempFile(FallbackJobName));
-    // A directory where the job would go cannot be written, even by root.
-    QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("logo.PT1")));
-    QCOMPARE(ImportAndPaint(source, 1), QStringList());
-    QCOMPARE(m_session->m_strJobPath, fallback);
-    QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
-
-    // A job whose name leaves no room for a scratch file beside it is not written
-    // in place: the import goes to the temporary job and the file keeps its content.
-    const QString longSource = Work(QString(247, QLatin1Char('n')) + QStringLiteral(".plt"));
-    const std::string longJob = Work(QString(247, QLatin1Char('n')) + QStringLiteral(".PT1")).toStdString();
-    QVERIFY(QFile::copy(source, longSource));
-    test::WriteText(longJob, "previous job");
-    QVERIFY(QFile::remove(fallback));
-    QCOMPARE(ImportAndPaint(longSource, 1), QStringList());
-    QCOMPARE(m_session->m_strJobPath, fallback);
-    QCOMPARE(test::ReadBytes(longJob), std::string("previous job"));
-    QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
-
-    // With the fallback unusable as well, nothing is left to write to.
-    QVERIFY(QFile::remove(fallback) && QDir().mkdir(fallback));
-    m_script->Import(source, 1);
-    m_session->OnImport();
-    QCOMPARE(Told(), QStringList{QStringLiteral("can't made temp file in diver c:")});
-    QVERIFY(!m_session->m_bConvertPending);
-
-    // A plotter file named like a job is never overwritten by its own job.
-    QVERIFY(QDir().rmdir(fallback));
-    const QString sameName = CopyExample("square-and-star.plt", "drawing.PT1");
-    QCOMPARE(ImportAndPaint(sameName, 1), QStringList());
-    QCOMPARE(m_session->m_strJobPath, fallback);
-    QVERIFY(test::ReadBytes(sameName.toStdString()) == test::ReadBytes(source.toStdString()));
-}
-
-void JobCommandsTest::failedConversionIsToldAndKeepsThePreviousJob() {
-    const QString source = CopyExample("square-and-star.plt", "logo.plt"), job = Work("logo.PT1");
-    WriteZigzagJob(job, 5);
-    const std::string before = test::ReadBytes(job.toStdString());
-    m_script->Import(source, 1);
-    m_session->OnImport();
-    QVERIFY(m_session->m_bConvertPending);
-    // The plotter file goes away before the paint converts it.
-    QVERIFY(QFile::remove(source));
-    PaintAndConvert();
-    QCOMPARE(Told(),
-             QStringList{QStringLiteral("cannot read ") + source + QStringLiteral(": No such file or directory")});
-    QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
-    QVERIFY(test::ReadBytes(job.toStdString()) == before);
-    QVERIFY(DrawnAsRendered());  // the job as it stands
-}
-
-void JobCommandsTest::twoPaintsAfterOneImportConvertOnce() {
-    const QString source = CopyExample("square-and-star.plt", "logo.plt");
-    QCOMPARE(ImportAndPaint(source, 1), QStringList());
-    const QString job = m_session->m_strJobPath;
-    // A second conversion would replace this job with the converted one again.
-    WriteZigzagJob(job, 2);
-    const std::string marked = test::ReadBytes(job.toStdString());
-    PaintAndConvert();
-    PaintAndConvert();
-    QVERIFY(test::ReadBytes(job.toStdString()) == marked);
-    QCOMPARE(m_session->m_nJobRecords, 3 + 1 + 1 + 2 + 1);
-
-    // A print while a conversion is pending converts first.
-    m_script->Import(source, 1);
-    m_session->OnImport();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(Work("print.pdf"));
-    m_session->PrintTo(printer);
-    QVERIFY(!m_session->m_bConvertPending);
-    QVERIFY(test::ReadBytes(job.toStdString()) != marked);
-}
-
-void JobCommandsTest::importTellsWhatWasLeftOutOrRefusesAtThePaint_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("flavour");
-    QTest::addColumn<QString>("told");  // %1: the file; empty: taken, with this status and flavour
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<int>("taken");
-    // clang-format off
-    // Any first characters will do for "Standard PLT"; a label is counted, not cut.
-    QTest::newRow("standard, labelled")
-        << "labelled.plt" << QByteArray("\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;") << 5 << ""
-        << "Ready - not cut: 1 labels, 0 fills, 0 unknown instructions" << 5;
-    QTest::newRow("standard, prose")
-        << "prose.plt" << QByteArray("Dear operator, this is a letter.\n") << 5
-        << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "" << 0;
-    // A drawing is imported as a drawing whatever flavour is clicked; the drawing flavour refuses a plotter file.
-    QTest::newRow("drawing, flavour 1")
-        << "logo.svg" << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
-                                    "<path d='M0 0 L96 0' stroke='red'/></svg>")
-        << 1 << "" << "Ready - knife 1: #ff0000, 1 paths, 0.025 m" << 6;
-    QTest::newRow("plotter file, drawing flavour")
-        << "plot.plt" << QByteArray("IN;PU0,0;PD400,0;") << 6
-        << "not an SVG drawing: %1: line 1: Start tag expected." << "" << 0;
-    // clang-format on
-}
-
-void JobCommandsTest::importTellsWhatWasLeftOutOrRefusesAtThePaint() {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, content);
-    QFETCH(int, flavour);
-    QFETCH(QString, told);
-    QFETCH(QString, status);
-    QFETCH(int, taken);
-    const QString kept = Work("kept.PT1"), file = Work(name), job = file.chopped(4) + QStringLiteral(".PT1");
-    WriteZigzagJob(kept, 3);
-    m_session->OpenOrImportFile(kept);
-    test::WriteText(file.toStdString(), content.toStdString());
-    const QStringList messages = ImportAndPaint(file, flavour);
-    if (told.isEmpty()) {
-        QCOMPARE(messages, QStringList());
+        QCOMPARE(Told(), QStringList());
+        const QString job = Work(QFileInfo(source).completeBaseName() + QStringLiteral(".PT1"));
+        QCOMPARE(m_session->m_strSourcePath, source);
         QCOMPARE(m_session->m_strJobPath, job);
-        QCOMPARE(m_session->m_nImportFlavour, taken);
-        QCOMPARE(m_frame->StatusText(), status);
-    } else {
-        // Refused at the paint, naming the file; no job is left beside it.
-        QCOMPARE(messages, QStringList{told.arg(file)});
-        QCOMPARE(m_session->m_strJobPath, kept);
-        QVERIFY(!QFileInfo::exists(job));
+        QCOMPARE(m_session->m_nFileType, type);
+        QCOMPARE(m_session->m_nImportFlavour, flavour);
+        QVERIFY(m_session->m_bConvertPending);
+        QCOMPARE(m_session->m_fMoveX, 0.0f);
+        QCOMPARE(m_session->m_fMoveY, 0.0f);
+        QVERIFY(m_frame->windowTitle().startsWith(source));
+        QCOMPARE(QFileInfo(job).size(), 0);  // made sure it can be written; converted only at the paint
+
+        PaintAndConvert();
+        QVERIFY(!m_session->m_bConvertPending);
+        QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        // The job is exactly what the command line's import writes, drawn as the renderer draws it.
+        const std::string reference = Work("reference.PT1").toStdString();
+        std::vector<std::string> args{"import", source.toStdString(), "--flavour", std::to_string(flavour), "-o",
+                                      reference};
+        if (order) args.push_back("--order");
+        QCOMPARE(test::RunVelkar(args).err, std::string());
+        const std::string converted = test::ReadBytes(job.toStdString());
+        QVERIFY(converted.size() > 4 * RecordSize);
+        QVERIFY(converted == test::ReadBytes(reference));
+        const auto records = std::int32_t(converted.size() / RecordSize);
+        QCOMPARE(m_session->m_nRecordCount, records);
+        QVERIFY(DrawnAsRendered());
+        QCOMPARE(m_session->m_nJobRecords, records);
+        QVERIFY(Shown() != Canvas());
     }
-    QVERIFY(DrawnAsRendered());
-}
 
-void JobCommandsTest::openChecksTheHeadersAndEnablesCut() {
-    QVERIFY(!m_session->CanCut());
-    const QString good = Work("good.PT1"), shortFile = Work("short.PT1"), swapped = Work("swapped.PT1");
-    test::WriteRecords(good.toStdString(), {Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 400, 400)});
-    test::WriteText(shortFile.toStdString(), test::ReadBytes(good.toStdString()).substr(0, 59));
-    test::WriteRecords(swapped.toStdString(),
-                       {Rec(RecHeaderMin), Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMax, 400, 400)});
-    m_session->m_fMoveX = 3.0f;
-    m_script->PickFile(good);
-    m_session->OnOpen();
-    QCOMPARE(Told(), QStringList());
-    QCOMPARE(m_session->m_strJobPath, good);
-    QCOMPARE(m_session->m_fMoveX, 0.0f);
-    QVERIFY(m_frame->windowTitle().startsWith(good));
-    QVERIFY(m_session->CanCut());
-    QVERIFY(DrawnAsRendered());  // the material frame alone
-    QCOMPARE(CRecentDirectory::Get(), m_work->path());
+    void importRefusalsAreTold() {
+        const QString h = CopyExample("arrow-h.plt", "arrow.plt"),
+                      hpgl = CopyExample("square-and-star.plt", "square.plt");
+        const QString late = Work("late.plt"), missing = Work("missing.plt"), kept = Work("kept.PT1");
+        test::WriteText(late.toStdString(), std::string(39, ';') + "IN;PU0,0;PD100,0;");
+        WriteZigzagJob(kept, 3);  // every refusal leaves this job the current one
 
-    for (const QString& bad : {shortFile, swapped}) {
-        m_script->PickFile(bad);
+        const struct {
+            QString file;
+            int flavour;
+            QString message;
+            int type;  // -7: not looked at
+        } cases[] = {
+            {QString(), 1, QStringLiteral("you don't select file"), -7},
+            {missing, 1, QStringLiteral("cannot open ") + missing + QStringLiteral(": No such file or directory"), -7},
+            {h, 1, QStringLiteral("file type error"), 3},
+            {h, 2, QStringLiteral("file type error"), 3},
+            {h, 3, QStringLiteral("file type isn't CAD"), 3},
+            {hpgl, 3, QStringLiteral("file type isn't CAD"), 1},
+            {late, 1, QStringLiteral("file type error"), -1},
+            {late, 3, QStringLiteral("file type isn't CAD"), -1},
+        };
+        for (const auto& c : cases) {
+            m_session->m_nFileType = -7;
+            m_session->m_strJobPath = kept;
+            m_script->Import(c.file, c.flavour);
+            m_session->OnImport();
+            QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Velkar"));
+            QCOMPARE(Told(), QStringList{c.message});
+            QVERIFY(!m_session->m_bConvertPending);
+            QCOMPARE(m_session->m_nImportFlavour, c.flavour);
+            QCOMPARE(m_session->m_nFileType, c.type);
+            // The job on screen stays the one Cut sends, and no empty job is left beside the refused file.
+            QCOMPARE(m_session->m_strJobPath, kept);
+            QVERIFY(c.file.isEmpty() || !QFileInfo::exists(c.file.chopped(4) + QStringLiteral(".PT1")));
+        }
+
+        // Type 2 (IN with PR) and an unrecognised file are taken by CasMate PLT,
+        // and the paint then leaves the view without a job.
+        const QString pr = Work("pr.plt");
+        test::WriteText(pr.toStdString(), "IN;PR;PU0,0;PD10,10;\n");
+        for (const QString& file : {pr, late}) {
+            QCOMPARE(ImportAndPaint(file, 4), QStringList());
+            QVERIFY(m_session->m_strJobPath.isEmpty());
+            QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
+            QVERIFY(!m_session->CanCut());
+        }
+
+        // Cancelling the dialog changes nothing and tells nothing.
+        m_session->m_strJobPath = kept;
+        m_script->CancelImport();
+        m_session->OnImport();
+        QCOMPARE(Told(), QStringList());
+        QCOMPARE(m_session->m_strJobPath, kept);
+        QVERIFY(!m_session->m_bConvertPending);
+    }
+
+    void unusableTemporaryDirectoryRefusesImportAndOpen() {
+        const QString notDir = Work("plain-file");
+        test::WriteText(notDir.toStdString(), "x");
+        qputenv("VELKAR_TEMP", notDir.toLocal8Bit());
+        m_script->Import(CopyExample("square-and-star.plt", "logo.plt"), 1);
+        m_session->OnImport();
         m_session->OnOpen();
-        QCOMPARE(Told(), QStringList{QStringLiteral("file type error")});
-        QCOMPARE(m_session->m_strSourcePath, bad);
+        QCOMPARE(Told(), QStringList(2, QStringLiteral("can't made temp dir in diver c:")));
+        QVERIFY(m_session->m_strSourcePath.isEmpty());
+        QVERIFY(!m_session->m_bConvertPending);
+    }
+
+    void unwritableJobPathFallsBackToTheTemporaryJob() {
+        const QString source = CopyExample("square-and-star.plt", "logo.plt");
+        const std::string reference = Work("reference.PT1").toStdString();
+        QCOMPARE(test::RunVelkar({"import", source.toStdString(), "--flavour", "1", "-o", reference}).code, 0);
+        const QString fallback = QString::fromStdString(PrivateTempFile(FallbackJobName));
+        // A directory where the job would go cannot be written, even by root.
+        QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("logo.PT1")));
+        QCOMPARE(ImportAndPaint(source, 1), QStringList());
+        QCOMPARE(m_session->m_strJobPath, fallback);
+        QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
+
+        // A job whose name leaves no room for a scratch file beside it is not written
+        // in place: the import goes to the temporary job and the file keeps its content.
+        const QString longSource = Work(QString(247, QLatin1Char('n')) + QStringLiteral(".plt"));
+        const std::string longJob = Work(QString(247, QLatin1Char('n')) + QStringLiteral(".PT1")).toStdString();
+        QVERIFY(QFile::copy(source, longSource));
+        test::WriteText(longJob, "previous job");
+        QVERIFY(QFile::remove(fallback));
+        QCOMPARE(ImportAndPaint(longSource, 1), QStringList());
+        QCOMPARE(m_session->m_strJobPath, fallback);
+        QCOMPARE(test::ReadBytes(longJob), std::string("previous job"));
+        QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
+
+        // With the fallback unusable as well, nothing is left to write to.
+        QVERIFY(QFile::remove(fallback) && QDir().mkdir(fallback));
+        m_script->Import(source, 1);
+        m_session->OnImport();
+        QCOMPARE(Told(), QStringList{QStringLiteral("can't made temp file in diver c:")});
+        QVERIFY(!m_session->m_bConvertPending);
+
+        // A plotter file named like a job is never overwritten by its own job.
+        QVERIFY(QDir().rmdir(fallback));
+        const QString sameName = CopyExample("square-and-star.plt", "drawing.PT1");
+        QCOMPARE(ImportAndPaint(sameName, 1), QStringList());
+        QCOMPARE(m_session->m_strJobPath, fallback);
+        QVERIFY(test::ReadBytes(sameName.toStdString()) == test::ReadBytes(source.toStdString()));
+    }
+
+    void failedConversionIsToldAndKeepsThePreviousJob() {
+        const QString source = CopyExample("square-and-star.plt", "logo.plt"), job = Work("logo.PT1");
+        WriteZigzagJob(job, 5);
+        const std::string before = test::ReadBytes(job.toStdString());
+        m_script->Import(source, 1);
+        m_session->OnImport();
+        QVERIFY(m_session->m_bConvertPending);
+        // The plotter file goes away before the paint converts it.
+        QVERIFY(QFile::remove(source));
+        PaintAndConvert();
+        QCOMPARE(Told(),
+                 QStringList{QStringLiteral("cannot read ") + source + QStringLiteral(": No such file or directory")});
+        QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
+        QVERIFY(test::ReadBytes(job.toStdString()) == before);
+        QVERIFY(DrawnAsRendered());  // the job as it stands
+    }
+
+    void twoPaintsAfterOneImportConvertOnce() {
+        const QString source = CopyExample("square-and-star.plt", "logo.plt");
+        QCOMPARE(ImportAndPaint(source, 1), QStringList());
+        const QString job = m_session->m_strJobPath;
+        // A second conversion would replace this job with the converted one again.
+        WriteZigzagJob(job, 2);
+        const std::string marked = test::ReadBytes(job.toStdString());
+        PaintAndConvert();
+        PaintAndConvert();
+        QVERIFY(test::ReadBytes(job.toStdString()) == marked);
+        QCOMPARE(m_session->m_nJobRecords, 3 + 1 + 1 + 2 + 1);
+
+        // A print while a conversion is pending converts first.
+        m_script->Import(source, 1);
+        m_session->OnImport();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(Work("print.pdf"));
+        m_session->PrintTo(printer);
+        QVERIFY(!m_session->m_bConvertPending);
+        QVERIFY(test::ReadBytes(job.toStdString()) != marked);
+    }
+
+    void importTellsWhatWasLeftOutOrRefusesAtThePaint_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("flavour");
+        QTest::addColumn<QString>("told");  // %1: the file; empty: taken, with this status and flavour
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("taken");
+        // clang-format off
+        // Any first characters will do for "Standard PLT"; a label is counted, not cut.
+        QTest::newRow("standard, labelled")
+            << "labelled.plt" << QByteArray("\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;") << 5 << ""
+            << "Ready - not cut: 1 labels, 0 fills, 0 unknown instructions" << 5;
+        QTest::newRow("standard, prose")
+            << "prose.plt" << QByteArray("Dear operator, this is a letter.\n") << 5
+            << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "" << 0;
+        // A drawing is imported as a drawing whatever flavour is clicked; the drawing flavour refuses a plotter file.
+        QTest::newRow("drawing, flavour 1")
+            << "logo.svg" << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                        "<path d='M0 0 L96 0' stroke='red'/></svg>")
+            << 1 << "" << "Ready - knife 1: #ff0000, 1 paths, 0.025 m" << 6;
+        QTest::newRow("plotter file, drawing flavour")
+            << "plot.plt" << QByteArray("IN;PU0,0;PD400,0;") << 6
+            << "not an SVG drawing: %1: line 1: Start tag expected." << "" << 0;
+        // clang-format on
+    }
+
+    void importTellsWhatWasLeftOutOrRefusesAtThePaint() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(int, flavour);
+        QFETCH(QString, told);
+        QFETCH(QString, status);
+        QFETCH(int, taken);
+        const QString kept = Work("kept.PT1"), file = Work(name), job = file.chopped(4) + QStringLiteral(".PT1");
+        WriteZigzagJob(kept, 3);
+        m_session->OpenOrImportFile(kept);
+        test::WriteText(file.toStdString(), content.toStdString());
+        const QStringList messages = ImportAndPaint(file, flavour);
+        if (told.isEmpty()) {
+            QCOMPARE(messages, QStringList());
+            QCOMPARE(m_session->m_strJobPath, job);
+            QCOMPARE(m_session->m_nImportFlavour, taken);
+            QCOMPARE(m_frame->StatusText(), status);
+        } else {
+            // Refused at the paint, naming the file; no job is left beside it.
+            QCOMPARE(messages, QStringList{told.arg(file)});
+            QCOMPARE(m_session->m_strJobPath, kept);
+            QVERIFY(!QFileInfo::exists(job));
+        }
+        QVERIFY(DrawnAsRendered());
+    }
+
+    void openChecksTheHeadersAndEnablesCut() {
+        QVERIFY(!m_session->CanCut());
+        const QString good = Work("good.PT1"), shortFile = Work("short.PT1"), swapped = Work("swapped.PT1");
+        test::WriteRecords(good.toStdString(),
+                           {Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 400, 400)});
+        test::WriteText(shortFile.toStdString(), test::ReadBytes(good.toStdString()).substr(0, 59));
+        test::WriteRecords(swapped.toStdString(),
+                           {Rec(RecHeaderMin), Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMax, 400, 400)});
+        m_session->m_fMoveX = 3.0f;
+        m_script->PickFile(good);
+        m_session->OnOpen();
+        QCOMPARE(Told(), QStringList());
+        QCOMPARE(m_session->m_strJobPath, good);
+        QCOMPARE(m_session->m_fMoveX, 0.0f);
+        QVERIFY(m_frame->windowTitle().startsWith(good));
+        QVERIFY(m_session->CanCut());
+        QVERIFY(DrawnAsRendered());  // the material frame alone
+        QCOMPARE(CRecentDirectory::Get(), m_work->path());
+
+        for (const QString& bad : {shortFile, swapped}) {
+            m_script->PickFile(bad);
+            m_session->OnOpen();
+            QCOMPARE(Told(), QStringList{QStringLiteral("file type error")});
+            QCOMPARE(m_session->m_strSourcePath, bad);
+            QCOMPARE(m_session->m_strJobPath, good);
+        }
+        // Cancelling the file dialog keeps everything.
+        m_script->PickFile(QString());
+        m_session->OnOpen();
+        QCOMPARE(Told(), QStringList());
         QCOMPARE(m_session->m_strJobPath, good);
     }
-    // Cancelling the file dialog keeps everything.
-    m_script->PickFile(QString());
-    m_session->OnOpen();
-    QCOMPARE(Told(), QStringList());
-    QCOMPARE(m_session->m_strJobPath, good);
-}
 
-void JobCommandsTest::commandLineAndDroppedFilesOpenOrImport() {
-    // A job is opened, also without its extension.
-    const QString job = Work("saved.PT1"), renamed = Work("saved-job");
-    WriteZigzagJob(job, 4);
-    QVERIFY(QFile::copy(job, renamed));
-    for (const QString& file : {job, renamed}) {
-        m_session->OpenOrImportFile(file);
-        QCOMPARE(m_session->m_strJobPath, file);
-        QVERIFY(!m_session->m_bConvertPending);
-    }
-    // A plotter file opens the import dialog with its name filled in.
-    const QString source = CopyExample("square-and-star.plt", "logo.plt");
-    m_script->Import(QString(), 1);
-    m_session->OpenOrImportFile(source);
-    QCOMPARE(m_script->prefilledFileName, source);
-    QVERIFY(m_session->m_bConvertPending);
-    QCOMPARE(m_session->m_strJobPath, Work("logo.PT1"));
-}
-
-void JobCommandsTest::conversionRunsBesideTheEventLoop_data() {
-    QTest::addColumn<QString>("stop");
-    QTest::newRow("runs to the end") << QString();
-    QTest::newRow("Cancel button") << QStringLiteral("button");
-    QTest::newRow("Esc") << QStringLiteral("escape");
-}
-
-void JobCommandsTest::conversionRunsBesideTheEventLoop() {
-    QFETCH(QString, stop);
-    const QString small = CopyExample("square-and-star.plt", "small.plt");
-    QCOMPARE(ImportAndPaint(small, 1), QStringList());
-    const QString previous = m_session->m_strJobPath, big = Work("big.plt"), target = Work("big.PT1");
-    const std::string previousBytes = test::ReadBytes(previous.toStdString());
-    // Long enough that the window's loop turns during the conversion even when
-    // other processes hold both cores.
-    constexpr int Lines = 1000000;
-    std::string text = "IN;\nSP1;\nPU0,0;\n";
-    for (int i = 0; i < Lines; ++i) text += "PD" + std::to_string(i % 9000) + "," + std::to_string(i % 7) + ";\n";
-    test::WriteText(big.toStdString(), text);
-
-    auto* cancel = Button(m_frame, "conversioncancel");
-    auto* escape = m_frame->findChild<QShortcut*>(QStringLiteral("conversionescape"));
-    // Stopped at once, the worker finds the request at its first block.
-    connect(m_session, &CJobSession::conversionStarted, this, [&] {
-        QVERIFY(cancel->isVisible());
-        QVERIFY(escape->isEnabled() && escape->key() == QKeySequence(Qt::Key_Escape));
-        if (stop == QLatin1String("button")) cancel->click();
-        if (stop == QLatin1String("escape")) emit escape->activated();
-    });
-    // A tick before the new job is in place shows the event loop turning while the worker converts.
-    bool shownWhileConverting = false;
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, this, [&] {
-        if (!m_session->IsConverting() || QFileInfo(target).size() != 0) return;
-        shownWhileConverting = cancel->isVisible() && !m_frame->Action(cmd::Import)->isEnabled() &&
-                               !m_frame->Action(cmd::FileOpen)->isEnabled() &&
-                               !m_frame->Action(cmd::Cut)->isEnabled() &&
-                               m_frame->StatusText() == QStringLiteral("open file ,please wait.....");
-    });
-    timer.start(0);
-    QCOMPARE(ImportAndPaint(big, 1), QStringList());
-    QVERIFY(!cancel->isVisible());
-    if (stop.isEmpty()) {
-        QVERIFY(shownWhileConverting);
-        QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
-        QCOMPARE(m_session->m_strJobPath, target);
-        QVERIFY(QFileInfo(target).size() > std::int64_t{Lines} * 20);
-    } else {
-        QCOMPARE(m_frame->StatusText(), QStringLiteral("conversion cancelled"));
-        QCOMPARE(m_session->m_strJobPath, previous);
-        QCOMPARE(m_session->m_strSourcePath, small);
-        QVERIFY(test::ReadBytes(previous.toStdString()) == previousBytes);
-        QCOMPARE(QFileInfo(target).size(), 0);
-        QVERIFY(m_frame->windowTitle().startsWith(small));
-    }
-    QVERIFY(m_frame->Action(cmd::Import)->isEnabled());
-    QVERIFY(DrawnAsRendered());
-}
-
-void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal_data() {
-    QTest::addColumn<QString>("dialect");  // of COM1
-    QTest::addColumn<QByteArray>("start");
-    QTest::newRow("Velkar") << QString() << QByteArray(";:H A L0 ECN ");
-    QTest::newRow("HP-GL") << QStringLiteral("HP-GL") << QByteArray("IN;SP");
-}
-
-void JobCommandsTest::cutSendsTheStreamIntoThePseudoTerminal() {
-    QFETCH(QString, dialect);
-    QFETCH(QByteArray, start);
-    test::PtyCutter cutter;
-    QVERIFY(cutter.IsOpen());
-    SetDevice(cutter.DevicePath());
-    if (!dialect.isEmpty()) OpenProfile()->setValue(QStringLiteral("comm/dialect1"), dialect);
-    QCOMPARE(ImportAndPaint(CopyExample("three-knives.plt", "knives.plt"), 3), QStringList());
-    m_session->m_fSharpOffset = 0.5f;
-    m_session->m_fCloseOffset = 1.0f;
-    m_session->m_bDefineColor = true;
-
-    bool drewDuringSend = false, sendingSeen = false;
-    connect(m_view, &CVelkarView::painted, this, [&] { sendingSeen = sendingSeen || m_session->m_bSending; });
-    CutWatching([&](CProgressWnd*) {
-        drewDuringSend = drewDuringSend || Shown() != Canvas();  // while sending, a paint draws nothing at all
-        return true;
-    });
-    QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Sent to cutter"));
-    // "ready sent" names the port, its device and its language.
-    QCOMPARE(m_script->messages.value(0).detail.section(QLatin1Char('\n'), 0, 0),
-             QStringLiteral("COM1: ") + cutter.DevicePath() + QStringLiteral(", ") +
-                 (dialect.isEmpty() ? QStringLiteral("Velkar") : dialect));
-    QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
-    const QByteArray expected = StreamOf(m_session->m_strJobPath, {"--sharp", "0.5", "--close", "1", "--define-color",
-                                                                   "--dialect", dialect.isEmpty() ? "velkar" : "hpgl"});
-    QVERIFY(expected.startsWith(start));
-    QCOMPARE(cutter.Take(), expected);
-    QVERIFY(sendingSeen);
-    QVERIFY(!drewDuringSend);
-    QVERIFY(!m_session->m_bSending);
-    QVERIFY(CCutJob::Running() == nullptr);
-
-    // Cancel at "ready sent" sends nothing.
-    m_script->Answer(QMessageBox::Cancel);
-    m_session->OnCut();
-    QCoreApplication::processEvents();
-    QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
-    QCOMPARE(cutter.Received(), QByteArray());
-
-    // Pen Tip asks for each knife before its word goes out.
-    m_script->Answer(QMessageBox::Ok);
-    m_session->m_bPenTip = true;
-    m_session->OnCut();
-    QCoreApplication::processEvents();
-    const QStringList texts = Told();
-    QVERIFY(texts.size() >= 2);
-    QCOMPARE(texts.first(), QStringLiteral("ready sent"));
-    for (qsizetype i = 1; i < texts.size(); ++i)
-        QVERIFY2(texts[i].startsWith(QStringLiteral("select ")), qPrintable(texts[i]));
-    QCOMPARE(cutter.Received(), expected);
-}
-
-void JobCommandsTest::cutIsCancelledMidSend_data() {
-    QTest::addColumn<int>("way");
-    QTest::newRow("Cancel button") << 0;
-    QTest::newRow("Esc") << 1;
-    // The cutter stops taking data before the Cancel and only takes again well
-    // after it: the command it was given in part is finished; or the operator
-    // abandons that command instead, by the button or by closing the program.
-    QTest::newRow("stalled, finished") << 2;
-    QTest::newRow("stalled, abandoned") << 3;
-    QTest::newRow("stalled, closed") << 4;
-}
-
-void JobCommandsTest::cutIsCancelledMidSend() {
-    QFETCH(int, way);
-    const bool stall = way >= 2, abandon = way >= 3, byClosing = way == 4;
-    test::PtyCutter cutter;
-    QVERIFY(cutter.IsOpen());
-    const QByteArray full = StreamOf(OpenLongJob(cutter));
-    bool finishing = false;
-    int ticks = 0, lastPosition = -1;
-    QString title, button;
-    CutWatching([&](CProgressWnd* progress) {
-        QPushButton* cancel = Button(progress, "cancel");
-        if (cutter.Received().size() < 2000) return true;
-        if (title.isEmpty()) title = progress->windowTitle();
-        if (!stall) {
-            if (way == 1) QTest::keyClick(m_frame, Qt::Key_Escape);
-            if (way == 0) cancel->click();
-            return false;
+    void commandLineAndDroppedFilesOpenOrImport() {
+        // A job is opened, also without its extension.
+        const QString job = Work("saved.PT1"), renamed = Work("saved-job");
+        WriteZigzagJob(job, 4);
+        QVERIFY(QFile::copy(job, renamed));
+        for (const QString& file : {job, renamed}) {
+            m_session->OpenOrImportFile(file);
+            QCOMPARE(m_session->m_strJobPath, file);
+            QVERIFY(!m_session->m_bConvertPending);
         }
-        // The send pumps once per record, and once per slice of a wait: a bar
-        // that stays put for some ticks means a still line.
-        cutter.SetTaking(false);
-        ticks = progress->LastPosition() == std::exchange(lastPosition, progress->LastPosition()) ? ticks + 1 : 1;
-        if (ticks == 5) cancel->click();
-        if (ticks < 15) return true;
-        finishing = progress->IsFinishing();
-        button = cancel->text();
-        if (!abandon || !finishing) {
-            cutter.SetTaking(true);
-        } else if (byClosing) {
-            m_script->Answer(QMessageBox::Yes);
-            m_frame->close();
-            m_script->Answer(QMessageBox::Ok);
+        // A plotter file opens the import dialog with its name filled in.
+        const QString source = CopyExample("square-and-star.plt", "logo.plt");
+        m_script->Import(QString(), 1);
+        m_session->OpenOrImportFile(source);
+        QCOMPARE(m_script->prefilledFileName, source);
+        QVERIFY(m_session->m_bConvertPending);
+        QCOMPARE(m_session->m_strJobPath, Work("logo.PT1"));
+    }
+
+    void conversionRunsBesideTheEventLoop_data() {
+        QTest::addColumn<QString>("stop");
+        QTest::newRow("runs to the end") << QString();
+        QTest::newRow("Cancel button") << QStringLiteral("button");
+        QTest::newRow("Esc") << QStringLiteral("escape");
+    }
+
+    void conversionRunsBesideTheEventLoop() {
+        QFETCH(QString, stop);
+        const QString small = CopyExample("square-and-star.plt", "small.plt");
+        QCOMPARE(ImportAndPaint(small, 1), QStringList());
+        const QString previous = m_session->m_strJobPath, big = Work("big.plt"), target = Work("big.PT1");
+        const std::string previousBytes = test::ReadBytes(previous.toStdString());
+        // Long enough that the window's loop turns during the conversion even when
+        // other processes hold both cores.
+        constexpr int Lines = 1000000;
+        std::string text = "IN;\nSP1;\nPU0,0;\n";
+        for (int i = 0; i < Lines; ++i) text += "PD" + std::to_string(i % 9000) + "," + std::to_string(i % 7) + ";\n";
+        test::WriteText(big.toStdString(), text);
+
+        auto* cancel = Button(m_frame, "conversioncancel");
+        auto* escape = m_frame->findChild<QShortcut*>(QStringLiteral("conversionescape"));
+        // Stopped at once, the worker finds the request at its first block.
+        connect(m_session, &CJobSession::conversionStarted, this, [&] {
+            QVERIFY(cancel->isVisible());
+            QVERIFY(escape->isEnabled() && escape->key() == QKeySequence(Qt::Key_Escape));
+            if (stop == QLatin1String("button")) cancel->click();
+            if (stop == QLatin1String("escape")) emit escape->activated();
+        });
+        // A tick before the new job is in place shows the event loop turning while the worker converts.
+        bool shownWhileConverting = false;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (!m_session->IsConverting() || QFileInfo(target).size() != 0) return;
+            shownWhileConverting = cancel->isVisible() && !m_frame->Action(cmd::Import)->isEnabled() &&
+                                   !m_frame->Action(cmd::FileOpen)->isEnabled() &&
+                                   !m_frame->Action(cmd::Cut)->isEnabled() &&
+                                   m_frame->StatusText() == QStringLiteral("open file ,please wait.....");
+        });
+        timer.start(0);
+        QCOMPARE(ImportAndPaint(big, 1), QStringList());
+        QVERIFY(!cancel->isVisible());
+        if (stop.isEmpty()) {
+            QVERIFY(shownWhileConverting);
+            QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
+            QCOMPARE(m_session->m_strJobPath, target);
+            QVERIFY(QFileInfo(target).size() > std::int64_t{Lines} * 20);
         } else {
-            cancel->click();
+            QCOMPARE(m_frame->StatusText(), QStringLiteral("conversion cancelled"));
+            QCOMPARE(m_session->m_strJobPath, previous);
+            QCOMPARE(m_session->m_strSourcePath, small);
+            QVERIFY(test::ReadBytes(previous.toStdString()) == previousBytes);
+            QCOMPARE(QFileInfo(target).size(), 0);
+            QVERIFY(m_frame->windowTitle().startsWith(small));
         }
-        return false;
-    });
-    cutter.SetTaking(true);
-    QCOMPARE(title.left(9), QStringLiteral("send... ["));
-    const QByteArray got = cutter.Received();
-    QVERIFY(got.size() >= 2000);
-    QVERIFY(got.size() < full.size());
-    QVERIFY(full.startsWith(got));
-    QVERIFY(!m_session->m_bSending);
-    if (stall) QCOMPARE(button, finishing ? QStringLiteral("abandon") : QStringLiteral("cancle"));
-    if (abandon && finishing) {
-        // Only a command begun when the line stalled can be abandoned.
-        QStringList told{QStringLiteral("ready sent"),
-                         QString::fromLatin1(CCutterSend::AbandonedText) + QStringLiteral("\nstopped in path 1 of 1")};
-        if (byClosing)
-            told.insert(1,
-                        QStringLiteral("The cutter is still taking the command in progress.\nAbandon it and close?"));
-        QCOMPARE(Told(), told);
-        QCOMPARE(m_frame->isVisible(), !byClosing);
-    } else {
-        // The job is one long path: a restart begins with it.
-        QCOMPARE(Told(),
-                 (QStringList{QStringLiteral("ready sent"), QStringLiteral(" cancle send \nstopped in path 1 of 1")}));
-        QVERIFY(got.endsWith(' '));  // the last command went out whole
+        QVERIFY(m_frame->Action(cmd::Import)->isEnabled());
+        QVERIFY(DrawnAsRendered());
     }
-}
 
-void JobCommandsTest::cutStopsWhenTheCutterEndCloses() {
-    test::PtyCutter cutter;
-    QVERIFY(cutter.IsOpen());
-    OpenLongJob(cutter);
-    CutWatching([&](CProgressWnd*) {
-        if (cutter.Received().size() < 2000) return true;
-        cutter.CloseCutterEnd();
-        return false;
-    });
-    const QStringList texts = Told();
-    QCOMPARE(texts.size(), 2);
-    QCOMPARE(texts[0], QStringLiteral("ready sent"));
-    QVERIFY2(texts[1].startsWith(QStringLiteral("send stopped: ") + cutter.DevicePath()), qPrintable(texts[1]));
-    QVERIFY(!m_session->m_bSending);
-    QVERIFY(DrawnAsRendered());  // drawn again once the send ended
-}
+    void cutSendsTheStreamIntoThePseudoTerminal_data() {
+        QTest::addColumn<QString>("dialect");  // of COM1
+        QTest::addColumn<QByteArray>("start");
+        QTest::newRow("Velkar") << QString() << QByteArray(";:H A L0 ECN ");
+        QTest::newRow("HP-GL") << QStringLiteral("HP-GL") << QByteArray("IN;SP");
+    }
 
-void JobCommandsTest::cutToldWhenThePortCannotOpen() {
-    const QString missing = Work("no-such-tty"), job = Work("job.PT1");
-    SetDevice(missing);
-    WriteZigzagJob(job, 3);
-    m_session->OpenOrImportFile(job);
-    m_session->OnCut();
-    QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Velkar"));
-    QCOMPARE(Told(), QStringList{QStringLiteral("serial can't open\n") + missing +
-                                 QStringLiteral(": No such file or directory")});
-    QVERIFY(!m_session->m_bSending);
+    void cutSendsTheStreamIntoThePseudoTerminal() {
+        QFETCH(QString, dialect);
+        QFETCH(QByteArray, start);
+        test::PtyCutter cutter;
+        QVERIFY(cutter.IsOpen());
+        SetDevice(cutter.DevicePath());
+        if (!dialect.isEmpty()) OpenProfile()->setValue(QStringLiteral("comm/dialect1"), dialect);
+        QCOMPARE(ImportAndPaint(CopyExample("three-knives.plt", "knives.plt"), 3), QStringList());
+        m_session->m_fSharpOffset = 0.5f;
+        m_session->m_fCloseOffset = 1.0f;
+        m_session->m_bDefineColor = true;
 
-    // A job cut short is refused before the port is looked at.
-    const std::string bytes = test::ReadBytes(job.toStdString());
-    const auto records = qsizetype(bytes.size() / RecordSize);
-    test::WriteText(job.toStdString(), bytes.substr(0, bytes.size() - RecordSize));
-    m_session->OnCut();
-    QCOMPARE(Told(), QStringList{QStringLiteral("file type error\nthe header counts %1 records, the file holds %2")
-                                     .arg(records)
-                                     .arg(records - 1)});
-}
-
-void JobCommandsTest::closingDuringASendCancelsItFirst() {
-    test::PtyCutter cutter;
-    QVERIFY(cutter.IsOpen());
-    const QString job = OpenLongJob(cutter);
-    for (const bool agree : {false, true}) {
-        cutter.Take();
-        bool closedWhileSending = false, asked = false;
+        bool drewDuringSend = false, sendingSeen = false;
+        connect(m_view, &CVelkarView::painted, this, [&] { sendingSeen = sendingSeen || m_session->m_bSending; });
         CutWatching([&](CProgressWnd*) {
-            if (cutter.Received().size() < 2000) return true;
-            closedWhileSending = closedWhileSending || !m_frame->isVisible();
-            if (std::exchange(asked, true)) return true;
-            m_script->Answer(agree ? QMessageBox::Yes : QMessageBox::No);
-            m_frame->close();  // declined: the send runs to its end
-            m_script->Answer(QMessageBox::Ok);
+            drewDuringSend = drewDuringSend || Shown() != Canvas();  // while sending, a paint draws nothing at all
             return true;
         });
-        QVERIFY(!closedWhileSending);
-        QCOMPARE(m_frame->isVisible(), !agree);  // closed from the event loop, after the send has unwound
-        QStringList told{QStringLiteral("ready sent"),
-                         QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?")};
-        if (agree) told << QStringLiteral(" cancle send \nstopped in path 1 of 1");
-        QCOMPARE(Told(), told);
-        if (!agree) QCOMPARE(cutter.Received(), StreamOf(job));
+        QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Sent to cutter"));
+        // "ready sent" names the port, its device and its language.
+        QCOMPARE(m_script->messages.value(0).detail.section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("COM1: ") + cutter.DevicePath() + QStringLiteral(", ") +
+                     (dialect.isEmpty() ? QStringLiteral("Velkar") : dialect));
+        QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
+        const QByteArray expected = StreamOf(
+            m_session->m_strJobPath,
+            {"--sharp", "0.5", "--close", "1", "--define-color", "--dialect", dialect.isEmpty() ? "velkar" : "hpgl"});
+        QVERIFY(expected.startsWith(start));
+        QCOMPARE(cutter.Take(), expected);
+        QVERIFY(sendingSeen);
+        QVERIFY(!drewDuringSend);
+        QVERIFY(!m_session->m_bSending);
+        QVERIFY(CCutJob::Running() == nullptr);
+
+        // Cancel at "ready sent" sends nothing.
+        m_script->Answer(QMessageBox::Cancel);
+        m_session->OnCut();
+        QCoreApplication::processEvents();
+        QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
+        QCOMPARE(cutter.Received(), QByteArray());
+
+        // Pen Tip asks for each knife before its word goes out.
+        m_script->Answer(QMessageBox::Ok);
+        m_session->m_bPenTip = true;
+        m_session->OnCut();
+        QCoreApplication::processEvents();
+        const QStringList texts = Told();
+        QVERIFY(texts.size() >= 2);
+        QCOMPARE(texts.first(), QStringLiteral("ready sent"));
+        for (qsizetype i = 1; i < texts.size(); ++i)
+            QVERIFY2(texts[i].startsWith(QStringLiteral("select ")), qPrintable(texts[i]));
+        QCOMPARE(cutter.Received(), expected);
     }
-}
 
-void JobCommandsTest::cutShowsTheEstimatePausesAndStartsAtAPath() {
-    test::PtyCutter cutter;
-    QVERIFY(cutter.IsOpen());
-    const QByteArray full = StreamOf(OpenLongJob(cutter, 3000, 2));  // three paths
+    void cutIsCancelledMidSend_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Cancel button") << 0;
+        QTest::newRow("Esc") << 1;
+        // The cutter stops taking data before the Cancel and only takes again well
+        // after it: the command it was given in part is finished; or the operator
+        // abandons that command instead, by the button or by closing the program.
+        QTest::newRow("stalled, finished") << 2;
+        QTest::newRow("stalled, abandoned") << 3;
+        QTest::newRow("stalled, closed") << 4;
+    }
 
-    // Paused at the first chance, perhaps before the first byte: the send holds until Resume.
-    qsizetype atPause = -1, beforeResume = -1;
-    QString paused;
-    CutWatching(
-        [&](CProgressWnd* progress) {
-            QPushButton* button = Button(progress, "pause");
-            button->click();
-            if (atPause >= 0) return (beforeResume = cutter.Received().size()) < 0;
-            paused = button->text();
-            atPause = cutter.Received().size();
-            return true;
-        },
-        20);
-    QCOMPARE(paused, QStringLiteral("Resume"));
-    // Bytes already on the line may still arrive during the pause; the rest waits for Resume.
-    QVERIFY(atPause >= 0 && beforeResume >= atPause);
-    QVERIFY(beforeResume < full.size());
-    QCOMPARE(cutter.Take(), full);
-    const QString estimate = m_script->messages.value(0).detail.section(QLatin1Char('\n'), 1);
-    QVERIFY2(estimate.startsWith(QStringLiteral("about 0:")) && estimate.endsWith(QStringLiteral(" m of cut")),
-             qPrintable(estimate));
-    QCOMPARE(Told().value(0), QStringLiteral("ready sent"));
+    void cutIsCancelledMidSend() {
+        QFETCH(int, way);
+        const bool stall = way >= 2, abandon = way >= 3, byClosing = way == 4;
+        test::PtyCutter cutter;
+        QVERIFY(cutter.IsOpen());
+        const QByteArray full = StreamOf(OpenLongJob(cutter));
+        bool finishing = false;
+        int ticks = 0, lastPosition = -1;
+        QString title, button;
+        CutWatching([&](CProgressWnd* progress) {
+            QPushButton* cancel = Button(progress, "cancel");
+            if (cutter.Received().size() < 2000) return true;
+            if (title.isEmpty()) title = progress->windowTitle();
+            if (!stall) {
+                if (way == 1) QTest::keyClick(m_frame, Qt::Key_Escape);
+                if (way == 0) cancel->click();
+                return false;
+            }
+            // The send pumps once per record, and once per slice of a wait: a bar
+            // that stays put for some ticks means a still line.
+            cutter.SetTaking(false);
+            ticks = progress->LastPosition() == std::exchange(lastPosition, progress->LastPosition()) ? ticks + 1 : 1;
+            if (ticks == 5) cancel->click();
+            if (ticks < 15) return true;
+            finishing = progress->IsFinishing();
+            button = cancel->text();
+            if (!abandon || !finishing) {
+                cutter.SetTaking(true);
+            } else if (byClosing) {
+                m_script->Answer(QMessageBox::Yes);
+                m_frame->close();
+                m_script->Answer(QMessageBox::Ok);
+            } else {
+                cancel->click();
+            }
+            return false;
+        });
+        cutter.SetTaking(true);
+        QCOMPARE(title.left(9), QStringLiteral("send... ["));
+        const QByteArray got = cutter.Received();
+        QVERIFY(got.size() >= 2000);
+        QVERIFY(got.size() < full.size());
+        QVERIFY(full.startsWith(got));
+        QVERIFY(!m_session->m_bSending);
+        if (stall) QCOMPARE(button, finishing ? QStringLiteral("abandon") : QStringLiteral("cancle"));
+        if (abandon && finishing) {
+            // Only a command begun when the line stalled can be abandoned.
+            QStringList told{QStringLiteral("ready sent"), QString::fromLatin1(CCutterSend::AbandonedText) +
+                                                               QStringLiteral("\nstopped in path 1 of 1")};
+            if (byClosing)
+                told.insert(
+                    1, QStringLiteral("The cutter is still taking the command in progress.\nAbandon it and close?"));
+            QCOMPARE(Told(), told);
+            QCOMPARE(m_frame->isVisible(), !byClosing);
+        } else {
+            // The job is one long path: a restart begins with it.
+            QCOMPARE(Told(), (QStringList{QStringLiteral("ready sent"),
+                                          QStringLiteral(" cancle send \nstopped in path 1 of 1")}));
+            QVERIFY(got.endsWith(' '));  // the last command went out whole
+        }
+    }
 
-    // From path 3: the start sequence, then what a full send sends from there.
-    m_script->startPath = 3;
-    m_session->OnCut();
-    QCoreApplication::processEvents();
-    const QByteArray part = cutter.Received();
-    QVERIFY(part.startsWith(";:H A L0 ECN U2000,0 "));
-    QVERIFY(full.endsWith(part.mid(13)));
-}
+    void cutStopsWhenTheCutterEndCloses() {
+        test::PtyCutter cutter;
+        QVERIFY(cutter.IsOpen());
+        OpenLongJob(cutter);
+        CutWatching([&](CProgressWnd*) {
+            if (cutter.Received().size() < 2000) return true;
+            cutter.CloseCutterEnd();
+            return false;
+        });
+        const QStringList texts = Told();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(texts[0], QStringLiteral("ready sent"));
+        QVERIFY2(texts[1].startsWith(QStringLiteral("send stopped: ") + cutter.DevicePath()), qPrintable(texts[1]));
+        QVERIFY(!m_session->m_bSending);
+        QVERIFY(DrawnAsRendered());  // drawn again once the send ended
+    }
+
+    void cutToldWhenThePortCannotOpen() {
+        const QString missing = Work("no-such-tty"), job = Work("job.PT1");
+        SetDevice(missing);
+        WriteZigzagJob(job, 3);
+        m_session->OpenOrImportFile(job);
+        m_session->OnCut();
+        QCOMPARE(m_script->messages.value(0).caption, QStringLiteral("Velkar"));
+        QCOMPARE(Told(), QStringList{QStringLiteral("serial can't open\n") + missing +
+                                     QStringLiteral(": No such file or directory")});
+        QVERIFY(!m_session->m_bSending);
+
+        // A job cut short is refused before the port is looked at.
+        const std::string bytes = test::ReadBytes(job.toStdString());
+        const auto records = qsizetype(bytes.size() / RecordSize);
+        test::WriteText(job.toStdString(), bytes.substr(0, bytes.size() - RecordSize));
+        m_session->OnCut();
+        QCOMPARE(Told(), QStringList{QStringLiteral("file type error\nthe header counts %1 records, the file holds %2")
+                                         .arg(records)
+                                         .arg(records - 1)});
+    }
+
+    void closingDuringASendCancelsItFirst() {
+        test::PtyCutter cutter;
+        QVERIFY(cutter.IsOpen());
+        const QString job = OpenLongJob(cutter);
+        for (const bool agree : {false, true}) {
+            cutter.Take();
+            bool closedWhileSending = false, asked = false;
+            CutWatching([&](CProgressWnd*) {
+                if (cutter.Received().size() < 2000) return true;
+                closedWhileSending = closedWhileSending || !m_frame->isVisible();
+                if (std::exchange(asked, true)) return true;
+                m_script->Answer(agree ? QMessageBox::Yes : QMessageBox::No);
+                m_frame->close();  // declined: the send runs to its end
+                m_script->Answer(QMessageBox::Ok);
+                return true;
+            });
+            QVERIFY(!closedWhileSending);
+            QCOMPARE(m_frame->isVisible(), !agree);  // closed from the event loop, after the send has unwound
+            QStringList told{QStringLiteral("ready sent"),
+                             QStringLiteral("A job is being sent to the cutter.\nCancel the send and close?")};
+            if (agree) told << QStringLiteral(" cancle send \nstopped in path 1 of 1");
+            QCOMPARE(Told(), told);
+            if (!agree) QCOMPARE(cutter.Received(), StreamOf(job));
+        }
+    }
+
+    void cutShowsTheEstimatePausesAndStartsAtAPath() {
+        test::PtyCutter cutter;
+        QVERIFY(cutter.IsOpen());
+        const QByteArray full = StreamOf(OpenLongJob(cutter, 3000, 2));  // three paths
+
+        // Paused at the first chance, perhaps before the first byte: the send holds until Resume.
+        qsizetype atPause = -1, beforeResume = -1;
+        QString paused;
+        CutWatching(
+            [&](CProgressWnd* progress) {
+                QPushButton* button = Button(progress, "pause");
+                button->click();
+                if (atPause >= 0) return (beforeResume = cutter.Received().size()) < 0;
+                paused = button->text();
+                atPause = cutter.Received().size();
+                return true;
+            },
+            20);
+        QCOMPARE(paused, QStringLiteral("Resume"));
+        // Bytes already on the line may still arrive during the pause; the rest waits for Resume.
+        QVERIFY(atPause >= 0 && beforeResume >= atPause);
+        QVERIFY(beforeResume < full.size());
+        QCOMPARE(cutter.Take(), full);
+        const QString estimate = m_script->messages.value(0).detail.section(QLatin1Char('\n'), 1);
+        QVERIFY2(estimate.startsWith(QStringLiteral("about 0:")) && estimate.endsWith(QStringLiteral(" m of cut")),
+                 qPrintable(estimate));
+        QCOMPARE(Told().value(0), QStringLiteral("ready sent"));
+
+        // From path 3: the start sequence, then what a full send sends from there.
+        m_script->startPath = 3;
+        m_session->OnCut();
+        QCoreApplication::processEvents();
+        const QByteArray part = cutter.Received();
+        QVERIFY(part.startsWith(";:H A L0 ECN U2000,0 "));
+        QVERIFY(full.endsWith(part.mid(13)));
+    }
+};
 
 QTEST_MAIN(JobCommandsTest)
 #include "app_jobcommands_test.moc"

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <tuple>
+#include <utility>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -117,6 +119,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_P(KnifePathScript, GivesTheExactTrack) {
     EXPECT_EQ(RunPath(GetParam().sharp, GetParam().close, GetParam().script), GetParam().track);
+}
+
+// The corner test on cosines decides as the degrees do, at random turns and at
+// turns a few units of the last place from 45 either way.
+TEST(KnifePath, SharpTurnOnCosinesDecidesAsTheDegrees) {
+    std::mt19937_64 rng(7);
+    const double t = 45.0 / 57.325;
+    std::uniform_real_distribution<double> angle(0.0, 3.14159);
+    for (int i = 0; i < 20000; ++i) {
+        const double a = angle(rng) * (1.0 - t / 3.14159);
+        double q = std::cos(a + t);
+        for (int k = 0; k < 9; ++k, q = std::nextafter(q, 2.0)) {
+            for (auto [pc, nc] : {std::pair{std::cos(a), q}, std::pair{q, std::cos(a)},
+                                  std::pair{std::cos(a), std::cos(angle(rng))}}) {
+                const bool degrees = CKnifePath::IsSharpTurn(std::acos(pc) * 57.325 - std::acos(nc) * 57.325);
+                ASSERT_EQ(CKnifePath::IsSharpTurn(pc, std::sin(std::acos(pc)), nc, std::sin(std::acos(nc))), degrees)
+                    << pc << " " << nc;
+            }
+        }
+    }
 }
 
 // The overlap buffer holds 96 points and visits 95, also when path ends and lines alternate

@@ -281,6 +281,10 @@ TEST(PostScriptDrawing, ConvertsThroughPstoeditAtTrueSizeWithAPenPerColour) {
     test::WriteText(input, "%!PS\nthis is not PostScript at all {\n");
     EXPECT_EQ(ConvertPostScriptDrawing(input, job, count, stats, error), ConversionNotDrawing);
     EXPECT_EQ(error.rfind("not a PostScript or PDF drawing: " + input + ": pstoedit: ", 0), 0u) << error;
+    test::WriteText(input, "%!PS\n%%BoundingBox: 0 0 100 100\nshowpage\n");
+    EXPECT_EQ(ConvertPostScriptDrawing(input, job, count, stats, error), ConversionNotDrawing);
+    EXPECT_EQ(error, "not a PostScript or PDF drawing: " + input +
+                         ": pstoedit found no lines in it (raster images are not cut)");
 
     const std::string path = std::getenv("PATH");
     ::setenv("PATH", dir.Path().c_str(), 1);  // nothing to run there

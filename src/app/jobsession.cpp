@@ -151,7 +151,7 @@ void CJobSession::FinishConversion() {
         return;
     }
     m_nRecordCount = c->count;
-    m_pNavigator->NewJob();
+    if (outcome.converted) m_pNavigator->NewJob();
     if (outcome.jobEmptied) m_strJobPath.clear();
     if (!outcome.converted && !outcome.jobEmptied) m_strJobPath = m_strJobBeforeImport;
     if (!outcome.nothingToCut.empty()) {

@@ -128,7 +128,10 @@ void CViewNavigator::WheelZoom(int steps, QPoint at) {
 }
 
 void CViewNavigator::Pointer(QPoint at) {
-    if (m_picture.Settings().jobPath.empty()) return;
+    if (m_picture.Settings().jobPath.empty()) {
+        emit pointerText(QString());
+        return;
+    }
     const double mmPerPixel = CJobRenderer::ScaleDivisor(m_state.m_dScale) / 40.0;
     emit pointerText(QStringLiteral("x %1 mm, y %2 mm")
                          .arg((at.x() - CJobRenderer::FrameLeft) * mmPerPixel, 0, 'f', 1)

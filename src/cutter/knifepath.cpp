@@ -14,6 +14,13 @@ constexpr double AngleFactor = 57.325;
 // The buffer test lets at most 96 points in; the overlap visits at most 95.
 constexpr int OverlapFullAbove = 188;
 constexpr int OverlapVisitLimit = 189;
+// Further from the 45-degree bound than this, in the cosine of the turn, the
+// rounding of the arc cosines (a few units of 1e-15) cannot change the decision.
+constexpr double TurnCosMargin = 1e-9;
+
+double AngleOf(double cosine) { return std::acos(cosine) * AngleFactor; }
+// Cosine of a turn of 45 of the processor's degrees.
+const double SharpTurnCos = std::cos(45.0 / AngleFactor);
 
 }  // namespace
 
@@ -27,9 +34,23 @@ CKnifePath::Segment CKnifePath::Measure(Point from, Point to) const {
     s.length = std::sqrt(dx * dx + dy * dy);
     s.ux = dx / s.length;
     s.uy = dy / s.length;
-    // Rounding of very long segments can push the quotient a hair past 1.
-    if (m_bTurns) s.angle = std::acos(std::clamp(s.ux, -1.0, 1.0)) * AngleFactor;
+    if (m_bTurns) {
+        // Rounding of very long segments can push the quotient a hair past 1.
+        // 1 - c is exact near 1, so the sine keeps its precision for flat segments.
+        const double c = std::clamp(s.ux, -1.0, 1.0);
+        s.angleCos = c;
+        s.angleSin = std::sqrt((1.0 - c) * (1.0 + c));
+    }
     return s;
+}
+
+bool CKnifePath::IsSharpTurn(double prevCos, double prevSin, double nextCos, double nextSin) {
+    // Both angles lie in [0, 180], so the turn's size does too, where a larger
+    // turn has a smaller cosine: |turn| >= 45 exactly when cos(turn) <= cos 45.
+    const double turnCos = prevCos * nextCos + prevSin * nextSin;
+    if (turnCos < SharpTurnCos - TurnCosMargin) return true;
+    if (turnCos > SharpTurnCos + TurnCosMargin) return false;
+    return IsSharpTurn(AngleOf(prevCos) - AngleOf(nextCos));
 }
 
 std::int32_t CKnifePath::Offset(std::int32_t base, double amount) {
@@ -41,8 +62,7 @@ std::int32_t CKnifePath::Offset(std::int32_t base, double amount) {
 }
 
 void CKnifePath::EmitVertex(Point p, const Segment& next) {
-    const double turn = m_dPrevAngle - next.angle;
-    if (m_bTurns && IsSharpTurn(turn)) {
+    if (m_bTurns && IsSharpTurn(m_dPrevAngleCos, m_dPrevAngleSin, next.angleCos, next.angleSin)) {
         const double s = m_fSharp;
         m_sink.CutTo(Offset(p.x, s * m_dPrevUx), Offset(p.y, s * m_dPrevUy));
         m_sink.CutTo(Offset(p.x, s * next.ux), Offset(p.y, s * next.uy));
@@ -54,7 +74,8 @@ void CKnifePath::EmitVertex(Point p, const Segment& next) {
 void CKnifePath::TakeDirection(const Segment& s) {
     m_dPrevUx = s.ux;
     m_dPrevUy = s.uy;
-    m_dPrevAngle = s.angle;
+    m_dPrevAngleCos = s.angleCos;
+    m_dPrevAngleSin = s.angleSin;
 }
 
 void CKnifePath::Line(std::int32_t x, std::int32_t y) {
@@ -89,7 +110,8 @@ void CKnifePath::Move(std::int32_t x, std::int32_t y) {
     m_bOverlapFull = false;
     m_dPrevUx = 0;
     m_dPrevUy = 0;
-    m_dPrevAngle = 0;
+    m_dPrevAngleCos = 1;
+    m_dPrevAngleSin = 0;
 }
 
 void CKnifePath::Knife() {

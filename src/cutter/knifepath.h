@@ -48,17 +48,24 @@ public:
     // A turn (previous angle minus next angle, in the processor's degrees) of
     // 45 or more either way is a sharp corner; both bounds are sharp.
     static bool IsSharpTurn(double turn) { return turn <= -45.0 || turn >= 45.0; }
+    // The same decision for two direction angles given by their cosine and
+    // sine (the sine never negative: the angles lie between 0 and 180), exact
+    // to the last bit of the degrees, at the cost of an arc cosine only where
+    // the turn is within a hair of 45.
+    static bool IsSharpTurn(double prevCos, double prevSin, double nextCos, double nextSin);
 
 private:
     struct Point {
         std::int32_t x = 0;
         std::int32_t y = 0;
     };
-    // Direction, angle and length of a segment of non-zero length.
+    // Direction, angle and length of a segment of non-zero length. The angle
+    // is kept as its cosine and sine, which decide a corner without an arc cosine.
     struct Segment {
         double ux = 0;
         double uy = 0;
-        double angle = 0;
+        double angleCos = 1;
+        double angleSin = 0;
         double length = 0;
     };
 
@@ -80,7 +87,9 @@ private:
     Point m_ptStart;
     double m_dPrevUx = 0;
     double m_dPrevUy = 0;
-    double m_dPrevAngle = 0;
+    // The previous angle (0 after a move) as its cosine and sine.
+    double m_dPrevAngleCos = 1;
+    double m_dPrevAngleSin = 0;
     bool m_bPending = false;
     std::int32_t m_anOverlap[OverlapInts] = {};
     int m_nOverlap = 0;

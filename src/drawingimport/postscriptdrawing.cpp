@@ -114,9 +114,15 @@ ConversionResult ConvertPostScriptDrawing(const std::string& input, const std::s
             return ConversionNoTool;
         }
         const QByteArray messages = tool.readAllStandardError() + tool.readAllStandardOutput();
-        if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0 ||
-            QFileInfo(QString::fromStdString(plot.Path())).size() == 0) {
+        if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
             error = "not a PostScript or PDF drawing: " + input + ": pstoedit: " + LastLine(messages);
+            return ConversionNotDrawing;
+        }
+        // pstoedit ends well and writes nothing when the drawing holds no lines,
+        // such as a page of raster images: its last words are then only a remark.
+        if (QFileInfo(QString::fromStdString(plot.Path())).size() == 0) {
+            error = "not a PostScript or PDF drawing: " + input +
+                    ": pstoedit found no lines in it (raster images are not cut)";
             return ConversionNotDrawing;
         }
         StandardPlotStats skipped;

@@ -19,8 +19,9 @@ namespace velkar {
 // gives ConversionNoTool with "cannot convert FILE: pstoedit is not installed
 // (Debian package pstoedit)" (or Ghostscript, package ghostscript), a file
 // that they cannot read ConversionNotDrawing with "not a PostScript or PDF
-// drawing: FILE: " and the last line pstoedit wrote. stats counts the paths
-// and length per knife; labels and fills cannot occur.
+// drawing: FILE: " and the last line pstoedit wrote (or, for one that holds
+// no lines, "pstoedit found no lines in it (raster images are not cut)").
+// stats counts the paths and length per knife; labels and fills cannot occur.
 ConversionResult ConvertPostScriptDrawing(const std::string& input, const std::string& output, std::int32_t& count,
                                           DrawingStats& stats, std::string& error);
 

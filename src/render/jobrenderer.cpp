@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <QImage>
 #include <QPaintEngine>
 #include <QTransform>
@@ -77,6 +79,36 @@ public:
             Walk(y1, x1, dy, dx, sy, sx, m_height, m_width, m_stride, 1);
     }
 
+    // True when the rectangle (logical units) lies wholly inside the image.
+    bool Holds(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) const {
+        return left >= m_origin.x() && top >= m_origin.y() && right < m_origin.x() + m_width &&
+               bottom < m_origin.y() + m_height;
+    }
+
+    // Line for a segment that Holds: the same pixels, without clipping.
+    void LineInside(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+        std::int64_t dx = x2 - x1;
+        std::int64_t dy = y2 - y1;
+        std::int64_t sx = 1;
+        std::int64_t sy = m_stride;
+        if (dx < 0) dx = -dx, sx = -1;
+        if (dy < 0) dy = -dy, sy = -m_stride;
+        std::uint32_t* p = m_bits + (y1 - m_origin.y()) * m_stride + (x1 - m_origin.x());
+        if (dx < dy) {
+            std::swap(dx, dy);
+            std::swap(sx, sy);
+        }
+        // Bresenham as Walk does it, the minor step taken without a branch.
+        std::int64_t e = 2 * dy - dx;
+        const std::uint32_t c = m_color;
+        for (std::int64_t i = 0; i <= dx; ++i) {
+            *p = c;
+            const std::int64_t step = e > 0 ? -1 : 0;
+            p += sx + (sy & step);
+            e += 2 * dy - (2 * dx & step);
+        }
+    }
+
 private:
     static std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
 
@@ -95,7 +127,7 @@ private:
             last = std::min(da, a1);
         }
         if (first > last) return;
-        const std::int64_t k = da == 0 ? 0 : CeilDiv(2 * db * first - da, 2 * da);
+        const std::int64_t k = first == 0 ? 0 : CeilDiv(2 * db * first - da, 2 * da);
         std::int64_t e = 2 * db - da + 2 * db * first - 2 * da * k;
         std::int64_t a = a1 + sa * first;
         std::int64_t b = b1 + sb * k;
@@ -242,6 +274,10 @@ public:
     explicit TrackBuilder(KnifeTrack& track) : m_track(track) {}
 
     void CutTo(std::int32_t x, std::int32_t y) override {
+        // A cut to the point the last cut reached, in the same pen, sets no
+        // pixel that is not set already (a short overcut at a coarse scale).
+        if (m_bLastCut && x == m_curX && y == m_curY) return;
+        m_bLastCut = true;
         if (!m_bHaveCur) {
             // Before any travel the pen stands at the painter's origin.
             m_track.firstFromOrigin = true;
@@ -255,12 +291,16 @@ public:
     }
 
     void TravelTo(std::int32_t x, std::int32_t y) override {
+        m_bLastCut = false;
         m_curX = x;
         m_curY = y;
         m_bHaveCur = true;
     }
 
-    void Knife(std::int32_t knife) { m_track.pens.push_back({m_track.segments.size(), knife}); }
+    void Knife(std::int32_t knife) {
+        m_track.pens.push_back({m_track.segments.size(), knife});
+        m_bLastCut = false;
+    }
     // A cut to the point just reached draws nothing new.
     bool KeepsRepeatedCuts() const override { return false; }
 
@@ -280,6 +320,7 @@ private:
 
     KnifeTrack& m_track;
     bool m_bHaveCur = false;
+    bool m_bLastCut = false;  // the last call was a cut, with no knife change since
     std::int32_t m_curX = 0;
     std::int32_t m_curY = 0;
 };
@@ -334,6 +375,10 @@ void CJobRenderer::LoadJob(const std::string& path, JobImage& image) {
         image.maxY = work.y;
         // The count comes from the file; the end of the file ends the body whatever it claims.
         std::int64_t left = std::int64_t{image.count} - 3;
+        struct stat st {};
+        if (left > 0 && ::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+            image.body.reserve(static_cast<std::size_t>(
+                std::min<std::int64_t>(left, static_cast<std::int64_t>(st.st_size) / std::int64_t{RecordSize})));
         while (left > 0) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, BlockRecords));
             const std::size_t got = file.Read(block.data(), want * RecordSize) / RecordSize;
@@ -351,11 +396,15 @@ void CJobRenderer::LoadJob(const std::string& path, JobImage& image) {
 }
 
 void CJobRenderer::BuildTrack(const JobImage& job, int z, float sharp, float close, KnifeTrack& track) {
-    track = KnifeTrack();
+    // The vectors keep their room: a zoom rebuilds a track of about the same size.
     track.divisor = z;
     track.sharp = sharp;
     track.close = close;
-    track.segments.reserve(job.body.size() + job.body.size() / 8);
+    track.firstFromOrigin = false;
+    track.segments.clear();
+    track.pens.clear();
+    track.chunks.clear();
+    track.segments.reserve(job.body.size() + job.body.size() / 2);
     TrackBuilder builder(track);
     CKnifePath path(sharp, close, builder);
     for (const JobImage::Record& r : job.body) {
@@ -446,20 +495,36 @@ RenderOutcome CJobRenderer::DrawTrack(QPainter& painter, const JobImage& job, co
         const KnifeTrack::Chunk& b = track.chunks[c];
         const std::size_t first = c * KnifeTrack::ChunkSize;
         const std::size_t last = std::min(segs.size(), first + KnifeTrack::ChunkSize);
+        const std::int64_t left = X(b.left);
+        const std::int64_t right = X(b.right);
         const std::int64_t top = mirror ? Y(b.bottom) : Y(b.top);
         const std::int64_t bottom = mirror ? Y(b.top) : Y(b.bottom);
         // The first cut may start at the painter's origin, outside its chunk's bounds.
-        if (!sink.Touches(X(b.left), top, X(b.right), bottom) && !(first == 0 && track.firstFromOrigin)) continue;
-        for (std::size_t i = first; i < last; ++i) {
+        const bool fromOrigin = first == 0 && track.firstFromOrigin;
+        if (!sink.Touches(left, top, right, bottom) && !fromOrigin) continue;
+        // A chunk wholly inside the image needs no clipping, segment by segment.
+        const bool inside = canvas && !fromOrigin && canvas->Holds(left, top, right, bottom);
+        for (std::size_t i = first; i < last;) {
             if (pen < track.pens.size() && track.pens[pen].first <= i) {
                 while (pen < track.pens.size() && track.pens[pen].first <= i) knife = track.pens[pen++].knife;
                 sink.SetPen(QPen(KnifeColor(knife), 1));
             }
-            const KnifeTrack::Segment& g = segs[i];
-            if (i == 0 && track.firstFromOrigin)
-                sink.AddSegment(0, 0, X(g.x2), Y(g.y2));
-            else
-                sink.AddSegment(X(g.x1), Y(g.y1), X(g.x2), Y(g.y2));
+            // Segments up to the next pen change.
+            const std::size_t end = pen < track.pens.size() ? std::min(last, track.pens[pen].first) : last;
+            if (inside) {
+                for (; i < end; ++i) {
+                    const KnifeTrack::Segment& g = segs[i];
+                    canvas->LineInside(X(g.x1), Y(g.y1), X(g.x2), Y(g.y2));
+                }
+                continue;
+            }
+            for (; i < end; ++i) {
+                const KnifeTrack::Segment& g = segs[i];
+                if (i == 0 && track.firstFromOrigin)
+                    sink.AddSegment(0, 0, X(g.x2), Y(g.y2));
+                else
+                    sink.AddSegment(X(g.x1), Y(g.y1), X(g.x2), Y(g.y2));
+            }
         }
     }
     sink.Flush();
