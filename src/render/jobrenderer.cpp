@@ -4,6 +4,9 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -305,18 +308,7 @@ public:
     bool KeepsRepeatedCuts() const override { return false; }
 
 private:
-    void Add(const KnifeTrack::Segment& g) {
-        std::vector<KnifeTrack::Segment>& segments = m_track.segments;
-        if (segments.size() % KnifeTrack::ChunkSize == 0)
-            m_track.chunks.push_back({std::min(g.x1, g.x2), std::min(g.y1, g.y2), std::max(g.x1, g.x2),
-                                      std::max(g.y1, g.y2)});
-        KnifeTrack::Chunk& c = m_track.chunks.back();
-        c.left = std::min({c.left, g.x1, g.x2});
-        c.top = std::min({c.top, g.y1, g.y2});
-        c.right = std::max({c.right, g.x1, g.x2});
-        c.bottom = std::max({c.bottom, g.y1, g.y2});
-        segments.push_back(g);
-    }
+    void Add(const KnifeTrack::Segment& g) { m_track.segments.push_back(g); }
 
     KnifeTrack& m_track;
     bool m_bHaveCur = false;
@@ -324,6 +316,46 @@ private:
     std::int32_t m_curX = 0;
     std::int32_t m_curY = 0;
 };
+
+// Feeds the records from first to last (not included) to a fresh knife path
+// whose cuts go to track; knife: the pen in force before first, 0 for none.
+void RunRecords(const JobImage& job, std::size_t first, std::size_t last, int z, float sharp, float close,
+                std::int32_t knife, KnifeTrack& track) {
+    TrackBuilder builder(track);
+    if (knife != 0) builder.Knife(knife);
+    CKnifePath path(sharp, close, builder);
+    for (std::size_t i = first; i < last; ++i) {
+        const JobImage::Record& r = job.body[i];
+        switch (r.code) {
+            case RecMove: path.Move(r.x / z, r.y / z); break;
+            case RecLine: path.Line(r.x / z, r.y / z); break;
+            case RecKnife:
+                path.Knife();
+                builder.Knife(r.x);
+                break;
+            case RecPathEnd: path.PathEnd(); break;
+            default: break;
+        }
+    }
+}
+
+void AddChunks(KnifeTrack& track) {
+    const std::vector<KnifeTrack::Segment>& segs = track.segments;
+    for (std::size_t i = 0; i < segs.size(); ++i) {
+        const KnifeTrack::Segment& g = segs[i];
+        if (i % KnifeTrack::ChunkSize == 0)
+            track.chunks.push_back({std::min(g.x1, g.x2), std::min(g.y1, g.y2), std::max(g.x1, g.x2),
+                                    std::max(g.y1, g.y2)});
+        KnifeTrack::Chunk& c = track.chunks.back();
+        c.left = std::min({c.left, g.x1, g.x2});
+        c.top = std::min({c.top, g.y1, g.y2});
+        c.right = std::max({c.right, g.x1, g.x2});
+        c.bottom = std::max({c.bottom, g.y1, g.y2});
+    }
+}
+
+// Jobs from this size on build their track in two halves at once.
+constexpr std::size_t TwoHalvesRecords = std::size_t{1} << 17;
 
 }  // namespace
 
@@ -404,21 +436,63 @@ void CJobRenderer::BuildTrack(const JobImage& job, int z, float sharp, float clo
     track.segments.clear();
     track.pens.clear();
     track.chunks.clear();
-    track.segments.reserve(job.body.size() + job.body.size() / 2);
-    TrackBuilder builder(track);
-    CKnifePath path(sharp, close, builder);
-    for (const JobImage::Record& r : job.body) {
-        switch (r.code) {
-            case RecMove: path.Move(r.x / z, r.y / z); break;
-            case RecLine: path.Line(r.x / z, r.y / z); break;
-            case RecKnife:
-                path.Knife();
-                builder.Knife(r.x);
+    const std::size_t n = job.body.size();
+    track.segments.reserve(n + n / 2);
+    // A move leaves nothing of the knife path's state behind, so the track
+    // from the first move past the middle on can be built apart: the first
+    // half runs up to and through that move, the second starts from it with
+    // the pen in force there.
+    std::size_t split = n;
+    if (n >= TwoHalvesRecords && std::thread::hardware_concurrency() >= 2) {
+        for (std::size_t i = n / 2; i < n; ++i) {
+            if (job.body[i].code == RecMove) {
+                split = i;
                 break;
-            case RecPathEnd: path.PathEnd(); break;
-            default: break;
+            }
         }
     }
+    if (split < n) {
+        std::int32_t knife = 0;
+        for (std::size_t i = split; i-- > 0;) {
+            if (job.body[i].code == RecKnife) {
+                knife = job.body[i].x;
+                break;
+            }
+        }
+        KnifeTrack second;
+        bool secondBuilt = false;
+        try {
+            std::thread worker([&] {
+                try {
+                    second.segments.reserve(n - split + (n - split) / 2);
+                    RunRecords(job, split, n, z, sharp, close, knife, second);
+                    secondBuilt = true;
+                } catch (const std::bad_alloc&) {
+                }
+            });
+            try {
+                RunRecords(job, 0, split + 1, z, sharp, close, 0, track);
+            } catch (...) {
+                worker.join();
+                throw;
+            }
+            worker.join();
+        } catch (const std::system_error&) {
+            // No thread to be had: the whole track is built below.
+        }
+        if (secondBuilt) {
+            const std::size_t base = track.segments.size();
+            track.segments.insert(track.segments.end(), second.segments.begin(), second.segments.end());
+            for (const KnifeTrack::Pen& p : second.pens) track.pens.push_back({base + p.first, p.knife});
+        } else {
+            split = n;
+            track.firstFromOrigin = false;
+            track.segments.clear();
+            track.pens.clear();
+        }
+    }
+    if (split == n) RunRecords(job, 0, n, z, sharp, close, 0, track);
+    AddChunks(track);
 }
 
 RenderOutcome CJobRenderer::Draw(QPainter& painter, const RenderSettings& s, const QRect& exposed) {
