@@ -151,101 +151,6 @@ TEST(StandardPlotConformance, RealFilesDrawTheReferenceFigure) {
 
 namespace {
 
-// Every line of the text that starts with from, started with to instead; to "" drops the line.
-std::string WithLinesReplaced(const std::string& text, const std::string& from, const std::string& to) {
-    std::string out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        end = end == std::string::npos ? text.size() : end + 1;
-        std::string line = text.substr(pos, end - pos);
-        if (line.rfind(from, 0) == 0) line = to.empty() ? std::string() : to + line.substr(from.size());
-        out += line;
-        pos = end;
-    }
-    return out;
-}
-
-}  // namespace
-
-// The listed differences of hpgl__test.hpgl are all the reference's: once its RO90 is
-// gone (the reference would keep that turn after RO0), its fills are outlines and its
-// labels blank, the two figures are the same, PS4 and all.
-TEST(StandardPlotConformance, TestFileDiffersOnlyByTurnFillsAndLabels) {
-    const fs::path file = fs::path(VELKAR_REALPLT_DIR) / "hpgl__test.hpgl";
-    if (!fs::is_regular_file(file)) GTEST_SKIP() << "no " << file;
-    if (!HaveReference()) GTEST_SKIP() << "hp2xx is not installed";
-    test::ScratchDir scratch;
-    std::string text = WithBlankLabels(test::ReadBytes(file.string()));
-    ASSERT_NE(text.find("\nRO90;"), std::string::npos);
-    ASSERT_NE(text.find("\nPS4;"), std::string::npos);
-    text = WithLinesReplaced(WithLinesReplaced(WithLinesReplaced(text, "RO90", "RO0"), "RR", "ER"), "FT", "");
-    const std::string edited = scratch.File("edited.hpgl");
-    test::WriteText(edited, text);
-    std::string drawn;
-    std::vector<test::Stroke> ours;
-    ASSERT_TRUE(DrawWithReference(edited, scratch.File("reference.hpgl"), drawn));
-    ASSERT_TRUE(DrawWithUs(edited, scratch.File("job.PT1"), ours));
-    std::vector<test::Stroke> reference = test::ReferenceStrokes(drawn);
-    EXPECT_EQ(reference.size(), 180u);
-    test::DrawingMatch match = test::CompareDrawings(ours, reference);
-    EXPECT_TRUE(match.Meets()) << match.Describe();
-}
-
-namespace {
-
-// DM/PL text for the strokes, in the unit named by the EC command (job units per file unit).
-std::string DmplTwin(const std::vector<test::Stroke>& strokes, const char* unitCommand, double unit) {
-    std::string text = ";: ";
-    text += unitCommand;
-    text += " A L0\n";
-    double x = 1e300, y = 1e300;
-    for (const test::Stroke& s : strokes) {
-        char buf[96];
-        if (s.x0 != x || s.y0 != y) {
-            std::snprintf(buf, sizeof buf, "U %.0f,%.0f\nD", s.x0 / unit, s.y0 / unit);
-            text += buf;
-        }
-        std::snprintf(buf, sizeof buf, " %.0f %.0f", s.x1 / unit, s.y1 / unit);
-        text += buf;
-        x = s.x1, y = s.y1;
-    }
-    return text + "\n@\n";
-}
-
-}  // namespace
-
-// DM/PL twins of drawings that hp2xx draws from HP-GL: the same figure written in
-// each unit of the EC family must draw what the reference draws from the HP-GL.
-TEST(StandardPlotConformance, DmplTwinsDrawTheSameFigureAsTheirHpgl) {
-    const fs::path dir = VELKAR_REALPLT_DIR;
-    if (!fs::is_directory(dir)) GTEST_SKIP() << "no real plotter files at " << dir;
-    if (!HaveReference()) GTEST_SKIP() << "hp2xx is not installed";
-    test::ScratchDir scratch;
-    const char* figures[] = {"inkcut__inkcut_old_plot.hpgl", "monoplots__einhorn.hpgl", "gcodeplot__star.plt",
-                             "HpglViewer__GL-C-O.plt"};
-    struct Unit {
-        const char* command;
-        double size;
-    } units[] = {{"ECN", 1}, {"EC1", 1.016}, {"EC5", 5.08}, {"ECM", 4}};
-    for (const char* figure : figures) {
-        std::string text;
-        ASSERT_TRUE(DrawWithReference((dir / figure).string(), scratch.File("reference.hpgl"), text)) << figure;
-        std::vector<test::Stroke> reference = test::ReferenceStrokes(text);
-        ASSERT_FALSE(reference.empty()) << figure;
-        for (const Unit& u : units) {
-            std::string twin = scratch.File("twin.plt");
-            test::WriteText(twin, DmplTwin(reference, u.command, u.size));
-            std::vector<test::Stroke> ours;
-            ASSERT_TRUE(DrawWithUs(twin, scratch.File("twin.PT1"), ours)) << figure << " " << u.command;
-            test::DrawingMatch match = test::CompareDrawings(ours, reference);
-            EXPECT_TRUE(match.Meets()) << figure << " in " << u.command << ": " << match.Describe();
-        }
-    }
-}
-
-namespace {
-
 class StringOutput : public CutterOutput {
 public:
     Status Write(const char* data, std::size_t n, OutputWait&) override { return bytes.append(data, n), Status::Written; }
@@ -292,14 +197,9 @@ std::vector<JobRecord> TrackOfJob(const std::vector<JobRecord>& records) {
         const JobRecord& r = records[i];
         if (r.code != RecMove && r.code != RecLine) continue;
         if (r.code == RecMove && !track.empty() && track.back().x == r.x && track.back().y == r.y) continue;
-        track.push_back(r);
+        track.push_back(test::Rec(r.code, r.x, r.y));  // the stream carries no z
     }
     return track;
-}
-
-std::string Describe(const std::vector<JobRecord>& track, std::size_t at) {
-    if (at >= track.size()) return "(end)";
-    return std::to_string(track[at].code) + " " + std::to_string(track[at].x) + "," + std::to_string(track[at].y);
 }
 
 }  // namespace
@@ -328,14 +228,7 @@ TEST(HpglOutput, ReadBackGivesTheKnifeTrackAndHp2xxDrawsIt) {
         std::vector<test::Stroke> readBack;
         ASSERT_TRUE(DrawWithUs(sent, back, readBack)) << name;
         const std::vector<JobRecord> expected = TrackOfStream(Stream(job, options, CutterDialectId::Velkar));
-        const std::vector<JobRecord> got = TrackOfJob(test::ReadRecords(back));
-        std::size_t same = 0;
-        while (same < expected.size() && same < got.size() && expected[same].code == got[same].code &&
-               expected[same].x == got[same].x && expected[same].y == got[same].y)
-            ++same;
-        EXPECT_TRUE(same == expected.size() && same == got.size())
-            << name << ": record " << same << " of " << expected.size() << " is " << Describe(got, same)
-            << ", the track has " << Describe(expected, same);
+        EXPECT_EQ(TrackOfJob(test::ReadRecords(back)), expected) << name;
         EXPECT_GT(readBack.size(), 3u) << name;
         if (!HaveReference()) continue;
         std::string drawn;

@@ -25,6 +25,8 @@
 
 using namespace velkar;
 using velkar::test::Rec;
+using velkar::test::SquareJob;
+using velkar::test::SquareStream;
 
 namespace {
 
@@ -206,18 +208,6 @@ private:
     void Log(const std::string& line) { log += line + ";"; }
 };
 
-std::vector<JobRecord> SquareJob(std::int32_t orientation, bool closeByMove) {
-    std::vector<JobRecord> r = {Rec(RecHeaderCount, 10, orientation), Rec(RecHeaderMin, 0, 0),
-                                Rec(RecHeaderMax, 400, 400),          Rec(RecJobStart),
-                                Rec(RecMove, 0, 0),                   Rec(RecLine, 400, 0),
-                                Rec(RecLine, 400, 400),               Rec(RecLine, 0, 400),
-                                Rec(RecLine, 0, 0)};
-    if (closeByMove) r.push_back(Rec(RecMove, 0, 0));
-    r.push_back(Rec(RecPathEnd));
-    r[0].x = static_cast<std::int32_t>(r.size());
-    return r;
-}
-
 struct SendRun {
     CCutterSend::Result result;
     std::string bytes;
@@ -249,38 +239,12 @@ TEST(CutterSend, SquareWithoutOffsetsGivesTheExactStream) {
     StringOutput output;
     SendRun run = RunSend(SquareJob(OrientationAsStored, false), {}, hooks, output);
     EXPECT_EQ(run.result, CCutterSend::Result::Completed);
-    EXPECT_EQ(run.bytes,
-              ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ");
+    EXPECT_EQ(run.bytes, SquareStream);
     EXPECT_EQ(run.log, "range 0 10 1;ask;please wait...;");
     // One step per body record, N - 3 in all; the counter text ends at N + 1.
     EXPECT_EQ(hooks.advances, 7);
     EXPECT_EQ(hooks.pumps, 7);
     EXPECT_EQ(hooks.lastMessage, "send:11line");
-}
-
-TEST(CutterSend, SquareWithOffsetsAndMovesGivesTheExactStreams) {
-    CutterSendOptions options;
-    options.sharpMm = 0.5f;
-    options.closeMm = 1.0f;
-    EXPECT_EQ(RunSend(SquareJob(OrientationAsStored, true), options).bytes,
-              ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
-              "U400,0   @ 0 U0,0  @  ");
-
-    options.moveXMm = 10.0f;
-    options.moveYMm = 5.0f;
-    EXPECT_EQ(RunSend(SquareJob(OrientationMirrorY, true), options).bytes,
-              ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
-              "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
-
-    // Millimetres become units in single precision: 0.35 mm is 14 units, not 13.
-    CutterSendOptions small;
-    small.moveXMm = 0.35f;
-    small.moveYMm = -0.35f;
-    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 7), Rec(RecMove, 1, 2),
-                       Rec(RecPathEnd)},
-                      small)
-                  .bytes,
-              "U-12,15 U7,0   @ 0 U0,0  @  ");
 }
 
 TEST(CutterSend, KnifeWordsAndPromptsFollowDefineColorAndPenTip) {
@@ -414,8 +378,7 @@ TEST(CutterSend, RefusesWhatIsNotACompleteJob) {
 }
 
 TEST(CutterSend, CancelAndDeclineLeaveOnlyCompleteCommands) {
-    const std::string full =
-        ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+    const std::string& full = SquareStream;
     for (int k = 1; k <= 7; ++k) {
         LogHooks hooks;
         hooks.cancelAfter = k - 1;  // the k-th record's query cancels
@@ -557,8 +520,7 @@ INSTANTIATE_TEST_SUITE_P(
         StallCase{"ALineStillForTheFinishTimeIsGivenUp", 20, true, false, -1, {Never, std::chrono::milliseconds(20), {}},
                   CCutterSend::Result::Abandoned, ";:H A L0 ECN U0,0 D0", "finishing;" + Abandoned, "", true},
         StallCase{"StallIsToldAndTheSendWaitsOn", 20, false, false, 3, {std::chrono::milliseconds(0), Never, {}},
-                  CCutterSend::Result::Completed,
-                  ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ",
+                  CCutterSend::Result::Completed, SquareStream,
                   "notice[the cutter has taken nothing for 0 s];", "", false},
         StallCase{"StallLimitEndsTheSendAsFailed", 20, false, false, -1,
                   {Never, Never, std::chrono::milliseconds(100)}, CCutterSend::Result::OutputFailed,
@@ -601,6 +563,13 @@ TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {
     o.closeMm = std::numeric_limits<float>::infinity();
     EXPECT_EQ(CCutterSend::CheckOptions(o), "the close offset must be a number from 0 up");
 
+    // Millimetres become units in single precision: 0.35 mm is 14 units, not 13.
+    CutterSendOptions small;
+    small.moveXMm = 0.35f;
+    small.moveYMm = -0.35f;
+    EXPECT_EQ(RunSend({Rec(RecHeaderCount, 5, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 7), Rec(RecMove, 1, 2),
+                       Rec(RecPathEnd)}, small).bytes,
+              "U-12,15 U7,0   @ 0 U0,0  @  ");
     // Extreme coordinates with a mirror and a move are sent exactly, without wrapping.
     CutterSendOptions move;
     move.moveYMm = 1.0e6f;
@@ -611,59 +580,56 @@ TEST(CutterSend, OptionsOutsideTheirRangesAreRefused) {
               "U4334967295,-2147483648 U4294967295,0   @ 0 U0,0  @  ");
 }
 
-namespace {
-
-using test::CliRun;
-using test::RunVelkar;
-
-}  // namespace
-
 TEST(StreamCommand, WritesTheExactStreamsAndRefusesBadArguments) {
     test::ScratchDir dir;
-    const std::string square = dir.File("square.PT1"), mirrored = dir.File("mirrored.PT1");
+    const std::string square = dir.File("square.PT1"), mirrored = dir.File("mirrored.PT1"), file = dir.File("s.txt");
     test::WriteRecords(square, SquareJob(OrientationAsStored, true));
     test::WriteRecords(mirrored, SquareJob(OrientationMirrorY, true));
-
-    CliRun run = RunVelkar({"stream", square, "--sharp", "0.5", "--close", "1"});
-    EXPECT_EQ(run.code, cli::ExitOk);
-    EXPECT_EQ(run.out,
-              ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
-              "U400,0   @ 0 U0,0  @  ");
-    EXPECT_EQ(run.err, "");
-
-    const std::string file = dir.File("stream.txt");
-    run = RunVelkar({"stream", mirrored, "--sharp", "0.5", "--close", "1", "--move-x", "10", "--move-y", "5", "-o",
-                     file, "--define-color"});
-    EXPECT_EQ(run.code, cli::ExitOk);
-    EXPECT_EQ(run.out, "");
+    const std::string knifeValue =
+        "velkar: --knife-force takes KNIFE=VALUE, a knife from 1 to 8 and a whole number from 1 to 1000\n";
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string out, err;
+    } cases[] = {
+        {{square, "--sharp", "0.5", "--close", "1"}, cli::ExitOk,
+         ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
+         "U400,0   @ 0 U0,0  @  ", ""},
+        {{mirrored, "--sharp", "0.5", "--close", "1", "--move-x", "10", "--move-y", "5", "-o", file, "--define-color"},
+         cli::ExitOk, "", ""},
+        {{square, "--dialect", "hpgl", "--define-color", "--knife-speed", "1=25"}, cli::ExitOk,
+         "IN;SP1;VS25;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;PU0,400;", ""},
+        {{square, "--close", "5", "--dialect", "velkar"}, cli::ExitOk,
+         ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 D0,0 D0,200 U0,0 U400,0   @ 0 U0,0  @  ", ""},
+        {{square, "--dialect", "HP-GL"}, cli::ExitUsage, "", "velkar: --dialect takes one of velkar, hpgl\n"},
+        {{square, "--knife-force", "9=10"}, cli::ExitUsage, "", knifeValue},
+        {{square, "--knife-force", "1=0"}, cli::ExitUsage, "", knifeValue},
+        {{square, "--knife-force", "1=1001"}, cli::ExitUsage, "", knifeValue},
+        {{square, "--knife-force", "1="}, cli::ExitUsage, "", knifeValue},
+        {{square, "--knife-force", "x=5"}, cli::ExitUsage, "", knifeValue},
+        {{square, "--knife-force", "1=5x"}, cli::ExitUsage, "", knifeValue},
+        {{square, "--sharp", "2.01"}, cli::ExitUsage, "", "velkar: --sharp takes a number of millimetres from 0 to 2\n"},
+        {{square, "--close", "5x"}, cli::ExitUsage, "", "velkar: --close takes a number of millimetres from 0 to 5\n"},
+        {{square, "--move-x"}, cli::ExitUsage, "",
+         "velkar: --move-x takes a number of millimetres from -1000000 to 1000000\n"},
+        {{square, "--pen-tip"}, cli::ExitUsage, "", "velkar: unknown option '--pen-tip' (see 'velkar stream --help')\n"},
+        {{dir.File("missing.PT1")}, cli::ExitFileError, "",
+         "velkar: " + dir.File("missing.PT1") + ": No such file or directory\n"},
+        {{square, "-o", dir.File("no/such/dir")}, cli::ExitFileError, "",
+         "velkar: " + dir.File("no/such/dir") + ": No such file or directory\n"},
+        {{}, cli::ExitUsage, "", "velkar: no job given (see 'velkar stream --help')\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "stream");
+        const test::CliRun run = test::RunVelkar(args);
+        EXPECT_EQ(run.code, c.code) << c.err;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+    }
     EXPECT_EQ(test::ReadBytes(file),
               ";:H A L0 ECN U600,400 D600,400 D600,820 D580,800 D180,800 D200,780 D200,380 D220,400 D620,400 "
               "D600,420 D600,440 U600,400 U400,0   @ 0 U0,0  @  ");
-
-    run = RunVelkar({"stream", square, "--dialect", "hpgl", "--define-color", "--knife-speed", "1=25"});
-    EXPECT_EQ(run.out, "IN;SP1;VS25;PU0,0;PD400,0,400,400,0,400,0,0;PU;SP0;PU0,400;");
-    EXPECT_EQ(RunVelkar({"stream", square, "--dialect", "velkar"}).out, RunVelkar({"stream", square}).out);
-    EXPECT_EQ(RunVelkar({"stream", square, "--dialect", "HP-GL"}).err, "velkar: --dialect takes one of velkar, hpgl\n");
-    for (const char* bad : {"9=10", "1=0", "1=1001", "1=", "x=5", "1=5x"})
-        EXPECT_EQ(RunVelkar({"stream", square, "--knife-force", bad}).err,
-                  "velkar: --knife-force takes KNIFE=VALUE, a knife from 1 to 8 and a whole number from 1 to 1000\n")
-            << bad;
-    EXPECT_EQ(RunVelkar({"stream", square, "--sharp", "2.01"}).err,
-              "velkar: --sharp takes a number of millimetres from 0 to 2\n");
-    EXPECT_EQ(RunVelkar({"stream", square, "--close", "5"}).code, cli::ExitOk);
-    EXPECT_EQ(RunVelkar({"stream", square, "--close", "5x"}).err,
-              "velkar: --close takes a number of millimetres from 0 to 5\n");
-    EXPECT_EQ(RunVelkar({"stream", square, "--move-x"}).err,
-              "velkar: --move-x takes a number of millimetres from -1000000 to 1000000\n");
-    run = RunVelkar({"stream", square, "--pen-tip"});
-    EXPECT_EQ(run.code, cli::ExitUsage);
-    EXPECT_EQ(run.err, "velkar: unknown option '--pen-tip' (see 'velkar stream --help')\n");
-    run = RunVelkar({"stream", dir.File("missing.PT1")});
-    EXPECT_EQ(run.code, cli::ExitFileError);
-    EXPECT_EQ(run.err, "velkar: " + dir.File("missing.PT1") + ": No such file or directory\n");
-    EXPECT_EQ(RunVelkar({"stream", square, "-o", dir.File("no/such/dir")}).err,
-              "velkar: " + dir.File("no/such/dir") + ": No such file or directory\n");
-    EXPECT_EQ(RunVelkar({"stream"}).err, "velkar: no job given (see 'velkar stream --help')\n");
 }
 
 namespace {

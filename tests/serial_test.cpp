@@ -21,7 +21,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 
 #include "cli/cli.h"
@@ -38,35 +37,11 @@
 void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 using namespace velkar;
+using velkar::test::CliRun;
 using velkar::test::Rec;
+using velkar::test::RunVelkar;
 
 namespace {
-
-// Points the profile (and optionally the lock directory) at scratch directories.
-class ProfileOverride {
-public:
-    ProfileOverride() {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        if (old) m_old = old, m_hadOld = true;
-        setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
-    }
-    ~ProfileOverride() {
-        if (m_hadOld)
-            setenv("XDG_CONFIG_HOME", m_old.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
-    std::string IniPath() const { return m_dir.Path() + "/QV VELKAR1/Velkar.ini"; }
-    void Write(const std::string& text) const {
-        QDir().mkpath(QString::fromStdString(m_dir.Path() + "/QV VELKAR1"));
-        test::WriteText(IniPath(), text);
-    }
-
-private:
-    test::ScratchDir m_dir;
-    std::string m_old;
-    bool m_hadOld = false;
-};
 
 // A pseudo-terminal standing in for the cutter: the port opens the slave, the
 // test reads what arrives on the master.
@@ -166,30 +141,15 @@ public:
     std::string told;
 };
 
-// A 400-unit square and the exact stream it gives without offsets.
-const std::string SquareStream =
-    ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
-
 std::string SquareJob(const test::ScratchDir& dir) {
-    const std::string path = dir.File("square.PT1");
-    test::WriteRecords(path, {Rec(RecHeaderCount, 10, 4), Rec(RecHeaderMin, 0, 0), Rec(RecHeaderMax, 400, 400),
-                              Rec(RecJobStart), Rec(RecMove, 0, 0), Rec(RecLine, 400, 0), Rec(RecLine, 400, 400),
-                              Rec(RecLine, 0, 400), Rec(RecLine, 0, 0), Rec(RecPathEnd)});
-    return path;
-}
-
-std::string BigJob(const test::ScratchDir& dir, int lines) {
-    std::vector<JobRecord> r = {Rec(RecHeaderCount, 0, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 1000),
-                                Rec(RecJobStart), Rec(RecMove, 0, 0)};
-    for (int i = 0; i < lines; ++i) r.push_back(Rec(RecLine, (i % 2) * 1000, i));
-    r.push_back(Rec(RecPathEnd));
-    r[0].x = static_cast<std::int32_t>(r.size());
-    const std::string path = dir.File("big.PT1");
-    test::WriteRecords(path, r);
-    return path;
+    test::WriteRecords(dir.File("square.PT1"), test::SquareJob());
+    return dir.File("square.PT1");
 }
 
 }  // namespace
+
+using test::ProfileOverride;
+using test::SquareStream;
 
 TEST(SerialSettings, DefaultsOrdersAndUnmatchedTextsSurviveASave) {
     ProfileOverride profile;
@@ -343,7 +303,7 @@ TEST(CommPort, StalledLineDropsOrStopsAsItsWaitDecides) {
 TEST(CommPort, OtherEndClosedMidSendEndsTheSendWithTheError) {
     Pty pty;
     test::ScratchDir dir;
-    const std::string job = BigJob(dir, 200000);
+    const std::string job = test::WriteZigzagJob(dir, 200000);
     CCommPort port;
     ASSERT_TRUE(port.OpenPort(Settings(), pty.Path()));
     // The cutter takes a little, then goes away (the slave's other holder too).
@@ -468,29 +428,13 @@ TEST(CommPort, OpenFailuresNameThePortTheDeviceAndTheReason) {
 
 namespace {
 
-using test::CliRun;
-using test::RunVelkar;
-
 // The open error the port gives to the unprivileged user nobody, in a child.
 std::string OpenErrorAsNobody(const std::string& device) {
-    int fds[2];
-    if (pipe(fds) != 0) return "no pipe";
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    return test::InChild([&] {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return std::string("no user change");
         CCommPort port;
-        const std::string text =
-            port.OpenPort(Settings(), QString::fromStdString(device)) ? "opened" : port.OpenError().toStdString();
-        _exit(write(fds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
-    }
-    close(fds[1]);
-    std::string got;
-    char buffer[512];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, static_cast<std::size_t>(n));
-    close(fds[0]);
-    waitpid(child, nullptr, 0);
-    return got;
+        return port.OpenPort(Settings(), QString::fromStdString(device)) ? "opened" : port.OpenError().toStdString();
+    });
 }
 
 }  // namespace
@@ -535,7 +479,7 @@ TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
         // Nobody reads: the line fills and stays still; the operator presses
         // Ctrl-C, and only later does the cutter read again.
         Pty pty;
-        const std::string big = BigJob(dir, 400000);
+        const std::string big = test::WriteZigzagJob(dir, 400000);
         std::atomic<bool> ended{false};
         std::string got;
         std::thread operatorAtKeyboard([&] {

@@ -3,20 +3,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
-#include <ostream>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "job/binaryfile.h"
-#include "job/knifeblocklist.h"
-#include "job/pathlist.h"
+#include "job/fileerror.h"
 #include "job/tempdir.h"
 #include "split/knifesplit.h"
 #include "split/multiknifejob.h"
@@ -25,20 +17,13 @@
 #include "split_oracle.h"
 #include "testsupport.h"
 
-namespace velkar {
-void PrintTo(const JobRecord& r, std::ostream* os) {
-    *os << "{" << int(r.code) << ", " << r.x << ", " << r.y << ", " << r.z << "}";
-}
-}  // namespace velkar
-
 using namespace velkar;
+using velkar::test::L;
+using velkar::test::M;
 using velkar::test::Rec;
 using Records = std::vector<JobRecord>;
 
 namespace {
-
-JobRecord M(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecMove, x, y, z); }
-JobRecord L(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecLine, x, y, z); }
 
 // A converted job: the three headers (count = records, as the converter writes it) and body.
 Records Job(Records body, std::int32_t count = -1) {
@@ -63,40 +48,6 @@ Records RunStep(ConversionResult (*step)(std::string), const Records& in, Conver
 }
 
 }  // namespace
-
-TEST(RecordContainers, KeepOrderAndPositionsThroughRemovals) {
-    CJobPath path(M(1, 2, 3));
-    path.Append(L(4, 5));
-    path.Append(L(6, 7));
-    path.RemoveAt(2);
-    ASSERT_EQ(path.Size(), 2u);
-    EXPECT_EQ(path.At(0), M(1, 2, 3));
-    EXPECT_EQ(path.At(1), L(4, 5));
-    path.RemoveAll();
-    EXPECT_EQ(path.Size(), 0u);
-
-    CPathList list;
-    auto first = list.AddTail(CJobPath(M(1, 0)));
-    auto third = list.AddTail(CJobPath(M(3, 0)));
-    auto second = list.InsertAfter(first, CJobPath(M(2, 0)));
-    EXPECT_EQ(list.RemoveHead().First(), M(1, 0));
-    EXPECT_EQ(CPathList::PathAt(second).First(), M(2, 0));
-    EXPECT_EQ(CPathList::PathAt(third).First(), M(3, 0));
-    EXPECT_EQ(CPathList::NextPosition(second), third);
-    EXPECT_EQ(list.RemoveAt(third).First(), M(3, 0));
-    EXPECT_EQ(list.Count(), 1u);
-
-    CKnifeBlockList blocks;
-    auto b2 = blocks.AddTail({20, 2});
-    blocks.AddHead({10, 1});
-    blocks.InsertBefore(b2, {15, 3});
-    std::vector<CKnifeBlock> seen;
-    for (auto p = blocks.HeadPosition(); p != blocks.EndPosition(); p = CKnifeBlockList::NextPosition(p))
-        seen.push_back(CKnifeBlockList::ValueAt(p));
-    EXPECT_EQ(seen, (std::vector<CKnifeBlock>{{10, 1}, {15, 3}, {20, 2}}));
-    blocks.RemoveAll();
-    EXPECT_TRUE(blocks.IsEmpty());
-}
 
 TEST(SplitByKnife, SendsBlocksToKnifeFilesInKnifeThenFileOrder) {
     test::TempDirOverride temp;

@@ -11,18 +11,13 @@
 #include "split/travelordering.h"
 #include "testsupport.h"
 
-namespace velkar {
-void PrintTo(const JobRecord& r, std::ostream* os) { *os << "{" << int(r.code) << ", " << r.x << ", " << r.y << ", " << r.z << "}"; }
-}  // namespace velkar
-
 using namespace velkar;
+using velkar::test::L;
+using velkar::test::M;
 using velkar::test::Rec;
 using Records = std::vector<JobRecord>;
 
 namespace {
-
-JobRecord M(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecMove, x, y, z); }
-JobRecord L(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecLine, x, y, z); }
 
 // The segments cut, each with its ends in one fixed order and the z of its
 // far record, counted with repetition; zero-length lines cut nothing.

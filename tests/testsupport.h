@@ -1,10 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "job/jobrecord.h"
+
+namespace velkar {
+// Shows a record as {code, x, y, z} in a failed expectation.
+void PrintTo(const JobRecord& r, std::ostream* os);
+}  // namespace velkar
 
 namespace velkar::test {
 
@@ -62,5 +69,32 @@ std::vector<JobRecord> ReadRecords(const std::string& path);
 void WriteRecords(const std::string& path, const std::vector<JobRecord>& records);
 
 JobRecord Rec(std::uint8_t code, std::int32_t x = 0, std::int32_t y = 0, std::int32_t z = 0);
+inline JobRecord M(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecMove, x, y, z); }
+inline JobRecord L(std::int32_t x, std::int32_t y, std::int32_t z = 0) { return Rec(RecLine, x, y, z); }
+
+// A 400-unit square cut from the origin (closed by a move back to its start
+// when asked), as a complete job; SquareStream is what it sends without offsets.
+std::vector<JobRecord> SquareJob(std::int32_t orientation = OrientationAsStored, bool closeByMove = false);
+inline const std::string SquareStream =
+    ";:H A L0 ECN U0,0 D0,0 D0,400 D0,400 D400,400 D400,400 D400,0 D400,0 D0,0 U400,0   @ 0 U0,0  @  ";
+// One path zigzagging `lines` times across 1000 units, written to dir as job<lines>.PT1.
+std::string WriteZigzagJob(const ScratchDir& dir, int lines);
+
+// Points the profile (XDG_CONFIG_HOME) at a scratch directory for the lifetime of the object.
+class ProfileOverride {
+public:
+    ProfileOverride();
+    ~ProfileOverride();
+    std::string IniPath() const { return m_dir.File("QV VELKAR1/Velkar.ini"); }
+    void Write(const std::string& ini) const;
+
+private:
+    ScratchDir m_dir;
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
+// Runs body in a forked child (which then ends) and returns the text it returned.
+std::string InChild(const std::function<std::string()>& body);
 
 }  // namespace velkar::test
