@@ -176,8 +176,7 @@ private slots:
         dlg.OnScan();
         QCOMPARE(startDir, QDir::homePath());
         QCOMPARE(filters.value(0),
-                 QStringLiteral("PLT Files and Drawings(*.PLT *.plt *.svg *.SVG *.svgz *.eps *.EPS *.ps "
-                                "*.PS *.pdf *.PDF *.ai *.AI)"));
+                 QStringLiteral("Plotter files (*.plt *.PLT *.hpgl *.hpg *.hp *.dmpl)"));
         QCOMPARE(FileName(&dlg)->text(), lower);
 
         // The next dialog starts in that directory, and the upper-case name matches too.

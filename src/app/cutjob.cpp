@@ -1,5 +1,6 @@
 #include "app/cutjob.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <QFileInfo>
@@ -26,6 +27,11 @@ QPointer<CProgressWnd> s_pRunning;
 }  // namespace
 
 CProgressWnd* CCutJob::Running() { return s_pRunning.data(); }
+
+QString CCutJob::Duration(qint64 ms) {
+    const qint64 seconds = (std::max<qint64>(ms, 0) + 500) / 1000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
 
 void CCutJob::Run() {
     JobState& v = m_state;
@@ -104,9 +110,13 @@ void CCutJob::Run() {
 
     switch (result) {
         case CCutterSend::Result::Completed:
-            if (!delivered && !port.ErrorText().empty())
+            if (delivered)
+                m_strEndText = QStringLiteral("sent %1 records in %2")
+                                   .arg(send.RecordsSent())
+                                   .arg(Duration(hooks.ElapsedMs()));
+            else if (!port.ErrorText().empty())
                 ShowMessage(parent, QStringLiteral("send stopped: ") % QString::fromStdString(port.ErrorText()));
-            else if (!delivered)
+            else
                 ShowMessage(parent, estimated ? QString::fromLatin1(CCutterSend::CancelText) % QLatin1Char('\n') % hooks.StoppedText()
                                               : QString::fromLatin1(CCutterSend::CancelText));
             break;

@@ -28,12 +28,18 @@ public:
     void SetWarning(const QString& line) { m_strWarning = line; }
     // Runs the whole send; returns when it has ended.
     void Run();
+    // After a send that went through: "sent N records in M:SS", counted from
+    // the answer to "ready sent"; empty otherwise.
+    const QString& EndText() const { return m_strEndText; }
+    // M:SS of a duration in milliseconds, rounded to the second.
+    static QString Duration(qint64 ms);
     // The progress window of the send running now, if any (to cancel it).
     static CProgressWnd* Running();
 
 private:
     JobState& m_state;
     QWidget* m_pOwner;
+    QString m_strEndText;
     QString m_strWarning;
 };
 

@@ -24,6 +24,7 @@
 #include "app/viewnavigator.h"
 #include "job/conversionwatch.h"
 #include "job/jobrecord.h"
+#include "job/tempdir.h"
 #include "serial/profile.h"
 #include "view/velkarview.h"
 
@@ -162,9 +163,12 @@ void CJobSession::FinishConversion() {
         ShowMessage(Window(), text);
         return;
     }
-    emit statusText(outcome.notes.empty() ? QStringLiteral("Ready")
-                                          : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes),
-                    true);
+    QString ready = outcome.notes.empty() ? QStringLiteral("Ready")
+                                          : QStringLiteral("Ready - ") % QString::fromStdString(outcome.notes);
+    // A job that could not go beside its plotter file is easily lost track of.
+    if (QFileInfo(m_strJobPath).fileName() == QLatin1String(FallbackJobName))
+        ready += QStringLiteral(" - job written to ") % m_strJobPath % QStringLiteral(", not beside the plotter file");
+    emit statusText(ready, true);
     RepaintAll();
     if (!outcome.failure.empty()) ShowMessage(Window(), QString::fromStdString(outcome.failure));
 }
@@ -316,6 +320,7 @@ void CJobSession::OnCut() {
     CCutJob cut(*this, m_pView);
     cut.SetWarning(m_pNavigator->SizeWarning());
     cut.Run();
+    if (!cut.EndText().isEmpty()) emit statusText(cut.EndText(), true);
 }
 
 void CJobSession::OpenOrImportFile(const QString& path) {

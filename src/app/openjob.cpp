@@ -1,9 +1,11 @@
 #include "app/openjob.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
 #include "app/dialogs/recentdirectory.h"
+#include "app/recentfilelist.h"
 #include "job/jobreader.h"
 #include "job/tempdir.h"
 #include "app/dialogs/messagebox.h"
@@ -11,14 +13,35 @@
 
 namespace velkar {
 
+namespace {
+
+// The folder of the job on screen, else of the file used last in an earlier
+// run, else where a file was picked last. The private temporary folder, where
+// a fallback job lies, is nobody's working folder.
+QString StartFolder(const QString& job, const QString& tempDir) {
+    CRecentFileList recent;
+    recent.Load();
+    for (const QString& file : {job, recent.Entries().value(0)}) {
+        if (file.isEmpty()) continue;
+        const QFileInfo folder(QFileInfo(file).absolutePath());
+        if (folder.isDir() && folder.absoluteFilePath() != QDir(tempDir).absolutePath())
+            return folder.absoluteFilePath();
+    }
+    return CRecentDirectory::Get();
+}
+
+}  // namespace
+
 bool COpenJob::Run() {
+    std::string tempDir;
     try {
-        PrivateTempDir();
+        tempDir = PrivateTempDir();
     } catch (const TempDirError&) {
         ShowMessage(m_pParent, QStringLiteral("can't made temp dir in diver c:"));
         return false;
     }
-    QFileDialog dialog(m_pParent, QString(), CRecentDirectory::Get(), QStringLiteral("PT1 Files(*.PT1 *.pt1)"));
+    QFileDialog dialog(m_pParent, QString(), StartFolder(m_state.m_strJobPath, QString::fromStdString(tempDir)),
+                       QStringLiteral("PT1 Files(*.PT1 *.pt1)"));
     dialog.setObjectName(QStringLiteral("openDialog"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -20,8 +20,9 @@ class COpenJob {
 public:
     COpenJob(JobState& state, QWidget* parent) : m_state(state), m_pParent(parent) {}
 
-    // Asks for the file with a file dialog that starts where the operator
-    // picked a file last. True when a job was opened.
+    // Asks for the file with a file dialog that starts in the folder of the
+    // job on screen, else of the newest recent file, else where a file was
+    // picked last. True when a job was opened.
     bool Run();
     // Opens path without asking (a file named on the command line or dropped).
     bool OpenPath(const QString& path);

@@ -40,6 +40,8 @@ public:
     void SetPaths(std::int64_t paths) { m_nPaths = paths; }
     // "stopped in path 412 of 1,530" for the send given above; empty without one.
     QString StoppedText() const;
+    // Milliseconds since "ready sent" was answered, pauses included.
+    qint64 ElapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
     // Names where the job goes ("COM1: /dev/ttyUSB0, HP-GL") under "ready sent".
     void SetTarget(const QString& target) { m_strTarget = target; }
     // A last line under "ready sent" (the job larger than the material); empty: none.

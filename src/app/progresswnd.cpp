@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -46,7 +47,10 @@ CProgressWnd::CProgressWnd(QWidget* owner, const QString& title, bool smooth)
 
     m_wndBar = new QProgressBar(this);
     m_wndBar->setObjectName(QStringLiteral("bar"));
-    m_wndBar->setTextVisible(false);
+    // The first percent fills too little of the bar to be seen; its number is.
+    m_wndBar->setTextVisible(true);
+    m_wndBar->setFormat(QStringLiteral("%p%"));
+    m_wndBar->setAlignment(Qt::AlignCenter);
     m_wndBar->setRange(m_nRangeLow, m_nRangeHigh);
     m_wndBar->setValue(0);
     if (!smooth) m_wndBar->setStyleSheet(QStringLiteral("QProgressBar::chunk { width: 8px; margin: 1px; }"));
@@ -158,9 +162,16 @@ void CProgressWnd::PumpPending(bool escapeCancels) {
 }
 
 bool CProgressWnd::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
-        // Esc only cancels; giving up a step half done takes the button.
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_bCancelRequested = true;
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // Esc only cancels; giving up a step half done takes the button. An Esc
+        // that closes a menu or a dialog opened meanwhile does only that: only
+        // one aimed at this window or at the window it belongs to cancels.
+        const auto* w = qobject_cast<QWidget*>(watched);
+        const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+        if (w && !QApplication::activePopupWidget() && !qobject_cast<const QMenuBar*>(w) &&
+            (w->window() == this || w->window() == owner))
+            m_bCancelRequested = true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -49,8 +49,9 @@ public:
     void SetMessage(const QString& text);
 
     // Lets every pending event of the application through, so paints and
-    // commands run. With escapeCancels an Esc key pressed in any window of the
-    // application requests cancel. Returns at once once cancel was requested,
+    // commands run. With escapeCancels an Esc key pressed in this window or
+    // in the window it belongs to requests cancel (not one that closes a menu
+    // or another dialog). Returns at once once cancel was requested,
     // unless the operation is finishing and has not been abandoned.
     void PumpPending(bool escapeCancels);
 

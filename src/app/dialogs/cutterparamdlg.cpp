@@ -3,10 +3,9 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
-#include "app/dialogs/dataexchange.h"
+#include "app/dialogs/numberedit.h"
 
 namespace velkar {
 
@@ -20,11 +19,11 @@ CCutterParamDlg::CCutterParamDlg(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &CCutterParamDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CCutterParamDlg::reject);
 
-    m_pEditSharp = new QLineEdit(this);
+    m_pEditSharp = new CNumberEdit(CNumberEdit::Kind::Decimal, 0.0, 2.0, this);
     m_pEditSharp->setObjectName(QStringLiteral("edit1020"));
-    m_pEditClose = new QLineEdit(this);
+    m_pEditClose = new CNumberEdit(CNumberEdit::Kind::Decimal, 0.0, 5.0, this);
     m_pEditClose->setObjectName(QStringLiteral("edit1021"));
-    m_pEditSmooth = new QLineEdit(this);
+    m_pEditSmooth = new CNumberEdit(CNumberEdit::Kind::Decimal, 0.0, 10.0, this);
     m_pEditSmooth->setObjectName(QStringLiteral("edit1008"));
 
     auto* grid = new QGridLayout(this);
@@ -50,23 +49,22 @@ CCutterParamDlg::CCutterParamDlg(QWidget* parent) : QDialog(parent) {
 }
 
 int CCutterParamDlg::exec() {
-    CDataExchange::Show(m_pEditSharp, m_fSharpOffset);
-    CDataExchange::Show(m_pEditClose, m_fCloseOffset);
-    CDataExchange::Show(m_pEditSmooth, m_fSmooth);
+    m_pEditSharp->Show(m_fSharpOffset);
+    m_pEditClose->Show(m_fCloseOffset);
+    m_pEditSmooth->Show(m_fSmooth);
     m_pCheckCompact->setChecked(m_bCompact);
     // Smooth is shown for information only.
     m_pEditSmooth->setEnabled(false);
+    m_pEditSharp->setFocus();
+    m_pEditSharp->selectAll();
     return QDialog::exec();
 }
 
 void CCutterParamDlg::accept() {
-    CDataExchange dx(this);
     float sharp = m_fSharpOffset;
     float close = m_fCloseOffset;
     float smooth = m_fSmooth;
-    if (!dx.Take(m_pEditSharp, sharp, 0.0, 2.0) || !dx.Take(m_pEditClose, close, 0.0, 5.0) ||
-        !dx.Take(m_pEditSmooth, smooth, 0.0, 10.0))
-        return;
+    if (!m_pEditSharp->Take(sharp) || !m_pEditClose->Take(close) || !m_pEditSmooth->Take(smooth)) return;
     m_fSharpOffset = sharp;
     m_fCloseOffset = close;
     m_fSmooth = smooth;

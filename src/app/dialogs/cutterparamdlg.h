@@ -3,9 +3,10 @@
 #include <QDialog>
 
 class QCheckBox;
-class QLineEdit;
 
 namespace velkar {
+
+class CNumberEdit;
 
 // "Cuter Parameter": the knife offsets in millimetres. Sharp Offset 0 to 2,
 // Close Offset 0 to 5; Smooth (0 to 10) is shown but cannot be edited; and
@@ -25,9 +26,9 @@ public:
     void accept() override;
 
 private:
-    QLineEdit* m_pEditSharp;   // control 1020
-    QLineEdit* m_pEditClose;   // control 1021
-    QLineEdit* m_pEditSmooth;  // control 1008
+    CNumberEdit* m_pEditSharp;   // control 1020
+    CNumberEdit* m_pEditClose;   // control 1021
+    CNumberEdit* m_pEditSmooth;  // control 1008
     QCheckBox* m_pCheckCompact;
 };
 

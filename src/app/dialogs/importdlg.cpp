@@ -1,5 +1,7 @@
 #include "app/dialogs/importdlg.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -76,17 +78,24 @@ CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent) {
     m_flavourButtons[FlavourPostScript - 1]->setToolTip(QStringLiteral("PostScript, EPS, PDF or AI, through pstoedit"));
     connect(buttons, &QButtonGroup::idClicked, this, [this](int id) { OnFlavourClicked(id); });
 
+    // The label and the Scan button take the room their texts need with the
+    // font in use; the edit keeps its right edge and gives way.
     auto* label = new QLabel(QStringLiteral("FileName:"), this);
     label->setGeometry(du.Rect(101, 11, 37, 13));
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     m_editFileName = new QLineEdit(this);
     m_editFileName->setObjectName(QStringLiteral("fileName"));
-    m_editFileName->setGeometry(du.Rect(140, 9, 79, 13));
+    QRect edit = du.Rect(140, 9, 79, 13);
+    edit.setLeft(std::max(edit.left(), label->geometry().right() + 3));
+    m_editFileName->setGeometry(edit);
     label->setBuddy(m_editFileName);
 
     m_btnScan = new QPushButton(QStringLiteral("Scan>>>"), this);
     m_btnScan->setObjectName(QStringLiteral("scan"));
     m_btnScan->setAutoDefault(false);
-    m_btnScan->setGeometry(du.Rect(183, 32, 36, 14));
+    QRect scan = du.Rect(183, 32, 36, 14);
+    scan.setLeft(std::min(scan.left(), scan.right() + 1 - m_btnScan->sizeHint().width()));
+    m_btnScan->setGeometry(scan);
     connect(m_btnScan, &QPushButton::clicked, this, [this] { OnScan(); });
 
     m_chkOrderPaths = new QCheckBox(QStringLiteral("Order paths"), this);
@@ -140,6 +149,7 @@ void CImportDlg::OnInitDialog() {
     m_chkOrderPaths->setEnabled(OrdersPaths(m_nFlavour));
     m_chkTravelOrder->setChecked(m_bTravelOrder);
     EnableTravelOrder();
+    m_editFileName->setFocus();
 }
 
 void CImportDlg::EnableTravelOrder() {
@@ -154,10 +164,12 @@ void CImportDlg::OnFlavourClicked(int flavour) {
 
 void CImportDlg::OnScan() {
     QFileDialog dialog(this, QString(), CRecentDirectory::Get());
-    dialog.setNameFilters({QStringLiteral("PLT Files and Drawings(*.PLT *.plt *.svg *.SVG *.svgz *.eps *.EPS *.ps *.PS "
-                                          "*.pdf *.PDF *.ai *.AI)"),
-                           QStringLiteral("PLT Files(*.PLT *.plt)"),
-                           QStringLiteral("Drawings(*.svg *.SVG *.svgz *.eps *.EPS *.ps *.PS *.pdf *.PDF *.ai *.AI)")});
+    const QString drawings =
+        QStringLiteral("Drawings (*.svg *.SVG *.svgz *.eps *.EPS *.ps *.PS *.pdf *.PDF *.ai *.AI)");
+    dialog.setNameFilters({QStringLiteral("Plotter files (*.plt *.PLT *.hpgl *.hpg *.hp *.dmpl)"), drawings,
+                           QStringLiteral("All files (*)")});
+    // A drawing flavour looks for drawings first.
+    if (m_nFlavour == FlavourSvg || m_nFlavour == FlavourPostScript) dialog.selectNameFilter(drawings);
     dialog.setObjectName(QStringLiteral("scanDialog"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

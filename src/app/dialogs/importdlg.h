@@ -39,8 +39,9 @@ public:
     bool m_bOrderPaths = false;
     bool m_bTravelOrder = false;
 
-    // The "Scan>>>" button: a file dialog for plotter files and drawings that
-    // starts in the directory used last. A chosen file goes into the edit; cancelling the file
+    // The "Scan>>>" button: a file dialog for plotter files, drawings (shown
+    // first while a drawing flavour is chosen) or any file, that starts in
+    // the directory used last. A chosen file goes into the edit; cancelling the file
     // dialog empties the edit.
     void OnScan();
 

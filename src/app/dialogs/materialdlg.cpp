@@ -4,11 +4,10 @@
 
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "serial/profile.h"
-#include "app/dialogs/dataexchange.h"
+#include "app/dialogs/numberedit.h"
 
 namespace velkar {
 
@@ -22,9 +21,9 @@ CMaterialDlg::CMaterialDlg(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &CMaterialDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CMaterialDlg::reject);
 
-    m_pEditWidth = new QLineEdit(this);
+    m_pEditWidth = new CNumberEdit(CNumberEdit::Kind::Integer, 0.0, 1000000.0, this);
     m_pEditWidth->setObjectName(QStringLiteral("edit1000"));
-    m_pEditLength = new QLineEdit(this);
+    m_pEditLength = new CNumberEdit(CNumberEdit::Kind::Integer, 0.0, 1000000.0, this);
     m_pEditLength->setObjectName(QStringLiteral("edit1001"));
 
     auto* grid = new QGridLayout(this);
@@ -42,16 +41,17 @@ CMaterialDlg::CMaterialDlg(QWidget* parent) : QDialog(parent) {
 }
 
 int CMaterialDlg::exec() {
-    CDataExchange::Show(m_pEditLength, m_nLength);
-    CDataExchange::Show(m_pEditWidth, m_nWidth);
+    m_pEditLength->Show(m_nLength);
+    m_pEditWidth->Show(m_nWidth);
+    m_pEditWidth->setFocus();
+    m_pEditWidth->selectAll();
     return QDialog::exec();
 }
 
 void CMaterialDlg::accept() {
-    CDataExchange dx(this);
     std::int32_t length = m_nLength;
     std::int32_t width = m_nWidth;
-    if (!dx.Take(m_pEditLength, length, 0.0, 1000000.0) || !dx.Take(m_pEditWidth, width, 0.0, 1000000.0)) return;
+    if (!m_pEditLength->Take(length) || !m_pEditWidth->Take(width)) return;
     m_nLength = length;
     m_nWidth = width;
     QDialog::accept();

@@ -4,9 +4,9 @@
 
 #include <QDialog>
 
-class QLineEdit;
-
 namespace velkar {
+
+class CNumberEdit;
 
 // "Material": the size of the material sheet in millimetres, each 0 to 1000000.
 // The caller fills the fields before exec() and reads them after it is accepted.
@@ -26,8 +26,8 @@ public:
     static int RunWithProfile(QWidget* parent);
 
 private:
-    QLineEdit* m_pEditWidth;   // control 1000
-    QLineEdit* m_pEditLength;  // control 1001
+    CNumberEdit* m_pEditWidth;   // control 1000
+    CNumberEdit* m_pEditLength;  // control 1001
 };
 
 }  // namespace velkar

@@ -1,21 +1,18 @@
 #include "app/dialogs/movedlg.h"
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
-#include "app/dialogs/dataexchange.h"
+#include "app/dialogs/numberedit.h"
 
 namespace velkar {
 
 CMoveDlg::CMoveDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Pictuer Move"));
-    m_pEditX = new QLineEdit(this);
+    m_pEditX = new CNumberEdit(this);
     m_pEditX->setObjectName(QStringLiteral("edit1020"));
-    m_pEditY = new QLineEdit(this);
+    m_pEditY = new CNumberEdit(this);
     m_pEditY->setObjectName(QStringLiteral("edit1021"));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -41,16 +38,17 @@ CMoveDlg::CMoveDlg(QWidget* parent) : QDialog(parent) {
 }
 
 int CMoveDlg::exec() {
-    CDataExchange::Show(m_pEditX, m_fMoveX);
-    CDataExchange::Show(m_pEditY, m_fMoveY);
+    m_pEditX->Show(m_fMoveX);
+    m_pEditY->Show(m_fMoveY);
+    m_pEditX->setFocus();
+    m_pEditX->selectAll();
     return QDialog::exec();
 }
 
 void CMoveDlg::accept() {
-    CDataExchange dx(this);
     float x = m_fMoveX;
     float y = m_fMoveY;
-    if (!dx.Take(m_pEditX, x) || !dx.Take(m_pEditY, y)) return;
+    if (!m_pEditX->Take(x) || !m_pEditY->Take(y)) return;
     m_fMoveX = x;
     m_fMoveY = y;
     QDialog::accept();

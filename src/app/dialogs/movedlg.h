@@ -2,9 +2,9 @@
 
 #include <QDialog>
 
-class QLineEdit;
-
 namespace velkar {
+
+class CNumberEdit;
 
 // "Pictuer Move": how far to shift the picture, in millimetres along x and y.
 // The caller reads m_fMoveX and m_fMoveY after accepted; any number is taken.
@@ -20,8 +20,8 @@ public:
     void accept() override;
 
 private:
-    QLineEdit* m_pEditX;  // control 1020
-    QLineEdit* m_pEditY;  // control 1021
+    CNumberEdit* m_pEditX;  // control 1020
+    CNumberEdit* m_pEditY;  // control 1021
 };
 
 }  // namespace velkar

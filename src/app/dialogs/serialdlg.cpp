@@ -1,5 +1,7 @@
 #include "app/dialogs/serialdlg.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
@@ -22,6 +24,9 @@ namespace velkar {
 namespace {
 
 enum Group { PortGroup, SpeedGroup, DataGroup, ParityGroup, StopGroup };
+
+// The width of a device label, in average characters.
+constexpr int DeviceChars = 24;
 
 // In the order the dialog's members are declared.
 constexpr int ButtonOrder[20] = {1015, 1014, 1013, 1012, 1010, 1011, 1019, 1009, 1008, 1007,
@@ -84,6 +89,9 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
         port->addWidget(Button(1000 + i), i, 0);
         m_deviceLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
         m_deviceLabels[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("device%1").arg(i + 1));
+        // A fixed width, so the dialog keeps its size while a path is typed.
+        m_deviceLabels[static_cast<std::size_t>(i)]->setFixedWidth(
+            m_deviceLabels[static_cast<std::size_t>(i)]->fontMetrics().averageCharWidth() * DeviceChars);
         port->addWidget(m_deviceLabels[static_cast<std::size_t>(i)], i, 1);
         m_dialectLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
         m_dialectLabels[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("dialect%1").arg(i + 1));
@@ -154,6 +162,8 @@ int CSerialDlg::exec() {
     }
     CheckMatchingButtons();
     ShowDevices();
+    // The port comes first: the chosen one, or COM1.
+    Button(1000 + std::max(ChosenPort(), 1) - 1)->setFocus();
     return QDialog::exec();
 }
 
@@ -180,7 +190,7 @@ int CSerialDlg::ChosenPort() const {
 
 void CSerialDlg::ShowDevices() {
     for (std::size_t i = 0; i < 4; ++i) {
-        m_deviceLabels[i]->setText(m_devices[i]);
+        ShowDevice(i);
         m_dialectLabels[i]->setText(m_dialects[i]);
     }
     const int chosen = ChosenPort();
@@ -211,7 +221,14 @@ void CSerialDlg::OnDeviceEdited() {
     const auto i = static_cast<std::size_t>(chosen - 1);
     m_devices[i] = m_pDevice->currentText().trimmed();
     m_deviceChanged[i] = true;
-    m_deviceLabels[i]->setText(m_devices[i]);
+    ShowDevice(i);
+}
+
+void CSerialDlg::ShowDevice(std::size_t i) {
+    // A path longer than the label is shortened in the middle and shown whole as a tip.
+    QLabel* label = m_deviceLabels[i];
+    label->setText(label->fontMetrics().elidedText(m_devices[i], Qt::ElideMiddle, label->width()));
+    label->setToolTip(m_devices[i]);
 }
 
 void CSerialDlg::OnDialectChosen() {

@@ -53,6 +53,7 @@ private:
     void CheckMatchingButtons();
     void ShowDevices();
     void OnDeviceEdited();
+    void ShowDevice(std::size_t port);  // 0 to 3
     void OnDialectChosen();
     int ChosenPort() const;
 
