@@ -104,7 +104,7 @@ void BinaryFile::ReportRead() const {
     ConversionWatch::Read(m_strPath, static_cast<std::uint64_t>(at), static_cast<std::uint64_t>(st.st_size));
 }
 
-std::size_t BinaryFile::Read(void* buffer, std::size_t n) {
+std::size_t BinaryFile::ReadThroughBuffer(void* buffer, std::size_t n) {
     if (m_fd < 0) throw FileError(m_strPath, "file is not open");
     FlushWrite();
     auto* out = static_cast<unsigned char*>(buffer);

@@ -37,7 +37,15 @@ public:
     const std::string& Path() const { return m_strPath; }
 
     // Reads up to n bytes; fewer only at the end of the file. Raises FileError on an I/O error.
-    std::size_t Read(void* buffer, std::size_t n);
+    std::size_t Read(void* buffer, std::size_t n) {
+        // Records are read one by one: taking them from the buffer stays inline.
+        if (n != 0 && !m_bWriting && m_nBufLen - m_nBufPos >= n) {
+            std::memcpy(buffer, m_buffer.data() + m_nBufPos, n);
+            m_nBufPos += n;
+            return n;
+        }
+        return ReadThroughBuffer(buffer, n);
+    }
     // Writes n bytes (buffered). Raises FileError when the data cannot be written.
     void Write(const void* buffer, std::size_t n) {
         // Records are written one by one: the common case stays inline.
@@ -59,6 +67,7 @@ public:
     static void Rename(const std::string& from, const std::string& to);
 
 private:
+    std::size_t ReadThroughBuffer(void* buffer, std::size_t n);
     void WriteThroughBuffer(const void* buffer, std::size_t n);
     void FlushWrite();
     void WriteOut(const unsigned char* data, std::size_t n);

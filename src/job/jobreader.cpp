@@ -2,13 +2,6 @@
 
 namespace velkar {
 
-bool JobReader::Read(JobRecord& record) {
-    unsigned char image[RecordSize];
-    if (m_file.Read(image, RecordSize) != RecordSize) return false;
-    record = JobRecord::Decode(image);
-    return true;
-}
-
 JobHeader ReadJobHeader(JobReader& reader, JobRecord& work) {
     JobHeader h;
     reader.Read(work);

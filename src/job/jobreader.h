@@ -17,7 +17,12 @@ public:
 
     // Reads the next 20 bytes into record. A short read (end of file) returns
     // false and leaves record as it was. Raises FileError on an I/O error.
-    bool Read(JobRecord& record);
+    bool Read(JobRecord& record) {
+        unsigned char image[RecordSize];
+        if (m_file.Read(image, RecordSize) != RecordSize) return false;
+        record = JobRecord::Decode(image);
+        return true;
+    }
 
     void SeekRecord(std::uint64_t index) { m_file.SeekBegin(index * RecordSize); }
     void Close() { m_file.Abandon(); }
