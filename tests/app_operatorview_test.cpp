@@ -58,12 +58,7 @@ class OperatorViewTest : public QObject {
     }
 
 private slots:
-    void init() {
-        velkar::test::ClearProfile();
-        m_app = std::make_unique<CVelkarApp>();
-        QVERIFY(m_app->InitInstance({}));
-        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
-    }
+    void init() { QVERIFY(velkar::test::StartApp(m_app)); }
     void cleanup() { m_app.reset(); }
 
     void importOffersTheFlavourThatReadsTheFile_data() {

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include "app/mainframe.h"
+#include "app/velkarapp.h"
 #include "serial/profile.h"
 #include "testsupport.h"
 
@@ -66,6 +68,12 @@ void WriteJob(const std::string& path, const std::vector<JobRecord>& body, std::
 }
 
 void ClearProfile() { OpenProfile()->clear(); }
+
+bool StartApp(std::unique_ptr<CVelkarApp>& app) {
+    ClearProfile();
+    app = std::make_unique<CVelkarApp>();
+    return app->InitInstance({}) && QTest::qWaitForWindowExposed(app->MainFrame());
+}
 
 QString ProfileValue(const QString& key) {
     const QVariant v = OpenProfile()->value(key);

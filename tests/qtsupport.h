@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,10 @@
 #include "job/jobrecord.h"
 
 class QWidget;
+
+namespace velkar {
+class CVelkarApp;
+}
 
 namespace velkar::test {
 
@@ -31,6 +36,9 @@ void WriteJob(const std::string& path, const std::vector<JobRecord>& body, std::
 
 // Empties the profile (the tests run with their own XDG_CONFIG_HOME).
 void ClearProfile();
+// Starts the desktop program on an empty profile and waits until its main
+// window is shown; false when it did not start.
+bool StartApp(std::unique_ptr<CVelkarApp>& app);
 // A profile value as text, or "<absent>".
 QString ProfileValue(const QString& key);
 
