@@ -49,10 +49,10 @@ private slots:
         auto* cancel = wnd.findChild<QPushButton*>(QStringLiteral("cancel"));
         auto* bar = wnd.findChild<QProgressBar*>(QStringLiteral("bar"));
         QCOMPARE(cancel->text(), QStringLiteral("cancle"));
-        QCOMPARE((QList<int>{message->x(), message->width(), cancel->geometry().right(), cancel->y(),
-                             bar->geometry().right()}),
-                 (QList<int>{10, 390, message->geometry().right(), message->geometry().bottom() + 11,
-                             cancel->x() - 11}));
+        QCOMPARE(
+            (QList<int>{message->x(), message->width(), cancel->geometry().right(), cancel->y(),
+                        bar->geometry().right()}),
+            (QList<int>{10, 390, message->geometry().right(), message->geometry().bottom() + 11, cancel->x() - 11}));
         QVERIFY(message->height() >= 4 * message->fontMetrics().height() - 4);
         QCOMPARE(wnd.size(), QSize(410, message->height() + cancel->height() + 30));
 
