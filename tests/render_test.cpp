@@ -94,20 +94,15 @@ private slots:
         QCOMPARE(CJobRenderer::MaterialPixels(LONG_MAX, 1), 1 << 28);
     }
 
-    void OrientationAsStoredPutsJobOriginAtFrameCorner() {
-        // y runs downward: job (400, 400)..(4000, 400) lands on y 110 from x 310 to 400.
-        const QImage image = Render(Job({Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)}));
+    void OrientationsPlaceTheJobInTheFrame() {
+        // As stored, y runs downward: job (400, 400)..(4000, 400) lands on y 110 from x 310 to 400.
+        QImage image = Render(Job({Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400), Rec(RecPathEnd)}));
         QCOMPARE(At(image, {{310, 110}, {350, 110}, {400, 110}, {350, 111}, {401, 110}}),
                  QList<QRgb>({Black, Black, Black, White, White}));
-    }
-
-    void OrientationOneMirrorsAboutLargestY() {
-        // Flag 1, max y 4000 at divisor 40: job y 4000 is drawn at y 100, y 0 at y 200.
-        const QImage image =
-            Render(Job({Rec(RecMove, 400, 3600), Rec(RecLine, 4000, 3600), Rec(RecMove, 400, 0), Rec(RecLine, 4000, 0),
-                        Rec(RecMove, 400, 4000), Rec(RecLine, 4000, 4000), Rec(RecPathEnd)},
-                       OrientationMirrorY, 4000));
-        // y 4000 is drawn over the frame's top edge.
+        // Flag 1, max y 4000 at divisor 40: job y 4000 is drawn at y 100 (over the frame's top edge), y 0 at y 200.
+        image = Render(Job({Rec(RecMove, 400, 3600), Rec(RecLine, 4000, 3600), Rec(RecMove, 400, 0),
+                            Rec(RecLine, 4000, 0), Rec(RecMove, 400, 4000), Rec(RecLine, 4000, 4000), Rec(RecPathEnd)},
+                           OrientationMirrorY, 4000));
         QCOMPARE(At(image, {{350, 110}, {350, 200}, {350, 100}, {350, 190}}),
                  QList<QRgb>({Black, Black, Black, White}));
     }
@@ -155,17 +150,6 @@ private slots:
         QCOMPARE(At(Render(s), {{402, 110}, {401, 110}}), QList<QRgb>({Black, White}));
     }
 
-    void OffsetsDrawOvercutsAtScreenScale() {
-        // A square with sharp corners: with a sharp offset the cut runs past each corner.
-        const std::vector<JobRecord> square = {Rec(RecMove, 400, 400),   Rec(RecLine, 4000, 400),
-                                               Rec(RecLine, 4000, 4000), Rec(RecLine, 400, 4000),
-                                               Rec(RecLine, 400, 400),   Rec(RecPathEnd)};
-        RenderSettings s = Job(square);
-        QCOMPARE(Render(s).pixel(402, 110), White);
-        s.sharpOffset = 2.0f;  // 2 mm: 2 pixels at divisor 40
-        QCOMPARE(At(Render(s), {{401, 110}, {402, 110}}), QList<QRgb>({Black, Black}));
-    }
-
     void NothingIsDrawnWhileSendingOrWithoutJob() {
         RenderSettings sending = Job({Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400)}), none, missing;
         sending.sending = true;
@@ -198,8 +182,7 @@ private slots:
         QCOMPARE(o.jobRecords, INT_MAX);
         s.moveX = 0;
         s.moveY = 0;
-        QImage vector = RenderThroughPicture(s);
-        QVERIFY(!vector.isNull());
+        RenderThroughPicture(s);
         // A file shorter than its headers draws the frame with the values read.
         velkar::test::WriteRecords(path, {Rec(RecHeaderCount, 10, 4)});
         s = RenderSettings{};
@@ -209,15 +192,18 @@ private slots:
         QCOMPARE(o.jobRecords, 10);
     }
 
-    void RasterAndVectorSurfacesAgree() {
+    // A sharp offset runs the cut past the corner, on a raster and a vector surface alike.
+    void OffsetsDrawOvercutsOnEitherSurface() {
         RenderSettings s = Job({Rec(RecKnife, 2), Rec(RecMove, 400, 400), Rec(RecLine, 4000, 400),
                                 Rec(RecLine, 4000, 2000), Rec(RecPathEnd)});
-        s.sharpOffset = 1.0f;
+        QCOMPARE(Render(s).pixel(402, 110), White);
+        s.sharpOffset = 2.0f;  // 2 mm: 2 pixels at divisor 40
         const QImage raster = Render(s);
         const QImage vector = RenderThroughPicture(s);
+        const QRgb blue = qRgb(0, 0, 255);
         for (const QImage* image : {&raster, &vector})
-            QCOMPARE(At(*image, {{350, 110}, {400, 130}, {300, 100}, {500, 300}}),
-                     QList<QRgb>({qRgb(0, 0, 255), qRgb(0, 0, 255), Grey, Grey}));
+            QCOMPARE(At(*image, {{350, 110}, {400, 130}, {402, 110}, {300, 100}, {500, 300}}),
+                     QList<QRgb>({blue, blue, blue, Grey, Grey}));
     }
 
     void PartialRepaintDrawsTheSamePixelsInsideTheExposedArea() {
