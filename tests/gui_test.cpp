@@ -257,12 +257,12 @@ private slots:
             });
             Frame()->Action(command)->trigger();
         };
-        run(cmd::Move, QStringLiteral("10"), QStringLiteral("5"));
-        run(cmd::Move, QStringLiteral("-4"), QStringLiteral("0"));
+        run(cmd::Move, QStringLiteral("-12345.5"), QStringLiteral("99999"));  // any number, no bounds
+        run(cmd::Move, QStringLiteral("4"), QStringLiteral("1"));
         run(cmd::CutterParameter, QStringLiteral("1.5"), QStringLiteral("4"));
         QCOMPARE((QList<float>{Session()->m_fMoveX, Session()->m_fMoveY, Session()->m_fSharpOffset,
                                Session()->m_fCloseOffset}),
-                 (QList<float>{6.0f, 5.0f, 1.5f, 4.0f}));
+                 (QList<float>{-12341.5f, 100000.0f, 1.5f, 4.0f}));
         QString shown;
         OnNextModal([&shown](QWidget* w) {
             shown = w->findChild<QLineEdit*>(QStringLiteral("edit1020"))->text();
