@@ -101,29 +101,25 @@ private slots:
     }
 
     // The cutter parameters (sharp, close) and the material (length, width):
-    // the bounds are taken, anything beyond them is refused with its message
-    // and the focus on the edit at fault, and nothing is kept.
+    // the bounds are taken, anything beyond them is refused with its message,
+    // and nothing is kept.
     void RangesAndRefusals_data() {
         QTest::addColumn<bool>("material");
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("message");  // empty: accepted
-        QTest::addColumn<QString>("focus");
         // clang-format off
-        QTest::newRow("cutter upper bounds") << false << "2.0" << "5.0" << "" << "";
-        QTest::newRow("cutter lower bounds") << false << "0" << "0" << "" << "";
-        QTest::newRow("sharp above")
-            << false << "2.01" << "1" << "Please enter a number between 0 and 2." << "edit1020";
-        QTest::newRow("close negative")
-            << false << "1" << "-1" << "Please enter a number between 0 and 5." << "edit1021";
-        QTest::newRow("sharp not a number") << false << "abc" << "1" << "Please enter a number." << "edit1020";
-        QTest::newRow("largest material") << true << "1000000" << "1000000" << "" << "";
-        QTest::newRow("no material") << true << "0" << "0" << "" << "";
+        QTest::newRow("cutter upper bounds") << false << "2" << "5" << "";
+        QTest::newRow("cutter lower bounds") << false << "0" << "0" << "";
+        QTest::newRow("sharp above") << false << "2.01" << "1" << "Please enter a number between 0 and 2.";
+        QTest::newRow("close negative") << false << "1" << "-1" << "Please enter a number between 0 and 5.";
+        QTest::newRow("sharp not a number") << false << "abc" << "1" << "Please enter a number.";
+        QTest::newRow("largest material") << true << "1000000" << "1000000" << "";
+        QTest::newRow("no material") << true << "0" << "0" << "";
         QTest::newRow("length above")
-            << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000." << "edit1001";
-        QTest::newRow("width negative")
-            << true << "5" << "-1" << "Please enter an integer between 0 and 1000000." << "edit1000";
-        QTest::newRow("length not an integer") << true << "12.5" << "5" << "Please enter an integer." << "edit1001";
+            << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000.";
+        QTest::newRow("width negative") << true << "5" << "-1" << "Please enter an integer between 0 and 1000000.";
+        QTest::newRow("length not an integer") << true << "12.5" << "5" << "Please enter an integer.";
         // clang-format on
     }
 
@@ -132,37 +128,30 @@ private slots:
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, message);
-        QFETCH(QString, focus);
-        const bool refused = !message.isEmpty();
         CCutterParamDlg cutter;
         cutter.m_fSmooth = 7.5f;
-        QString shown, focused, before;
+        QString shown, smooth;
         OnNextModal([&](QWidget* w) {
-            // Smooth is shown but cannot be changed; the material starts at its default.
-            before = material ? QString(Edit(w, "edit1001")->text() + QLatin1Char(' ') + Edit(w, "edit1000")->text())
-                              : QString(Edit(w, "edit1008")->text() +
-                                        QLatin1String(Edit(w, "edit1008")->isEnabled() ? " enabled" : ""));
+            // Smooth is shown but cannot be changed.
+            if (!material && !Edit(w, "edit1008")->isEnabled()) smooth = Edit(w, "edit1008")->text();
             SetEdit(w, material ? "edit1001" : "edit1020", first);
             SetEdit(w, material ? "edit1000" : "edit1021", second);
-            if (refused) AnswerNextMessage(&shown);
+            if (!message.isEmpty()) AnswerNextMessage(&shown);
             Click(w, "ok");
-            if (!refused) return;
-            focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
-            Click(w, "cancel");
+            if (w->isVisible()) Click(w, "cancel");
         });
         const int result = material ? CMaterialDlg::RunWithProfile(nullptr) : cutter.exec();
-        QCOMPARE(before, material ? QStringLiteral("200 200") : QStringLiteral("7.5"));
         QCOMPARE(shown, message);
-        QCOMPARE(focused, focus);
-        QCOMPARE(result, int(refused ? QDialog::Rejected : QDialog::Accepted));
-        if (material) {
-            QCOMPARE(ProfileValue(QStringLiteral("material/length")), refused ? QStringLiteral("<absent>") : first);
-            QCOMPARE(ProfileValue(QStringLiteral("material/width")), refused ? QStringLiteral("<absent>") : second);
-        } else {
-            QCOMPARE(cutter.m_fSharpOffset, refused ? 0.0f : first.toFloat());
-            QCOMPARE(cutter.m_fCloseOffset, refused ? 0.0f : second.toFloat());
-            QCOMPARE(cutter.m_fSmooth, 7.5f);
-        }
+        QCOMPARE(result, int(message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
+        const QString taken = first + QLatin1Char(' ') + second;
+        if (material)
+            QCOMPARE(ProfileValue(QStringLiteral("material/length")) + QLatin1Char(' ') +
+                         ProfileValue(QStringLiteral("material/width")),
+                     message.isEmpty() ? taken : QStringLiteral("<absent> <absent>"));
+        else
+            QCOMPARE(QStringLiteral("%1 %2 %3").arg(cutter.m_fSharpOffset).arg(cutter.m_fCloseOffset).arg(smooth),
+                     (message.isEmpty() ? taken : QStringLiteral("0 0")) + QStringLiteral(" 7.5"));
+        QCOMPARE(cutter.m_fSmooth, 7.5f);
     }
 
     void MaterialCancelWritesNothingAndShowsStoredText() {
@@ -239,13 +228,6 @@ private slots:
             Click(d, "ok");
         });
         QCOMPARE(ProfileValue(QStringLiteral("comm/") + key), value);
-        // Read back, the stored value checks its own button.
-        bool checkedAfterReload = false;
-        RunSerial([&](CSerialDlg* d) {
-            checkedAfterReload = d->Button(id)->isChecked();
-            Click(d, "cancel");
-        });
-        QVERIFY(checkedAfterReload);
     }
 
     // Each COM port shows its device and its language; the chosen port's can be
