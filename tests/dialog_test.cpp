@@ -108,18 +108,20 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("message");  // empty: accepted
+        QTest::addColumn<int>("fault");        // the edit that keeps the focus after a refusal
         // clang-format off
-        QTest::newRow("cutter upper bounds") << false << "2" << "5" << "";
-        QTest::newRow("cutter lower bounds") << false << "0" << "0" << "";
-        QTest::newRow("sharp above") << false << "2.01" << "1" << "Please enter a number between 0 and 2.";
-        QTest::newRow("close negative") << false << "1" << "-1" << "Please enter a number between 0 and 5.";
-        QTest::newRow("sharp not a number") << false << "abc" << "1" << "Please enter a number.";
-        QTest::newRow("largest material") << true << "1000000" << "1000000" << "";
-        QTest::newRow("no material") << true << "0" << "0" << "";
+        QTest::newRow("cutter upper bounds") << false << "2" << "5" << "" << 0;
+        QTest::newRow("cutter lower bounds") << false << "0" << "0" << "" << 0;
+        QTest::newRow("sharp above") << false << "2.01" << "1" << "Please enter a number between 0 and 2." << 1;
+        QTest::newRow("close negative") << false << "1" << "-1" << "Please enter a number between 0 and 5." << 2;
+        QTest::newRow("sharp not a number") << false << "abc" << "1" << "Please enter a number." << 1;
+        QTest::newRow("largest material") << true << "1000000" << "1000000" << "" << 0;
+        QTest::newRow("no material") << true << "0" << "0" << "" << 0;
         QTest::newRow("length above")
-            << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000.";
-        QTest::newRow("width negative") << true << "5" << "-1" << "Please enter an integer between 0 and 1000000.";
-        QTest::newRow("length not an integer") << true << "12.5" << "5" << "Please enter an integer.";
+            << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000." << 1;
+        QTest::newRow("width negative")
+            << true << "5" << "-1" << "Please enter an integer between 0 and 1000000." << 2;
+        QTest::newRow("length not an integer") << true << "12.5" << "5" << "Please enter an integer." << 1;
         // clang-format on
     }
 
@@ -128,21 +130,26 @@ private slots:
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, message);
+        QFETCH(int, fault);
         CCutterParamDlg cutter;
         cutter.m_fSmooth = 7.5f;
-        QString shown, smooth;
+        const char* edits[] = {material ? "edit1001" : "edit1020", material ? "edit1000" : "edit1021"};
+        QString shown, smooth, focused;
         OnNextModal([&](QWidget* w) {
             // Smooth is shown but cannot be changed.
             if (!material && !Edit(w, "edit1008")->isEnabled()) smooth = Edit(w, "edit1008")->text();
-            SetEdit(w, material ? "edit1001" : "edit1020", first);
-            SetEdit(w, material ? "edit1000" : "edit1021", second);
+            SetEdit(w, edits[0], first);
+            SetEdit(w, edits[1], second);
             if (!message.isEmpty()) AnswerNextMessage(&shown);
             Click(w, "ok");
-            if (w->isVisible()) Click(w, "cancel");
+            if (!w->isVisible()) return;
+            focused = w->focusWidget()->objectName();
+            Click(w, "cancel");
         });
         const int result = material ? CMaterialDlg::RunWithProfile(nullptr) : cutter.exec();
         QCOMPARE(shown, message);
         QCOMPARE(result, int(message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(focused, fault ? QLatin1String(edits[fault - 1]) : QString());
         const QString taken = first + QLatin1Char(' ') + second;
         if (material)
             QCOMPARE(ProfileValue(QStringLiteral("material/length")) + QLatin1Char(' ') +
