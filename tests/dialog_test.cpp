@@ -86,16 +86,13 @@ private slots:
         CCutterParamDlg cutter;
         QStringList labels;
         for (QLabel* l : cutter.findChildren<QLabel*>()) labels << l->text();
-        QCOMPARE(labels, QStringList({QString::fromUtf8("Sharp Offset："), QStringLiteral("mm"),
-                                      QString::fromUtf8("Close Offset："), QStringLiteral("mm"),
-                                      QStringLiteral("Smooth:"), QStringLiteral("mm")}));
+        QCOMPARE(labels.join(QLatin1Char('|')), QString::fromUtf8("Sharp Offset：|mm|Close Offset：|mm|Smooth:|mm"));
         CAboutDlg about;
         QCOMPARE(about.findChild<QLabel*>(QStringLiteral("version"))->text(), QStringLiteral("Velkar 1.4 Ver"));
-        QCOMPARE(
-            (QStringList{cutter.windowTitle(), CMaterialDlg().windowTitle(), CMoveDlg().windowTitle(),
-                         about.windowTitle(), CSerialDlg().windowTitle()}),
-            (QStringList{QStringLiteral("Cuter Parameter"), QStringLiteral("Material"), QStringLiteral("Pictuer Move"),
-                         QStringLiteral("About Velkar"), QStringLiteral("Serial Port Parameter")}));
+        QCOMPARE((QStringList{cutter.windowTitle(), CMaterialDlg().windowTitle(), CMoveDlg().windowTitle(),
+                              about.windowTitle(), CSerialDlg().windowTitle()})
+                     .join(QLatin1Char('|')),
+                 QStringLiteral("Cuter Parameter|Material|Pictuer Move|About Velkar|Serial Port Parameter"));
         OnNextModal([](QWidget* w) { Click(w, "ok"); });
         QCOMPARE(about.exec(), int(QDialog::Accepted));
     }
