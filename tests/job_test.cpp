@@ -37,40 +37,6 @@ TEST(JobRecord, EncodesTheTwentyByteLittleEndianImage) {
     EXPECT_EQ(r, Rec(RecHeaderCount, -1, 4, INT32_MIN));
 }
 
-TEST(JobWriter, WritesPlaceholdersBodyAndHeadersCarryingTheWorkingRecord) {
-    test::ScratchDir dir;
-    std::string path = dir.File("a.PT1");
-    JobWriter w;
-    ASSERT_TRUE(w.Open(path));
-    JobRecord line = Rec(RecLine, 5, 6, 7);
-    w.Write(Rec(RecJobStart));
-    w.Write(line);
-    std::int32_t count = 2;
-    BoundingBox box;
-    box.AddX(5), box.AddY(6);
-    w.Finish(line, count, box, OrientationAsStored);
-    EXPECT_EQ(count, 5);
-    EXPECT_EQ(test::ReadRecords(path), (std::vector<JobRecord>{Rec(RecHeaderCount, 5, 4, 7), Rec(RecHeaderMin, 5, 6, 7),
-                                                               Rec(RecHeaderMax, 5, 6, 7), Rec(RecJobStart), Rec(RecLine, 5, 6, 7)}));
-}
-
-TEST(JobWriter, AnUnfinishedJobLeavesThePreviousFileAndNoScratch) {
-    test::ScratchDir dir;
-    std::string path = dir.File("keep.PT1");
-    test::WriteText(path, "previous job");
-    {
-        JobWriter w;
-        ASSERT_TRUE(w.Open(path));
-        w.Write(Rec(RecJobStart));
-    }
-    EXPECT_EQ(test::ReadBytes(path), "previous job");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
-
-    JobWriter intoDir;
-    EXPECT_FALSE(intoDir.Open(dir.Path()));
-    EXPECT_EQ(intoDir.OpenError(), EISDIR);
-}
-
 TEST(JobReader, AShortFileKeepsTheWorkingRecordOfTheLastFullRead) {
     test::ScratchDir dir;
     std::string path = dir.File("short.PT1");
