@@ -439,64 +439,51 @@ TEST(CommPort, PermissionErrorsNameWhoMayWriteToTheDevice) {
     }
 }
 
-TEST(CutCommand, CutsThroughAPseudoTerminalAndCtrlCCancelsAStalledSend) {
+TEST(CutCommand, CtrlCCancelsAStalledSendAndAStillLineEndsAnUnattendedOne) {
     ProfileOverride profile;
     test::ScratchDir dir;
-    const std::string square = SquareJob(dir);
-    {
-        Pty pty;
-        CliRun run = RunVelkar({"cut", square, "--device", pty.path, "--yes", "--speed", "14400", "--stop", "1.5"});
-        EXPECT_EQ(run.code, cli::ExitOk) << run.err;
-        EXPECT_EQ(run.out, "sent 7 records, 96 bytes to " + pty.path + "\n");
-        EXPECT_EQ(pty.Read(SquareStream.size()), SquareStream);
-    }
-    {
-        // Nobody reads: the line fills and stays still; the operator presses
-        // Ctrl-C, and only later does the cutter read again.
-        Pty pty;
-        const std::string big = test::WriteZigzagJob(dir, 400000);
-        std::atomic<bool> ended{false};
-        std::string got;
-        std::thread operatorAtKeyboard([&] {
-            pollfd p{pty.master, POLLIN, 0};
-            poll(&p, 1, 10000);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            kill(getpid(), SIGINT);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            while (!ended) got += pty.Read(SIZE_MAX, false), std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            got += pty.Read(SIZE_MAX, false);
-        });
-        CliRun run = RunVelkar({"cut", big, "--device", pty.path, "--yes"});
-        ended = true;
-        operatorAtKeyboard.join();
-        EXPECT_EQ(run.code, cli::ExitCancelled);
-        EXPECT_EQ(run.out, "");
-        // The one long path was being sent: a restart begins with it.
-        EXPECT_TRUE(run.err.ends_with(" cancle send \nstopped in path 1 of 1\n")) << run.err;
-        // The cutter holds the start of the stream, up to the end of a command.
-        const std::string full = RunVelkar({"stream", big}).out;
-        ASSERT_FALSE(got.empty());
-        EXPECT_LT(got.size(), full.size());
-        EXPECT_EQ(full.compare(0, got.size(), got), 0);
-        EXPECT_EQ(got.back(), ' ');
+    // Nobody reads: the line fills and stays still; the operator presses
+    // Ctrl-C, and only later does the cutter read again.
+    Pty pty;
+    const std::string big = test::WriteZigzagJob(dir, 400000);
+    std::atomic<bool> ended{false};
+    std::string got;
+    std::thread operatorAtKeyboard([&] {
+        pollfd p{pty.master, POLLIN, 0};
+        poll(&p, 1, 10000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(getpid(), SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        while (!ended) got += pty.Read(SIZE_MAX, false), std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        got += pty.Read(SIZE_MAX, false);
+    });
+    CliRun run = RunVelkar({"cut", big, "--device", pty.path, "--yes"});
+    ended = true;
+    operatorAtKeyboard.join();
+    EXPECT_EQ(run.code, cli::ExitCancelled);
+    EXPECT_EQ(run.out, "");
+    // The one long path was being sent: a restart begins with it.
+    EXPECT_TRUE(run.err.ends_with(" cancle send \nstopped in path 1 of 1\n")) << run.err;
+    // The cutter holds the start of the stream, up to the end of a command.
+    const std::string full = RunVelkar({"stream", big}).out;
+    ASSERT_FALSE(got.empty());
+    EXPECT_LT(got.size(), full.size());
+    EXPECT_EQ(full.compare(0, got.size(), got), 0);
+    EXPECT_EQ(got.back(), ' ');
 
-        // Unattended, a line that stays still ends the send.
-        Pty still;
-        run = RunVelkar({"cut", big, "--device", still.path, "--yes", "--stall-timeout", "1"});
-        EXPECT_EQ(run.code, cli::ExitFileError);
-        EXPECT_TRUE(run.err.ends_with("velkar: send stopped: the cutter has taken nothing for 1 s; stopped in path 1 of 1\n" +
-                                      std::string(CCutterSend::UnfinishedText) + "\n"))
-            << run.err;
-    }
-    profile.Write("[comm]\nport=2\ndevice2=/nonexistent/ttyUSB9\n");
-    CliRun run = RunVelkar({"cut", square, "--yes"});
+    // Unattended, a line that stays still ends the send.
+    Pty still;
+    run = RunVelkar({"cut", big, "--device", still.path, "--yes", "--stall-timeout", "1"});
     EXPECT_EQ(run.code, cli::ExitFileError);
-    EXPECT_EQ(run.err, "serial can't open\n/nonexistent/ttyUSB9: No such file or directory\n");
-    EXPECT_EQ(RunVelkar({"cut", square, "--port", "5"}).err, "velkar: --port takes a port number from 1 to 4\n");
-    EXPECT_EQ(RunVelkar({"cut", square, "--stop", "3"}).err, "velkar: --stop takes 1, 1.5 or 2\n");
-    EXPECT_EQ(RunVelkar({"cut", square, "--stall-timeout", "0.5"}).err,
+    EXPECT_TRUE(run.err.ends_with("velkar: send stopped: the cutter has taken nothing for 1 s; stopped in path 1 of 1\n" +
+                                  std::string(CCutterSend::UnfinishedText) + "\n"))
+        << run.err;
+
+    EXPECT_EQ(RunVelkar({"cut", big, "--port", "5"}).err, "velkar: --port takes a port number from 1 to 4\n");
+    EXPECT_EQ(RunVelkar({"cut", big, "--stop", "3"}).err, "velkar: --stop takes 1, 1.5 or 2\n");
+    EXPECT_EQ(RunVelkar({"cut", big, "--stall-timeout", "0.5"}).err,
               "velkar: --stall-timeout takes a number of seconds from 1 to 86400\n");
-    EXPECT_EQ(RunVelkar({"cut", square, "--port", "1", "--device", "/dev/null"}).err,
+    EXPECT_EQ(RunVelkar({"cut", big, "--port", "1", "--device", "/dev/null"}).err,
               "velkar: --port and --device exclude each other\n");
 }
 
@@ -601,7 +588,9 @@ TEST(SocketPort, CutterReceivesExactlyTheStreamInEitherDialect) {
     const std::string job = test::WriteZigzagJob(dir, 20000);
     for (const char* dialect : {"velkar", "hpgl"}) {
         Listener cutter(Listener::Mode::Read);
-        const test::CliRun run = RunVelkar({"cut", job, "--device", cutter.Uri(), "--dialect", dialect, "--yes"});
+        // The line settings are taken and have no say over a network cutter.
+        const test::CliRun run =
+            RunVelkar({"cut", job, "--device", cutter.Uri(), "--dialect", dialect, "--yes", "--speed", "14400", "--stop", "1.5"});
         EXPECT_EQ(run.code, cli::ExitOk) << run.err;
         ASSERT_TRUE(cutter.WaitDone());
         const std::string expected = RunVelkar({"stream", job, "--dialect", dialect}).out;
@@ -670,7 +659,6 @@ TEST(SocketPort, AddressesAreReadAsThePrintSystemWritesThem) {
         {"socket://[fe80::1]", "fe80::1", 9100, ""},
         {"socket://host:0", "", 0, "socket://host:0: the port must be a number from 1 to 65535"},
         {"socket://host:", "", 0, "socket://host:: the port must be a number from 1 to 65535"},
-        {"socket://host:65536", "", 0, "socket://host:65536: the port must be a number from 1 to 65535"},
         {"socket://:9100", "", 0, "socket://:9100: no host is named"},
         {"socket://[::1", "", 0, "socket://[::1: the address lacks its closing ]"},
     };
