@@ -382,15 +382,14 @@ TEST(CommPort, LockFilesOfOtherProgramsAreHonouredUnlessTheirProcessIsGone) {
 TEST(CommPort, OpenFailuresNameThePortTheDeviceAndTheReason) {
     ProfileOverride profile;
     CCommPort port;
-    profile.Write("[comm]\nport=COM2\n");
-    EXPECT_FALSE(port.OpenPort());
-    EXPECT_EQ(port.OpenError(), QStringLiteral("COM0 is not one of COM1 to COM4"));
-    profile.Write("[comm]\nport=5\n");
-    EXPECT_FALSE(port.OpenPort());
-    EXPECT_EQ(port.OpenError(), QStringLiteral("COM5 is not one of COM1 to COM4"));
-    profile.Write("[comm]\nport=2\ndevice2=/nonexistent/ttyUSB7\n");
-    EXPECT_FALSE(port.OpenPort());
-    EXPECT_EQ(port.OpenError(), QStringLiteral("/nonexistent/ttyUSB7: No such file or directory"));
+    for (const auto& [ini, error] : {std::pair{"port=COM2", "COM0 is not one of COM1 to COM4"},  // read as atoi reads it
+                                     std::pair{"port=5", "COM5 is not one of COM1 to COM4"},
+                                     std::pair{"port=2\ndevice2=/nonexistent/ttyUSB7",
+                                               "/nonexistent/ttyUSB7: No such file or directory"}}) {
+        profile.Write("[comm]\n" + std::string(ini) + "\n");
+        EXPECT_FALSE(port.OpenPort());
+        EXPECT_EQ(port.OpenError().toStdString(), error);
+    }
     EXPECT_FALSE(port.OpenPort(Settings(), QStringLiteral("/")));
     EXPECT_EQ(port.OpenError(), QStringLiteral("/: not a device, a named pipe or a file"));
 
@@ -582,28 +581,25 @@ private:
 
 }  // namespace
 
-TEST(SocketPort, CutterReceivesExactlyTheStreamInEitherDialect) {
-    test::ProfileOverride profile;
+// The print system's test below sends the other dialect.
+TEST(SocketPort, CutterReceivesExactlyTheStream) {
+    ProfileOverride profile;
     test::ScratchDir dir;
     const std::string job = test::WriteZigzagJob(dir, 20000);
-    for (const char* dialect : {"velkar", "hpgl"}) {
-        Listener cutter(Listener::Mode::Read);
-        // The line settings are taken and have no say over a network cutter.
-        const test::CliRun run =
-            RunVelkar({"cut", job, "--device", cutter.Uri(), "--dialect", dialect, "--yes", "--speed", "14400", "--stop", "1.5"});
-        EXPECT_EQ(run.code, cli::ExitOk) << run.err;
-        ASSERT_TRUE(cutter.WaitDone());
-        const std::string expected = RunVelkar({"stream", job, "--dialect", dialect}).out;
-        EXPECT_GT(expected.size(), 100000u);
-        EXPECT_TRUE(cutter.received == expected) << dialect << ": " << cutter.received.size() << " of "
-                                                 << expected.size() << " bytes";
-        EXPECT_EQ(run.out, "sent 20003 records, " + std::to_string(expected.size()) + " bytes to " + cutter.Uri() + "\n");
-    }
+    Listener cutter(Listener::Mode::Read);
+    // The line settings are taken and have no say over a network cutter.
+    const CliRun run = RunVelkar({"cut", job, "--device", cutter.Uri(), "--yes", "--speed", "14400", "--stop", "1.5"});
+    EXPECT_EQ(run.code, cli::ExitOk) << run.err;
+    ASSERT_TRUE(cutter.WaitDone());
+    const std::string expected = RunVelkar({"stream", job}).out;
+    EXPECT_GT(expected.size(), 100000u);
+    EXPECT_TRUE(cutter.received == expected) << cutter.received.size() << " of " << expected.size() << " bytes";
+    EXPECT_EQ(run.out, "sent 20003 records, " + std::to_string(expected.size()) + " bytes to " + cutter.Uri() + "\n");
 }
 
 // The port's stored device and language, and the knives' stored speed and force.
 TEST(SocketPort, StoredDeviceDialectAndKnifeSettingsReachTheCutter) {
-    test::ProfileOverride profile;
+    ProfileOverride profile;
     test::ScratchDir dir;
     const std::string job = dir.File("knife.PT1");
     test::WriteRecords(job, {Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 0, 50), Rec(RecKnife, 2),
@@ -673,9 +669,9 @@ TEST(SocketPort, AddressesAreReadAsThePrintSystemWritesThem) {
                       std::string(c.host) + ":" + std::to_string(c.port));
         }
     }
-    test::ProfileOverride profile;
+    ProfileOverride profile;
     test::ScratchDir dir;
-    const test::CliRun run = RunVelkar({"cut", test::WriteZigzagJob(dir, 1), "--device", "socket://127.0.0.1:1", "--yes"});
+    const CliRun run = RunVelkar({"cut", test::WriteZigzagJob(dir, 1), "--device", "socket://127.0.0.1:1", "--yes"});
     EXPECT_EQ(run.code, cli::ExitFileError);
     EXPECT_EQ(run.err, "serial can't open\nsocket://127.0.0.1:1: Connection refused\n");
 }
@@ -769,14 +765,14 @@ private:
 TEST(CupsQueue, RawJobReachesTheCutterUnchangedAndStoppedOrMissingQueuesAreNamed) {
     PrivateCups cups;
     if (cups.server.empty()) GTEST_SKIP() << cups.whyNot;
-    test::ProfileOverride profile;
+    ProfileOverride profile;
     test::ScratchDir dir;
     const std::string job = test::WriteZigzagJob(dir, 5000);
     Listener cutter(Listener::Mode::Read);
     ASSERT_EQ(cups.Admin("lpadmin -p plotter -E -v " + cutter.Uri()), 0);
     EXPECT_TRUE(CCupsQueue::ListQueues().contains(QStringLiteral("cups:plotter")));
 
-    test::CliRun run = RunVelkar({"cut", job, "--queue", "plotter", "--dialect", "hpgl", "--yes"});
+    CliRun run = RunVelkar({"cut", job, "--queue", "plotter", "--dialect", "hpgl", "--yes"});
     EXPECT_EQ(run.code, cli::ExitOk) << run.err;
     ASSERT_TRUE(cutter.WaitDone());
     const std::string expected = RunVelkar({"stream", job, "--dialect", "hpgl"}).out;
