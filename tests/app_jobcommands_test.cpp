@@ -1,38 +1,52 @@
 // The job commands end to end through the real windows: Import with its
 // dialog and the conversion at the next paint, Open, and Cut into a
-// pseudo-terminal standing in for the cutter. Modal dialogs are answered by
-// a script that watches for them from the event loop they run.
+// pseudo-terminal standing in for the cutter; and what the operator meets
+// around them: the flavour offered, where the file dialogs start, the dialogs'
+// first fields, the status bar and the view's Fit and zoom. Modal dialogs are
+// answered by a script that watches for them from the event loop they run.
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <functional>
 #include <memory>
 #include <utility>
 
 #include "app/commandids.h"
 #include "app/cutjob.h"
+#include "app/dialogs/cutterparamdlg.h"
 #include "app/dialogs/importdlg.h"
+#include "app/dialogs/materialdlg.h"
+#include "app/dialogs/movedlg.h"
 #include "app/dialogs/recentdirectory.h"
+#include "app/dialogs/serialdlg.h"
 #include "app/jobsession.h"
 #include "app/mainframe.h"
 #include "app/progresswnd.h"
 #include "app/velkarapp.h"
+#include "app/viewnavigator.h"
 #include "clirun.h"
 #include "cutter/cuttersend.h"
 #include "job/jobrecord.h"
 #include "job/tempdir.h"
 #include "ptycutter.h"
+#include "qtsupport.h"
 #include "render/jobrenderer.h"
 #include "serial/profile.h"
 #include "testsupport.h"
@@ -44,8 +58,9 @@ using test::Rec;
 namespace {
 
 // Answers the modal dialogs of the program as they appear: message boxes are
-// recorded and answered (OK unless told otherwise), the import dialog gets a
-// file name and a flavour, file dialogs get a file or are cancelled.
+// recorded and answered (OK unless told otherwise), the import dialog, once
+// told to, gets a file name and a flavour or is cancelled, file dialogs get a
+// file or are cancelled.
 class DialogScript : public QObject {
 public:
     struct Message {
@@ -64,8 +79,9 @@ public:
         m_importFile = file;
         m_importFlavour = flavour;
         m_importOrder = order;
+        m_import = Answered;
     }
-    void CancelImport() { m_importCancel = true; }
+    void CancelImport() { m_import = Cancelled; }
     void PickFile(const QString& file) { m_pickFile = file; }
     // The answer to the next message boxes, until told otherwise.
     void Answer(QMessageBox::StandardButton button) { m_answer = button; }
@@ -73,6 +89,9 @@ public:
     QList<Message> messages;
     int startPath = 0;          // set in "Start at path" of "ready sent" when not 0
     QString prefilledFileName;  // what the import dialog showed when it opened
+    int offeredFlavour = 0;     // and the flavour it had checked
+    QString fileDialogFolder;   // where the last file dialog started
+    QStringList fileFilters;    // its selected name filter, then all of them
 
 private:
     // Stack dialogs come and go at the same addresses: forget each when it goes.
@@ -95,16 +114,20 @@ private:
                 return;
             }
             auto* dlg = qobject_cast<CImportDlg*>(w);
-            if (dlg && QApplication::activeModalWidget() == dlg && !Handled(dlg)) {
+            if (dlg && m_import != Untouched && QApplication::activeModalWidget() == dlg && !Handled(dlg)) {
                 auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileName"));
                 prefilledFileName = edit->text();
-                if (m_importCancel) return dlg->reject();
+                for (int i = 1; i <= CImportDlg::FlavourCount; ++i)
+                    if (Flavour(dlg, i)->isChecked()) offeredFlavour = i;
+                if (m_import == Cancelled) return dlg->reject();
                 if (!m_importFile.isNull()) edit->setText(m_importFile);
-                dlg->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(m_importFlavour))->click();
+                Flavour(dlg, m_importFlavour)->click();
                 if (m_importOrder) dlg->findChild<QAbstractButton*>(QStringLiteral("orderPaths"))->click();
                 return dlg->findChild<QPushButton*>(QStringLiteral("ok"))->click();
             }
             if (auto* fd = qobject_cast<QFileDialog*>(w); fd && !Handled(fd)) {
+                fileDialogFolder = fd->directory().absolutePath();
+                fileFilters = QStringList{fd->selectedNameFilter()} + fd->nameFilters();
                 if (m_pickFile.isEmpty()) return fd->reject();
                 fd->selectFile(m_pickFile);
                 return static_cast<QDialog*>(fd)->accept();
@@ -112,12 +135,16 @@ private:
         }
     }
 
+    static QRadioButton* Flavour(QWidget* dlg, int flavour) {
+        return dlg->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(flavour));
+    }
+
     QTimer m_timer;
     QSet<QObject*> m_handled;
+    enum { Untouched, Answered, Cancelled } m_import = Untouched;
     QString m_importFile;
     int m_importFlavour = 1;
     bool m_importOrder = false;
-    bool m_importCancel = false;
     QString m_pickFile;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 };
@@ -211,6 +238,7 @@ class JobCommandsTest : public QObject {
         CJobRenderer::Draw(painter, m_session->CurrentRenderSettings());
         return Shown() == image;
     }
+    QString Pane(const char* name) const { return m_frame->findChild<QLabel*>(QLatin1String(name))->text(); }
 
     std::unique_ptr<QTemporaryDir> m_work;
     std::unique_ptr<test::TempDirOverride> m_temp;
@@ -222,12 +250,10 @@ class JobCommandsTest : public QObject {
 
 private slots:
     void init() {
-        OpenProfile()->clear();
         m_work = std::make_unique<QTemporaryDir>();
         m_temp = std::make_unique<test::TempDirOverride>();
         CRecentDirectory::Reset();
-        m_app = std::make_unique<CVelkarApp>();
-        QVERIFY(m_app->InitInstance({}));
+        QVERIFY(test::StartApp(m_app));
         m_frame = m_app->MainFrame();
         m_view = m_app->View();
         m_session = m_app->Session();
@@ -246,16 +272,10 @@ private slots:
         QTest::addColumn<int>("flavour");
         QTest::addColumn<bool>("order");
         QTest::addColumn<int>("type");
-        const struct {
-            const char* file;
-            int type;
-            std::vector<int> flavours;
-        } cases[] = {
-            {"square-and-star.plt", 1, {1, 2, 4, 5}}, {"arrow-h.plt", 3, {4}}, {"three-knives.plt", 0, {3, 4}}};
-        for (const auto& c : cases)
-            for (int f : c.flavours)
-                QTest::addRow("%s flavour %d", c.file, f) << QByteArray(c.file) << f << false << c.type;
-        QTest::addRow("square-and-star.plt standard ordered") << QByteArray("square-and-star.plt") << 5 << true << 1;
+        QTest::newRow("HP-GL, ZORVEX PLT") << QByteArray("square-and-star.plt") << 1 << false << 1;
+        QTest::newRow("H;; type, CasMate PLT") << QByteArray("arrow-h.plt") << 4 << false << 3;
+        QTest::newRow("DM/PL style, AutoCad PLT") << QByteArray("three-knives.plt") << 3 << false << 0;
+        QTest::newRow("HP-GL, Standard PLT ordered") << QByteArray("square-and-star.plt") << 5 << true << 1;
     }
 
     void importConvertsAtTheNextPaintAndDraws() {
@@ -317,10 +337,7 @@ private slots:
             {QString(), 1, QStringLiteral("you don't select file"), -7},
             {missing, 1, QStringLiteral("cannot open ") + missing + QStringLiteral(": No such file or directory"), -7},
             {h, 1, QStringLiteral("file type error"), 3},
-            {h, 2, QStringLiteral("file type error"), 3},
-            {h, 3, QStringLiteral("file type isn't CAD"), 3},
             {hpgl, 3, QStringLiteral("file type isn't CAD"), 1},
-            {late, 1, QStringLiteral("file type error"), -1},
             {late, 3, QStringLiteral("file type isn't CAD"), -1},
         };
         for (const auto& c : cases) {
@@ -380,6 +397,8 @@ private slots:
         QCOMPARE(ImportAndPaint(source, 1), QStringList());
         QCOMPARE(m_session->m_strJobPath, fallback);
         QVERIFY(test::ReadBytes(fallback.toStdString()) == test::ReadBytes(reference));
+        QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready - job written to ") + fallback +
+                                            QStringLiteral(", not beside the plotter file"));
 
         // A job whose name leaves no room for a scratch file beside it is not written
         // in place: the import goes to the temporary job and the file keeps its content.
@@ -452,9 +471,9 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("flavour");
-        QTest::addColumn<QString>("told");  // %1: the file; empty: taken, with this status and flavour
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<int>("taken");
+        QTest::addColumn<QString>("told");    // %1: the file; empty: nothing told
+        QTest::addColumn<QString>("status");  // %1: the file
+        QTest::addColumn<int>("taken");       // the flavour the job was made with; 0: refused
         // clang-format off
         // Any first characters will do for "Standard PLT"; a label is counted, not cut.
         QTest::newRow("standard, labelled")
@@ -462,7 +481,7 @@ private slots:
             << "Ready - not cut: 1 labels, 0 fills, 0 unknown instructions" << 5;
         QTest::newRow("standard, prose")
             << "prose.plt" << QByteArray("Dear operator, this is a letter.\n") << 5
-            << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "" << 0;
+            << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "Ready" << 0;
         // A drawing is imported as a drawing whatever flavour is clicked; the drawing flavour refuses a plotter file.
         QTest::newRow("drawing, flavour 1")
             << "logo.svg" << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
@@ -470,7 +489,15 @@ private slots:
             << 1 << "" << "Ready - knife 1: #ff0000, 1 paths, 0.025 m" << 6;
         QTest::newRow("plotter file, drawing flavour")
             << "plot.plt" << QByteArray("IN;PU0,0;PD400,0;") << 6
-            << "not an SVG drawing: %1: line 1: Start tag expected." << "" << 0;
+            << "not an SVG drawing: %1: line 1: Start tag expected." << "Ready" << 0;
+        // A conversion that leaves nothing to cut is told, also in the status bar, with what Standard PLT finds.
+        QTest::newRow("nothing to cut, Standard PLT finds cuts")
+            << "one-line.plt" << QByteArray("IN;SP1;PU0,0;PD400,0,400,400;PU;") << 1
+            << "%1: nothing to cut with ZORVEX PLT; Standard PLT finds 2 cuts"
+            << "%1: nothing to cut with ZORVEX PLT; Standard PLT finds 2 cuts" << 1;
+        QTest::newRow("nothing to cut with Standard PLT")
+            << "dot.plt" << QByteArray("IN;SP1;PU100,100;") << 5
+            << "%1: nothing to cut with Standard PLT" << "%1: nothing to cut with Standard PLT" << 5;
         // clang-format on
     }
 
@@ -485,29 +512,25 @@ private slots:
         WriteZigzagJob(kept, 3);
         m_session->OpenOrImportFile(kept);
         test::WriteText(file.toStdString(), content.toStdString());
-        const QStringList messages = ImportAndPaint(file, flavour);
-        if (told.isEmpty()) {
-            QCOMPARE(messages, QStringList());
-            QCOMPARE(m_session->m_strJobPath, job);
+        QCOMPARE(ImportAndPaint(file, flavour), told.isEmpty() ? QStringList() : QStringList{told.arg(file)});
+        QCOMPARE(m_frame->StatusText(), status.arg(file));
+        // Refused at the paint: the job on screen stays and no job is left beside the file.
+        QCOMPARE(m_session->m_strJobPath, taken != 0 ? job : kept);
+        QCOMPARE(QFileInfo::exists(job), taken != 0);
+        if (taken != 0) {
             QCOMPARE(m_session->m_nImportFlavour, taken);
-            QCOMPARE(m_frame->StatusText(), status);
-        } else {
-            // Refused at the paint, naming the file; no job is left beside it.
-            QCOMPARE(messages, QStringList{told.arg(file)});
-            QCOMPARE(m_session->m_strJobPath, kept);
-            QVERIFY(!QFileInfo::exists(job));
+            // The flavour clicked is offered at the next import.
+            QCOMPARE(test::ProfileValue(QStringLiteral("import/flavour")), QString::number(flavour));
         }
         QVERIFY(DrawnAsRendered());
     }
 
     void openChecksTheHeadersAndEnablesCut() {
         QVERIFY(!m_session->CanCut());
-        const QString good = Work("good.PT1"), shortFile = Work("short.PT1"), swapped = Work("swapped.PT1");
+        const QString good = Work("good.PT1"), shortFile = Work("short.PT1");
         test::WriteRecords(good.toStdString(),
                            {Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMin), Rec(RecHeaderMax, 400, 400)});
         test::WriteText(shortFile.toStdString(), test::ReadBytes(good.toStdString()).substr(0, 59));
-        test::WriteRecords(swapped.toStdString(),
-                           {Rec(RecHeaderMin), Rec(RecHeaderCount, 3, 4), Rec(RecHeaderMax, 400, 400)});
         m_session->m_fMoveX = 3.0f;
         m_script->PickFile(good);
         m_session->OnOpen();
@@ -519,13 +542,11 @@ private slots:
         QVERIFY(DrawnAsRendered());  // the material frame alone
         QCOMPARE(CRecentDirectory::Get(), m_work->path());
 
-        for (const QString& bad : {shortFile, swapped}) {
-            m_script->PickFile(bad);
-            m_session->OnOpen();
-            QCOMPARE(Told(), QStringList{QStringLiteral("file type error")});
-            QCOMPARE(m_session->m_strSourcePath, bad);
-            QCOMPARE(m_session->m_strJobPath, good);
-        }
+        m_script->PickFile(shortFile);
+        m_session->OnOpen();
+        QCOMPARE(Told(), QStringList{QStringLiteral("file type error")});
+        QCOMPARE(m_session->m_strSourcePath, shortFile);
+        QCOMPARE(m_session->m_strJobPath, good);
         // Cancelling the file dialog keeps everything.
         m_script->PickFile(QString());
         m_session->OnOpen();
@@ -845,6 +866,245 @@ private slots:
         const QByteArray part = cutter.Received();
         QVERIFY(part.startsWith(";:H A L0 ECN U2000,0 "));
         QVERIFY(full.endsWith(part.mid(13)));
+    }
+
+    void importOffersTheFlavourThatReadsTheFile_data() {
+        QTest::addColumn<QByteArray>("content");  // empty: no file handed over
+        QTest::addColumn<int>("usedLast");        // 0: nothing stored
+        QTest::addColumn<int>("offered");
+        QTest::newRow("first use") << QByteArray() << 0 << 1;
+        QTest::newRow("the flavour used last") << QByteArray() << 4 << 4;
+        QTest::newRow("HP-GL a line each") << QByteArray("IN;\nSP1;\nPU0,0;\nPD400,0;\nPD400,400;\nPU;\n") << 4 << 1;
+        QTest::newRow("HP-GL on one line") << QByteArray("IN;SP1;PU0,0;PD400,0,400,400;PU;") << 1 << 5;
+        QTest::newRow("DM/PL style") << QByteArray(" ;:AHOL\nUP1U100,200D300,400@\n") << 1 << 3;
+        QTest::newRow("H;; type") << QByteArray("H;;M100,200Z300,400,5H;") << 1 << 4;
+        QTest::newRow("HP-GL without converter") << QByteArray("IN;PR;PD400,0,0,400;") << 1 << 5;
+    }
+
+    void importOffersTheFlavourThatReadsTheFile() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, usedLast);
+        QFETCH(int, offered);
+        if (usedLast != 0) OpenProfile()->setValue(QStringLiteral("import/flavour"), usedLast);
+        m_script->CancelImport();
+        if (content.isEmpty()) {
+            m_session->OnImport();
+        } else {
+            test::WriteText(Work("drawing.plt").toStdString(), content.toStdString());
+            m_session->OpenOrImportFile(Work("drawing.plt"));
+        }
+        QCOMPARE(m_script->offeredFlavour, offered);
+    }
+
+    void dialogsFocusTheirFirstFieldAndKeepTypingToNumbers_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");    // the first field after typing over its selected value
+        QTest::addColumn<QString>("message");  // told at OK; empty: accepted
+        QTest::newRow("sharp out of range") << "cutter" << "edit1020" << "-2.5x" << "2.5"
+                                            << "Please enter a number between 0 and 2.";
+        QTest::newRow("comma refused") << "cutter" << "edit1020" << "1,5" << "1" << "";
+        QTest::newRow("sharp taken") << "cutter" << "edit1020" << "1.75" << "1.75" << "";
+        QTest::newRow("width above") << "material" << "edit1000" << "-1000001" << "1000001"
+                                     << "Please enter an integer between 0 and 1000000.";
+        QTest::newRow("move unfinished") << "move" << "edit1020" << "-12.5e" << "-12.5e" << "Please enter a number.";
+        QTest::newRow("serial") << "serial" << "radio1000" << "" << "" << "";
+        QTest::newRow("import") << "import" << "fileName" << "" << "" << "";
+    }
+
+    void dialogsFocusTheirFirstFieldAndKeepTypingToNumbers() {
+        QFETCH(QString, dialog);
+        QFETCH(QString, focus);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        std::unique_ptr<QDialog> dlg;
+        if (dialog == QLatin1String("cutter")) dlg = std::make_unique<CCutterParamDlg>();
+        if (dialog == QLatin1String("material")) dlg = std::make_unique<CMaterialDlg>();
+        if (dialog == QLatin1String("move")) dlg = std::make_unique<CMoveDlg>();
+        if (dialog == QLatin1String("serial")) dlg = std::make_unique<CSerialDlg>();
+        if (dialog == QLatin1String("import")) dlg = std::make_unique<CImportDlg>();
+        QString focused, text;
+        test::OnNextModal([&](QWidget* w) {
+            QWidget* first = w->focusWidget();
+            focused = first ? first->objectName() : QString();
+            if (auto* edit = qobject_cast<QLineEdit*>(first); edit && !typed.isEmpty()) {
+                QTest::keyClicks(edit, typed);
+                text = edit->text();
+                test::Click(w, "ok");
+            }
+            if (w->isVisible()) static_cast<QDialog*>(w)->reject();
+        });
+        const int result = dlg->exec();
+        QCOMPARE(focused, focus);
+        QCOMPARE(text, shown);
+        QCOMPARE(Told().value(0), message);
+        QCOMPARE(result, int(!typed.isEmpty() && message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
+    }
+
+    void importDialogShowsItsTextsWholeAndScanOffersDrawingsForADrawingFlavour() {
+        CImportDlg dlg;
+        dlg.show();
+        auto* label = dlg.findChild<QLabel*>();
+        auto* scan = Button(&dlg, "scan");
+        QCOMPARE(label->text(), QStringLiteral("FileName:"));
+        QVERIFY(label->width() >= label->sizeHint().width());
+        QVERIFY(scan->width() >= scan->sizeHint().width());
+        QVERIFY(dlg.findChild<QLineEdit*>(QStringLiteral("fileName"))->x() > label->geometry().right());
+        dlg.findChild<QRadioButton*>(QStringLiteral("flavour6"))->click();
+        dlg.OnScan();
+        const QString drawings =
+            QStringLiteral("Drawings (*.svg *.SVG *.svgz *.eps *.EPS *.ps *.PS *.pdf *.PDF *.ai *.AI)");
+        QCOMPARE(m_script->fileFilters,
+                 (QStringList{drawings, QStringLiteral("Plotter files (*.plt *.PLT *.hpgl *.hpg *.hp *.dmpl)"),
+                              drawings, QStringLiteral("All files (*)")}));
+    }
+
+    void serialDialogKeepsItsSizeWhileAPathIsTyped() {
+        CSerialDlg dlg;
+        QSize before, after;
+        QString tip;
+        const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        test::OnNextModal([&](QWidget* w) {
+            before = w->size();
+            auto* device = w->findChild<QComboBox*>(QStringLiteral("device"));
+            device->lineEdit()->clear();
+            QTest::keyClicks(device->lineEdit(), path);
+            QCoreApplication::processEvents();
+            after = w->size();
+            tip = w->findChild<QLabel*>(QStringLiteral("device1"))->toolTip();
+            static_cast<QDialog*>(w)->reject();
+        });
+        dlg.exec();
+        QCOMPARE(after, before);
+        QCOMPARE(tip, path);
+    }
+
+    void openStartsInTheFolderOfTheLastJob_data() {
+        QTest::addColumn<QString>("job");    // the job on screen: "" none, "jobs" or the fallback
+        QTest::addColumn<bool>("recent");    // a file of an earlier run in "earlier"
+        QTest::addColumn<QString>("start");  // "jobs", "earlier" or "" for the home folder
+        QTest::newRow("job on screen") << "jobs" << true << "jobs";
+        QTest::newRow("file of an earlier run") << "" << true << "earlier";
+        QTest::newRow("fallback job") << "fallback" << true << "earlier";
+        QTest::newRow("nothing yet") << "" << false << "";
+    }
+
+    void openStartsInTheFolderOfTheLastJob() {
+        QFETCH(QString, job);
+        QFETCH(bool, recent);
+        QFETCH(QString, start);
+        QDir work(m_work->path());
+        QVERIFY(work.mkpath(QStringLiteral("jobs")) && work.mkpath(QStringLiteral("earlier")));
+        if (recent) OpenProfile()->setValue(QStringLiteral("Recent File List/File1"), Work("earlier/a.plt"));
+        m_session->m_strJobPath = job == QLatin1String("fallback")
+                                      ? QString::fromStdString(PrivateTempFile(FallbackJobName))
+                                  : job.isEmpty() ? QString()
+                                                  : Work(job + QStringLiteral("/a.PT1"));
+        m_session->OnOpen();
+        QCOMPARE(m_script->fileDialogFolder, start.isEmpty() ? QDir::homePath() : Work(start));
+    }
+
+    void escForAMenuOrADialogLeavesTheSendRunningAndItsEndIsTold() {
+        QCOMPARE(CCutJob::Duration(59499), QStringLiteral("0:59"));
+        QCOMPARE(CCutJob::Duration(59500), QStringLiteral("1:00"));
+        QCOMPARE(CCutJob::Duration(3723000), QStringLiteral("62:03"));
+        test::PtyCutter cutter;
+        QVERIFY(cutter.IsOpen());
+        OpenLongJob(cutter, 3000);
+        bool menuClosed = false, dialogClosed = false;
+        CutWatching([&](CProgressWnd*) {
+            if (cutter.Received().size() < 2000) return true;
+            QMenu* menu = m_frame->menuBar()->actions().constFirst()->menu();
+            menu->popup(QPoint(10, 10));
+            QTest::keyClick(menu, Qt::Key_Escape);
+            menuClosed = !menu->isVisible();
+            QDialog dialog(m_frame);
+            dialog.show();
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            dialogClosed = dialog.result() == QDialog::Rejected && !dialog.isVisible();
+            return false;
+        });
+        QVERIFY(menuClosed && dialogClosed);
+        QCOMPARE(Told(), QStringList{QStringLiteral("ready sent")});
+        const QString told = m_frame->StatusText();
+        QVERIFY2(QRegularExpression(QStringLiteral("^sent 3003 records in 0:\\d\\d$")).match(told).hasMatch(),
+                 qPrintable(told));
+    }
+
+    void jobLargerThanTheMaterialIsToldAndScrolledTo_data() {
+        QTest::addColumn<QPoint>("from");  // a cut, job units
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<int>("knife");
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("fits") << QPoint(400, 400) << QPoint(4000, 4000) << 1
+                              << QStringLiteral("job 90.0 x 90.0 mm, knife 1") << QString();
+        QTest::newRow("wider")
+            << QPoint(0, 0) << QPoint(12000, 400) << 3
+            << QStringLiteral("job 300.0 x 10.0 mm, knife 3 - larger than the material (200 x 200 mm)")
+            << QStringLiteral("the job (300.0 x 10.0 mm) is larger than the material (200 x 200 mm)");
+        QTest::newRow("far off") << QPoint(400000, 400000) << QPoint(404000, 404000) << 2
+                                 << QStringLiteral("job 100.0 x 100.0 mm, knife 2") << QString();
+        QTest::newRow("left of the frame") << QPoint(-20000, -8000) << QPoint(-16000, -4000) << 1
+                                           << QStringLiteral("job 100.0 x 100.0 mm, knife 1") << QString();
+    }
+
+    void jobLargerThanTheMaterialIsToldAndScrolledTo() {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        QFETCH(int, knife);
+        QFETCH(QString, pane);
+        QFETCH(QString, warning);
+        const QString job = Work("job.PT1");
+        test::WriteJob(job.toStdString(),
+                       {Rec(RecKnife, knife), Rec(RecMove, from.x(), from.y()), Rec(RecLine, to.x(), to.y()),
+                        Rec(RecPathEnd)},
+                       4, to.y());
+        m_view->ScrollTo(QPoint(50, 50));
+        m_session->OpenOrImportFile(job);
+        QTRY_COMPARE(Pane("jobpane"), pane);
+        QCOMPARE(m_session->Navigator()->SizeWarning(), warning);
+        // The job lies within the scroll area, and its start is in sight.
+        const QPoint start(300 + std::min(from.x(), to.x()) / 40, 100 + std::min(from.y(), to.y()) / 40);
+        const QPoint end(300 + std::max(from.x(), to.x()) / 40, 100 + std::max(from.y(), to.y()) / 40);
+        QVERIFY(m_view->ScrollArea().contains(QRect(start, end)));
+        QTRY_VERIFY(QRect(m_view->ScrollPosition(), m_view->viewport()->size()).contains(start));
+    }
+
+    void fitAndTheWheelZoomAboutThePointer() {
+        const QString job = Work("wide.PT1");
+        // 300 mm by 50 mm beside a material of 200 by 200 mm.
+        test::WriteJob(job.toStdString(), {Rec(RecMove, 0, 0), Rec(RecLine, 12000, 2000), Rec(RecPathEnd)}, 4, 2000);
+        m_session->OpenOrImportFile(job);
+        QTRY_VERIFY(!Pane("jobpane").isEmpty());
+        QTest::keyClick(m_frame, Qt::Key_0, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitFor([&] { return m_view->ScrollPosition() != QPoint(0, 0); }));
+        // The job and the material (300 by 200 mm) fill the window: they fit, and one step larger would not.
+        const int z = CJobRenderer::ScaleDivisor(m_session->m_dScale);
+        const QSize page = m_view->viewport()->size() - QSize(20, 20);
+        const QRect visible(m_view->ScrollPosition(), m_view->viewport()->size());
+        QVERIFY(visible.contains(QRect(300, 100, 12000 / z, 8000 / z)));
+        QVERIFY(12000 / (z - 1) > page.width() || 8000 / (z - 1) > page.height());
+
+        // Ctrl + wheel away from the operator doubles the picture about the pointer.
+        const QPoint at(120, 80);
+        QWidget* viewport = m_view->viewport();
+        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QCOMPARE(Pane("pointerpane"), QStringLiteral("x %1 mm, y %2 mm")
+                                          .arg((visible.left() + at.x() - 300) * z / 40.0, 0, 'f', 1)
+                                          .arg((visible.top() + at.y() - 100) * z / 40.0, 0, 'f', 1));
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        const int zoomed = CJobRenderer::ScaleDivisor(m_session->m_dScale);
+        QCOMPARE(zoomed, z / 2);
+        // The job point under the pointer stays there, to a pixel.
+        const QPoint units = (visible.topLeft() + at - QPoint(300, 100)) * z;
+        const QPoint unitsAfter = (m_view->ScrollPosition() + at - QPoint(300, 100)) * zoomed;
+        QVERIFY(std::abs(units.x() - unitsAfter.x()) <= zoomed && std::abs(units.y() - unitsAfter.y()) <= zoomed);
     }
 };
 
