@@ -267,58 +267,6 @@ private slots:
         m_work.reset();
     }
 
-    void importConvertsAtTheNextPaintAndDraws_data() {
-        QTest::addColumn<QByteArray>("example");
-        QTest::addColumn<int>("flavour");
-        QTest::addColumn<bool>("order");
-        QTest::addColumn<int>("type");
-        QTest::newRow("H;; type, CasMate PLT") << QByteArray("arrow-h.plt") << 4 << false << 3;
-        QTest::newRow("HP-GL, Standard PLT ordered") << QByteArray("square-and-star.plt") << 5 << true << 1;
-    }
-
-    void importConvertsAtTheNextPaintAndDraws() {
-        QFETCH(QByteArray, example);
-        QFETCH(int, flavour);
-        QFETCH(bool, order);
-        QFETCH(int, type);
-        const QString source = CopyExample(example.constData(), example.constData());
-        m_session->m_fMoveX = 10.0f;
-        m_session->m_fMoveY = 5.0f;
-
-        m_script->Import(source, flavour, order);
-        m_session->OnImport();
-        QCOMPARE(Told(), QStringList());
-        const QString job = Work(QFileInfo(source).completeBaseName() + QStringLiteral(".PT1"));
-        QCOMPARE(m_session->m_strSourcePath, source);
-        QCOMPARE(m_session->m_strJobPath, job);
-        QCOMPARE(m_session->m_nFileType, type);
-        QCOMPARE(m_session->m_nImportFlavour, flavour);
-        QVERIFY(m_session->m_bConvertPending);
-        QCOMPARE(m_session->m_fMoveX, 0.0f);
-        QCOMPARE(m_session->m_fMoveY, 0.0f);
-        QVERIFY(m_frame->windowTitle().startsWith(source));
-        QCOMPARE(QFileInfo(job).size(), 0);  // made sure it can be written; converted only at the paint
-
-        PaintAndConvert();
-        QVERIFY(!m_session->m_bConvertPending);
-        QCOMPARE(m_frame->StatusText(), QStringLiteral("Ready"));
-        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-        // The job is exactly what the command line's import writes, drawn as the renderer draws it.
-        const std::string reference = Work("reference.PT1").toStdString();
-        std::vector<std::string> args{"import", source.toStdString(), "--flavour", std::to_string(flavour), "-o",
-                                      reference};
-        if (order) args.push_back("--order");
-        QCOMPARE(test::RunVelkar(args).err, std::string());
-        const std::string converted = test::ReadBytes(job.toStdString());
-        QVERIFY(converted.size() > 4 * RecordSize);
-        QVERIFY(converted == test::ReadBytes(reference));
-        const auto records = std::int32_t(converted.size() / RecordSize);
-        QCOMPARE(m_session->m_nRecordCount, records);
-        QVERIFY(DrawnAsRendered());
-        QCOMPARE(m_session->m_nJobRecords, records);
-        QVERIFY(Shown() != Canvas());
-    }
-
     void importRefusalsAreTold() {
         const QString h = CopyExample("arrow-h.plt", "arrow.plt"),
                       hpgl = CopyExample("square-and-star.plt", "square.plt");
@@ -465,62 +413,87 @@ private slots:
         QVERIFY(test::ReadBytes(job.toStdString()) != marked);
     }
 
-    void importTellsWhatWasLeftOutOrRefusesAtThePaint_data() {
-        QTest::addColumn<QString>("name");
+    void importConvertsAtTheNextPaintOrTellsWhy_data() {
+        QTest::addColumn<QString>("name");        // an example plotter file, or a file of this content
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("flavour");
-        QTest::addColumn<QString>("told");    // %1: the file; empty: nothing told
-        QTest::addColumn<QString>("status");  // %1: the file
+        QTest::addColumn<bool>("order");
         QTest::addColumn<int>("taken");       // the flavour the job was made with; 0: refused
+        QTest::addColumn<QString>("told");    // %1: the file; empty: nothing told
+        QTest::addColumn<QString>("status");  // %1: the file; empty: what was told
         // clang-format off
+        QTest::newRow("H;; type, CasMate PLT") << "arrow-h.plt" << QByteArray() << 4 << false << 4 << "" << "Ready";
+        QTest::newRow("HP-GL, Standard PLT ordered")
+            << "square-and-star.plt" << QByteArray() << 5 << true << 5 << "" << "Ready";
         // Any first characters will do for "Standard PLT"; a label is counted, not cut.
         QTest::newRow("standard, labelled")
-            << "labelled.plt" << QByteArray("\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;") << 5 << ""
-            << "Ready - not cut: 1 labels, 0 fills, 0 unknown instructions" << 5;
+            << "labelled.plt" << QByteArray("\n\nIN;SP1;PU0,0;PD400,0,400,400;LBHello\x03;PU;SP0;") << 5 << false << 5
+            << "" << "Ready - not cut: 1 labels, 0 fills, 0 unknown instructions";
         QTest::newRow("standard, prose")
-            << "prose.plt" << QByteArray("Dear operator, this is a letter.\n") << 5
-            << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "Ready" << 0;
+            << "prose.plt" << QByteArray("Dear operator, this is a letter.\n") << 5 << false << 0
+            << "not a plotter file: %1: it starts with \"Dear operator, t\", neither HP-GL nor DM/PL" << "Ready";
         // A drawing is imported as a drawing whatever flavour is clicked; the drawing flavour refuses a plotter file.
         QTest::newRow("drawing, flavour 1")
             << "logo.svg" << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
                                         "<path d='M0 0 L96 0' stroke='red'/></svg>")
-            << 1 << "" << "Ready - knife 1: #ff0000, 1 paths, 0.025 m" << 6;
+            << 1 << false << 6 << "" << "Ready - knife 1: #ff0000, 1 paths, 0.025 m";
         QTest::newRow("plotter file, drawing flavour")
-            << "plot.plt" << QByteArray("IN;PU0,0;PD400,0;") << 6
-            << "not an SVG drawing: %1: line 1: Start tag expected." << "Ready" << 0;
+            << "plot.plt" << QByteArray("IN;PU0,0;PD400,0;") << 6 << false << 0
+            << "not an SVG drawing: %1: line 1: Start tag expected." << "Ready";
         // A conversion that leaves nothing to cut is told, also in the status bar, with what Standard PLT finds.
         QTest::newRow("nothing to cut, Standard PLT finds cuts")
-            << "one-line.plt" << QByteArray("IN;SP1;PU0,0;PD400,0,400,400;PU;") << 1
-            << "%1: nothing to cut with ZORVEX PLT; Standard PLT finds 2 cuts"
-            << "%1: nothing to cut with ZORVEX PLT; Standard PLT finds 2 cuts" << 1;
+            << "one-line.plt" << QByteArray("IN;SP1;PU0,0;PD400,0,400,400;PU;") << 1 << false << 1
+            << "%1: nothing to cut with ZORVEX PLT; Standard PLT finds 2 cuts" << "";
         QTest::newRow("nothing to cut with Standard PLT")
-            << "dot.plt" << QByteArray("IN;SP1;PU100,100;") << 5
-            << "%1: nothing to cut with Standard PLT" << "%1: nothing to cut with Standard PLT" << 5;
+            << "dot.plt" << QByteArray("IN;SP1;PU100,100;") << 5 << false << 5
+            << "%1: nothing to cut with Standard PLT" << "";
         // clang-format on
     }
 
-    void importTellsWhatWasLeftOutOrRefusesAtThePaint() {
+    void importConvertsAtTheNextPaintOrTellsWhy() {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(int, flavour);
+        QFETCH(bool, order);
+        QFETCH(int, taken);
         QFETCH(QString, told);
         QFETCH(QString, status);
-        QFETCH(int, taken);
-        const QString kept = Work("kept.PT1"), file = Work(name), job = file.chopped(4) + QStringLiteral(".PT1");
+        const QString file = content.isEmpty() ? CopyExample(qPrintable(name), qPrintable(name)) : Work(name);
+        if (!content.isEmpty()) test::WriteText(file.toStdString(), content.toStdString());
+        const QString kept = Work("kept.PT1"), job = Work(QFileInfo(file).completeBaseName() + QStringLiteral(".PT1"));
         WriteZigzagJob(kept, 3);
         m_session->OpenOrImportFile(kept);
-        test::WriteText(file.toStdString(), content.toStdString());
-        QCOMPARE(ImportAndPaint(file, flavour), told.isEmpty() ? QStringList() : QStringList{told.arg(file)});
-        QCOMPARE(m_frame->StatusText(), status.arg(file));
-        // Refused at the paint: the job on screen stays and no job is left beside the file.
-        QCOMPARE(m_session->m_strJobPath, taken != 0 ? job : kept);
-        QCOMPARE(QFileInfo::exists(job), taken != 0);
-        if (taken != 0) {
-            QCOMPARE(m_session->m_nImportFlavour, taken);
-            // The flavour clicked is offered at the next import.
-            QCOMPARE(test::ProfileValue(QStringLiteral("import/flavour")), QString::number(flavour));
-        }
+        m_session->m_fMoveX = 10.0f;
+        m_script->Import(file, flavour, order);
+        m_session->OnImport();
+        QVERIFY(m_frame->windowTitle().startsWith(file));
+        QCOMPARE(m_session->m_fMoveX, 0.0f);
+        QVERIFY(m_session->m_bConvertPending);
+        QCOMPARE(QFileInfo(job).size(), 0);  // made sure it can be written; converted only at the paint
+
+        PaintAndConvert();
+        QCOMPARE(Told(), told.isEmpty() ? QStringList() : QStringList{told.arg(file)});
+        QCOMPARE(m_frame->StatusText(), (status.isEmpty() ? told : status).arg(file));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QVERIFY(DrawnAsRendered());
+        if (taken == 0) {
+            // Refused at the paint: the job on screen stays and no job is left beside the file.
+            QCOMPARE(m_session->m_strJobPath, kept);
+            QVERIFY(!QFileInfo::exists(job));
+            return;
+        }
+        QCOMPARE(m_session->m_strJobPath, job);
+        QCOMPARE(m_session->m_nImportFlavour, taken);
+        // The flavour clicked is offered at the next import.
+        QCOMPARE(test::ProfileValue(QStringLiteral("import/flavour")), QString::number(flavour));
+        // The job is exactly what the command line's import writes.
+        const std::string reference = Work("reference.PT1").toStdString();
+        std::vector<std::string> args{"import", file.toStdString(), "--flavour", std::to_string(taken), "-o", reference};
+        if (order) args.push_back("--order");
+        test::RunVelkar(args);
+        const std::string converted = test::ReadBytes(job.toStdString());
+        QVERIFY(converted == test::ReadBytes(reference));
+        QCOMPARE(m_session->m_nJobRecords, std::int32_t(converted.size() / RecordSize));
     }
 
     void openChecksTheHeadersAndEnablesCut() {
