@@ -868,22 +868,25 @@ private slots:
         QCOMPARE(m_script->prefilledFileName, content.isEmpty() ? QString() : Work("drawing.plt"));
     }
 
-    void dialogsFocusTheirFirstFieldAndKeepTypingToNumbers_data() {
+    void dialogsFocusTheirFirstFieldKeepTypingToNumbersAndKeepTheirSize_data() {
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("field");  // typed into after emptying it; empty: the first field, over its selection
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");  // the first field after typing over its selected value
-        QTest::newRow("sharp, sign and letter") << "cutter" << "edit1020" << "-2.5x" << "2.5";
-        QTest::newRow("sharp, comma") << "cutter" << "edit1020" << "1,5" << "1";
-        QTest::newRow("material width") << "material" << "edit1000" << "-1000001" << "1000001";
-        QTest::newRow("move, unfinished") << "move" << "edit1020" << "-12.5e" << "-12.5e";
-        QTest::newRow("serial") << "serial" << "radio1000" << "" << "";
-        QTest::newRow("import") << "import" << "fileName" << "" << "";
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("sharp, sign and letter") << "cutter" << "edit1020" << "" << "-2.5x" << "2.5";
+        QTest::newRow("sharp, comma") << "cutter" << "edit1020" << "" << "1,5" << "1";
+        QTest::newRow("material width") << "material" << "edit1000" << "" << "-1000001" << "1000001";
+        QTest::newRow("move, unfinished") << "move" << "edit1020" << "" << "-12.5e" << "-12.5e";
+        const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        QTest::newRow("serial, a long device") << "serial" << "radio1000" << "device" << path << path;
+        QTest::newRow("import") << "import" << "fileName" << "" << "" << "";
     }
 
-    void dialogsFocusTheirFirstFieldAndKeepTypingToNumbers() {
+    void dialogsFocusTheirFirstFieldKeepTypingToNumbersAndKeepTheirSize() {
         QFETCH(QString, dialog);
         QFETCH(QString, focus);
+        QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         std::unique_ptr<QDialog> dlg;
@@ -892,19 +895,28 @@ private slots:
         if (dialog == QLatin1String("move")) dlg = std::make_unique<CMoveDlg>();
         if (dialog == QLatin1String("serial")) dlg = std::make_unique<CSerialDlg>();
         if (dialog == QLatin1String("import")) dlg = std::make_unique<CImportDlg>();
-        QString focused, text;
+        QString focused, text, tip;
+        QSize before, after;
         test::OnNextModal([&](QWidget* w) {
-            QWidget* first = w->focusWidget();
-            focused = first ? first->objectName() : QString();
-            if (auto* edit = qobject_cast<QLineEdit*>(first)) {
-                QTest::keyClicks(edit, typed);
-                text = edit->text();
+            before = w->size();
+            focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+            auto* edit = qobject_cast<QLineEdit*>(w->focusWidget());
+            if (!field.isEmpty()) {
+                edit = w->findChild<QComboBox*>(field)->lineEdit();
+                edit->clear();
             }
+            QTest::keyClicks(edit, typed);
+            QCoreApplication::processEvents();
+            text = edit ? edit->text() : QString();
+            after = w->size();
+            if (auto* port = w->findChild<QLabel*>(QStringLiteral("device1"))) tip = port->toolTip();
             static_cast<QDialog*>(w)->reject();
         });
         dlg->exec();
         QCOMPARE(focused, focus);
         QCOMPARE(text, shown);
+        QCOMPARE(after, before);
+        QCOMPARE(tip, dialog == QLatin1String("serial") ? shown : QString());  // the port shows its whole device
     }
 
     void importDialogShowsItsTextsWholeAndScanOffersDrawingsForADrawingFlavour() {
@@ -923,26 +935,6 @@ private slots:
         QCOMPARE(m_script->fileFilters,
                  (QStringList{drawings, QStringLiteral("Plotter files (*.plt *.PLT *.hpgl *.hpg *.hp *.dmpl)"),
                               drawings, QStringLiteral("All files (*)")}));
-    }
-
-    void serialDialogKeepsItsSizeWhileAPathIsTyped() {
-        CSerialDlg dlg;
-        QSize before, after;
-        QString tip;
-        const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-        test::OnNextModal([&](QWidget* w) {
-            before = w->size();
-            auto* device = w->findChild<QComboBox*>(QStringLiteral("device"));
-            device->lineEdit()->clear();
-            QTest::keyClicks(device->lineEdit(), path);
-            QCoreApplication::processEvents();
-            after = w->size();
-            tip = w->findChild<QLabel*>(QStringLiteral("device1"))->toolTip();
-            static_cast<QDialog*>(w)->reject();
-        });
-        dlg.exec();
-        QCOMPARE(after, before);
-        QCOMPARE(tip, path);
     }
 
     void openStartsInTheFolderOfTheLastJob_data() {
