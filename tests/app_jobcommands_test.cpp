@@ -219,8 +219,8 @@ class JobCommandsTest : public QObject {
         m_view->viewport()->repaint();
         QTRY_VERIFY_WITH_TIMEOUT(!m_session->IsConverting(), 60000);
     }
-    QStringList ImportAndPaint(const QString& file, int flavour, bool order = false) {
-        m_script->Import(file, flavour, order);
+    QStringList ImportAndPaint(const QString& file, int flavour) {
+        m_script->Import(file, flavour);
         m_session->OnImport();
         PaintAndConvert();
         return Told();
