@@ -523,9 +523,6 @@ TEST(StreamCommand, WritesTheExactStreamsAndRefusesBadArguments) {
         int code;
         std::string out, err;
     } cases[] = {
-        {{square, "--sharp", "0.5", "--close", "1"}, cli::ExitOk,
-         ";:H A L0 ECN U0,0 D0,0 D0,420 D20,400 D420,400 D400,380 D400,-20 D380,0 D-20,0 D0,20 D0,40 U0,0 "
-         "U400,0   @ 0 U0,0  @  ", ""},
         {{mirrored, "--sharp", "0.5", "--close", "1", "--move-x", "10", "--move-y", "5", "-o", file, "--define-color"},
          cli::ExitOk, "", ""},
         // The plain square in the other dialect: the same track, with the points it repeats left out.
