@@ -1,18 +1,27 @@
-// The settings dialogs, driven through their widgets: initial values, ranges
-// and refusals, and what OK and Cancel leave in the profile.
+// The dialogs, driven through their widgets: initial values, ranges and
+// refusals, what OK and Cancel leave in the profile, and the import dialog's
+// flavours and file name.
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QtTest/QtTest>
 
 #include "app/dialogs/aboutdlg.h"
 #include "app/dialogs/cutterparamdlg.h"
+#include "app/dialogs/importdlg.h"
 #include "app/dialogs/materialdlg.h"
 #include "app/dialogs/movedlg.h"
+#include "app/dialogs/recentdirectory.h"
 #include "app/dialogs/serialdlg.h"
 #include "qtsupport.h"
 #include "serial/profile.h"
+#include "testsupport.h"
 
 using namespace velkar;
 using namespace velkar::test;
@@ -35,13 +44,43 @@ int RunSerial(const std::function<void(CSerialDlg*)>& action) {
     return dlg.exec();
 }
 
+QRadioButton* Flavour(QWidget* dlg, int n) {
+    return dlg->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(n));
+}
+QLineEdit* FileName(QWidget* dlg) {
+    return dlg->findChild<QLineEdit*>(QStringLiteral("fileName"));
+}
+
+// Answers the next file dialog with file, noting the directory it started in;
+// an empty file cancels it.
+void PickNext(const QString& file, QString* startDir = nullptr) {
+    OnNextModal([=](QWidget* w) {
+        auto* fd = qobject_cast<QFileDialog*>(w);
+        QVERIFY(fd);
+        if (startDir) *startDir = fd->directory().absolutePath();
+        if (file.isEmpty()) return fd->reject();
+        fd->selectFile(file);
+        static_cast<QDialog*>(fd)->accept();
+    });
+}
+
 }  // namespace
 
 class DialogTest : public QObject {
     Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString Touch(const char* name) {
+        const QString path = m_dir.filePath(QString::fromLatin1(name));
+        WriteText(path.toStdString(), "");
+        return path;
+    }
 
 private slots:
-    void init() { ClearProfile(); }
+    void init() {
+        ClearProfile();
+        CRecentDirectory::Reset();
+    }
 
     void TitlesAndLabels() {
         CCutterParamDlg cutter;
@@ -62,33 +101,27 @@ private slots:
     }
 
     // The cutter parameters (sharp, close) and the material (length, width):
-    // the bounds are taken, anything beyond them is refused with its message
-    // and the focus on the edit at fault, and nothing is kept.
+    // the bounds are taken, anything beyond them is refused with its message,
+    // and nothing is kept.
     void RangesAndRefusals_data() {
         QTest::addColumn<bool>("material");
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("message");  // empty: accepted
-        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("fault");        // the edit that keeps the focus after a refusal
         // clang-format off
-        QTest::newRow("cutter upper bounds") << false << "2.0" << "5.0" << "" << "";
-        QTest::newRow("cutter lower bounds") << false << "0" << "0" << "" << "";
-        QTest::newRow("sharp above")
-            << false << "2.01" << "1" << "Please enter a number between 0 and 2." << "edit1020";
-        QTest::newRow("sharp negative")
-            << false << "-0.1" << "1" << "Please enter a number between 0 and 2." << "edit1020";
-        QTest::newRow("close above")
-            << false << "1" << "5.01" << "Please enter a number between 0 and 5." << "edit1021";
-        QTest::newRow("close negative")
-            << false << "1" << "-1" << "Please enter a number between 0 and 5." << "edit1021";
-        QTest::newRow("sharp not a number") << false << "abc" << "1" << "Please enter a number." << "edit1020";
-        QTest::newRow("largest material") << true << "1000000" << "1000000" << "" << "";
-        QTest::newRow("no material") << true << "0" << "0" << "" << "";
+        QTest::newRow("cutter upper bounds") << false << "2" << "5" << "" << 0;
+        QTest::newRow("cutter lower bounds") << false << "0" << "0" << "" << 0;
+        QTest::newRow("sharp above") << false << "2.01" << "1" << "Please enter a number between 0 and 2." << 1;
+        QTest::newRow("close negative") << false << "1" << "-1" << "Please enter a number between 0 and 5." << 2;
+        QTest::newRow("sharp not a number") << false << "abc" << "1" << "Please enter a number." << 1;
+        QTest::newRow("largest material") << true << "1000000" << "1000000" << "" << 0;
+        QTest::newRow("no material") << true << "0" << "0" << "" << 0;
         QTest::newRow("length above")
-            << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000." << "edit1001";
+            << true << "1000001" << "5" << "Please enter an integer between 0 and 1000000." << 1;
         QTest::newRow("width negative")
-            << true << "5" << "-1" << "Please enter an integer between 0 and 1000000." << "edit1000";
-        QTest::newRow("length not an integer") << true << "12.5" << "5" << "Please enter an integer." << "edit1001";
+            << true << "5" << "-1" << "Please enter an integer between 0 and 1000000." << 2;
+        QTest::newRow("length not an integer") << true << "12.5" << "5" << "Please enter an integer." << 1;
         // clang-format on
     }
 
@@ -97,37 +130,35 @@ private slots:
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, message);
-        QFETCH(QString, focus);
-        const bool refused = !message.isEmpty();
+        QFETCH(int, fault);
         CCutterParamDlg cutter;
         cutter.m_fSmooth = 7.5f;
-        QString shown, focused, before;
+        const char* edits[] = {material ? "edit1001" : "edit1020", material ? "edit1000" : "edit1021"};
+        QString shown, smooth, focused;
         OnNextModal([&](QWidget* w) {
-            // Smooth is shown but cannot be changed; the material starts at its default.
-            before = material ? QString(Edit(w, "edit1001")->text() + QLatin1Char(' ') + Edit(w, "edit1000")->text())
-                              : QString(Edit(w, "edit1008")->text() +
-                                        QLatin1String(Edit(w, "edit1008")->isEnabled() ? " enabled" : ""));
-            SetEdit(w, material ? "edit1001" : "edit1020", first);
-            SetEdit(w, material ? "edit1000" : "edit1021", second);
-            if (refused) AnswerNextMessage(&shown);
+            // Smooth is shown but cannot be changed.
+            if (!material && !Edit(w, "edit1008")->isEnabled()) smooth = Edit(w, "edit1008")->text();
+            SetEdit(w, edits[0], first);
+            SetEdit(w, edits[1], second);
+            if (!message.isEmpty()) AnswerNextMessage(&shown);
             Click(w, "ok");
-            if (!refused) return;
-            focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+            if (!w->isVisible()) return;
+            focused = w->focusWidget()->objectName();
             Click(w, "cancel");
         });
         const int result = material ? CMaterialDlg::RunWithProfile(nullptr) : cutter.exec();
-        QCOMPARE(before, material ? QStringLiteral("200 200") : QStringLiteral("7.5"));
         QCOMPARE(shown, message);
-        QCOMPARE(focused, focus);
-        QCOMPARE(result, int(refused ? QDialog::Rejected : QDialog::Accepted));
-        if (material) {
-            QCOMPARE(ProfileValue(QStringLiteral("material/length")), refused ? QStringLiteral("<absent>") : first);
-            QCOMPARE(ProfileValue(QStringLiteral("material/width")), refused ? QStringLiteral("<absent>") : second);
-        } else {
-            QCOMPARE(cutter.m_fSharpOffset, refused ? 0.0f : first.toFloat());
-            QCOMPARE(cutter.m_fCloseOffset, refused ? 0.0f : second.toFloat());
-            QCOMPARE(cutter.m_fSmooth, 7.5f);
-        }
+        QCOMPARE(result, int(message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(focused, fault ? QLatin1String(edits[fault - 1]) : QString());
+        const QString taken = first + QLatin1Char(' ') + second;
+        if (material)
+            QCOMPARE(ProfileValue(QStringLiteral("material/length")) + QLatin1Char(' ') +
+                         ProfileValue(QStringLiteral("material/width")),
+                     message.isEmpty() ? taken : QStringLiteral("<absent> <absent>"));
+        else
+            QCOMPARE(QStringLiteral("%1 %2 %3").arg(cutter.m_fSharpOffset).arg(cutter.m_fCloseOffset).arg(smooth),
+                     (message.isEmpty() ? taken : QStringLiteral("0 0")) + QStringLiteral(" 7.5"));
+        QCOMPARE(cutter.m_fSmooth, 7.5f);
     }
 
     void MaterialCancelWritesNothingAndShowsStoredText() {
@@ -149,37 +180,26 @@ private slots:
         CMaterialDlg::RunWithProfile(nullptr);
     }
 
-    void MoveDialogTakesAnyNumber() {
-        CMoveDlg dlg;
-        QString shown;
-        OnNextModal([&](QWidget* w) {
-            QCOMPARE(Edit(w, "edit1020")->text(), QStringLiteral("0"));
-            SetEdit(w, "edit1020", QStringLiteral("x"));
-            AnswerNextMessage(&shown);
-            Click(w, "ok");
-            SetEdit(w, "edit1020", QStringLiteral("-12345.5"));
-            SetEdit(w, "edit1021", QStringLiteral("99999"));
-            Click(w, "ok");
-        });
-        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-        QCOMPARE(shown, QStringLiteral("Please enter a number."));
-        QCOMPARE(dlg.m_fMoveX, -12345.5f);
-        QCOMPARE(dlg.m_fMoveY, 99999.0f);
-    }
-
-    void SerialDefaultsCheckTheirButtons() {
+    // On an empty profile COM1, 8, NONE and 1 are checked; a stored text that
+    // no button names checks none and is kept; Cancel writes nothing.
+    void SerialDefaultsUnmatchedTextsAndCancel() {
+        OpenProfile()->setValue(QStringLiteral("comm/speed"), QStringLiteral("19200"));
         QList<int> checked;
         RunSerial([&](CSerialDlg* d) {
             for (int id = 1000; id <= 1019; ++id)
                 if (d->Button(id)->isChecked()) checked << id;
             Click(d, "ok");
         });
-        QCOMPARE(checked, QList<int>({1000, 1008, 1012, 1013, 1016}));  // COM1, 9600, 8, NONE, 1
+        QCOMPARE(checked, QList<int>({1000, 1012, 1013, 1016}));
         QStringList stored;
         for (const char* key : {"port", "speed", "parity", "data", "stopbits"})
             stored << ProfileValue(QStringLiteral("comm/") + QLatin1String(key));
-        QCOMPARE(stored, QStringList({QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("N"),
-                                      QStringLiteral("8"), QStringLiteral("1")}));
+        QCOMPARE(stored.join(QLatin1Char(' ')), QStringLiteral("1 19200 N 8 1"));
+        RunSerial([](CSerialDlg* d) {
+            ClickRadio(d->Button(1002));
+            Click(d, "cancel");
+        });
+        QCOMPARE(ProfileValue(QStringLiteral("comm/port")), QStringLiteral("1"));
     }
 
     void SerialEachButtonStoresItsValue_data() {
@@ -215,30 +235,6 @@ private slots:
             Click(d, "ok");
         });
         QCOMPARE(ProfileValue(QStringLiteral("comm/") + key), value);
-        // Read back, the stored value checks its own button.
-        bool checkedAfterReload = false;
-        RunSerial([&](CSerialDlg* d) {
-            checkedAfterReload = d->Button(id)->isChecked();
-            Click(d, "cancel");
-        });
-        QVERIFY(checkedAfterReload);
-    }
-
-    void SerialKeepsUnmatchedTextsAndCancelWritesNothing() {
-        OpenProfile()->setValue(QStringLiteral("comm/speed"), QStringLiteral("19200"));
-        bool anySpeedChecked = true;
-        RunSerial([&](CSerialDlg* d) {
-            anySpeedChecked = false;
-            for (int id = 1004; id <= 1009; ++id) anySpeedChecked = anySpeedChecked || d->Button(id)->isChecked();
-            Click(d, "ok");
-        });
-        QVERIFY(!anySpeedChecked);
-        QCOMPARE(ProfileValue(QStringLiteral("comm/speed")), QStringLiteral("19200"));
-        RunSerial([](CSerialDlg* d) {
-            ClickRadio(d->Button(1002));
-            Click(d, "cancel");
-        });
-        QCOMPARE(ProfileValue(QStringLiteral("comm/port")), QStringLiteral("1"));
     }
 
     // Each COM port shows its device and its language; the chosen port's can be
@@ -272,6 +268,130 @@ private slots:
         QCOMPARE(ProfileValue(QStringLiteral("comm/device3")), QStringLiteral("/dev/usb/lp0"));
         QCOMPARE(ProfileValue(QStringLiteral("comm/dialect4")), QStringLiteral("GP-GL"));
         QCOMPARE(ProfileValue(QStringLiteral("comm/port")), QStringLiteral("4"));
+    }
+
+    void showsTheFlavoursTheFileNameAndTheButtonsInTabOrder() {
+        CImportDlg dlg;
+        dlg.show();
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Import..."));
+        auto* group = dlg.findChild<QGroupBox*>();
+        QCOMPARE(group->title(), QStringLiteral("PLT Form"));
+        const QStringList labels = QStringLiteral(
+                                       "ZORVEX PLT,Coredraw PLT,AutoCad PLT,CasMate PLT,Standard PLT,"
+                                       "SVG drawing,EPS/PDF drawing")
+                                       .split(QLatin1Char(','));
+        for (int i = 1; i <= labels.size(); ++i) {
+            QCOMPARE(Flavour(group, i)->text(), labels[i - 1]);
+            QCOMPARE(Flavour(group, i)->isChecked(), i == 1);
+            if (i > 1) QVERIFY(Flavour(group, i)->y() > Flavour(group, i - 1)->y());
+        }
+        QStringList texts;
+        for (const char* button : {"scan", "ok", "cancel"})
+            texts << dlg.findChild<QPushButton*>(QLatin1String(button))->text();
+        for (auto* l : dlg.findChildren<QLabel*>()) texts << l->text();
+        QCOMPARE(texts, QStringList({QStringLiteral("Scan>>>"), QStringLiteral("OK"), QStringLiteral("Cancel"),
+                                     QStringLiteral("FileName:")}));
+        QVERIFY(dlg.findChild<QPushButton*>(QStringLiteral("ok"))->isDefault());
+        QCOMPARE(FileName(&dlg)->text(), QString());
+
+        QStringList order;
+        QWidget* ok = dlg.findChild<QPushButton*>(QStringLiteral("ok"));
+        QWidget* w = ok;
+        do {
+            if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != ok && order.size() < 20);
+        QCOMPARE(order.join(QLatin1Char(' ')),
+                 QStringLiteral("ok cancel flavour1 flavour2 flavour3 flavour4 flavour5 "
+                                "flavour6 flavour7 orderPaths travelOrder scan fileName"));
+    }
+
+    void flavourIsTheButtonClickedLast() {
+        CImportDlg dlg;
+        dlg.m_nFlavour = 4;
+        dlg.show();
+        QCOMPARE(dlg.m_nFlavour, 1);  // every showing starts at the first flavour
+        QTest::mouseClick(Flavour(&dlg, 5), Qt::LeftButton);
+        QCOMPARE(dlg.m_nFlavour, 5);
+        QTest::mouseClick(Flavour(&dlg, 3), Qt::LeftButton);
+        // Checking a button by program is not a click: the flavour stays the last clicked.
+        Flavour(&dlg, 2)->setChecked(true);
+        Click(&dlg, "ok");
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.m_nFlavour, 3);
+    }
+
+    void fileNameIsExchangedOnShowAndReadBackOnOkOnly() {
+        CImportDlg dlg;
+        dlg.m_strFileName = QStringLiteral("/jobs/logo.plt");
+        dlg.show();
+        QCOMPARE(FileName(&dlg)->text(), QStringLiteral("/jobs/logo.plt"));
+        FileName(&dlg)->setText(QStringLiteral("/jobs/other.plt"));
+        Click(&dlg, "cancel");
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(dlg.m_strFileName, QStringLiteral("/jobs/logo.plt"));
+
+        dlg.show();
+        FileName(&dlg)->clear();
+        QTest::keyClicks(FileName(&dlg), QStringLiteral("/jobs/typed.PLT"));
+        QTest::keyClick(FileName(&dlg), Qt::Key_Return);  // OK is the default button
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.m_strFileName, QStringLiteral("/jobs/typed.PLT"));
+    }
+
+    // Only Standard PLT and the drawings can order their paths; a drawing
+    // selects its own flavour, named or picked with Scan>>>.
+    void orderPathsAndTheDrawingFlavours() {
+        CImportDlg dlg;
+        dlg.show();
+        auto* box = dlg.findChild<QCheckBox*>(QStringLiteral("orderPaths"));
+        QCOMPARE(box->text(), QStringLiteral("Order paths"));
+        QVERIFY(!box->isChecked() && !box->isEnabled());
+        QTest::mouseClick(Flavour(&dlg, 5), Qt::LeftButton);
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(dlg.m_bOrderPaths);
+        QTest::mouseClick(Flavour(&dlg, 4), Qt::LeftButton);
+        QVERIFY(!box->isEnabled());
+
+        const QString svg = Touch("logo.svg");
+        PickNext(svg);
+        dlg.OnScan();
+        QCOMPARE(dlg.m_nFlavour, 6);
+        QVERIFY(box->isEnabled());
+        const std::pair<QString, int> cases[] = {{Touch("flyer.PDF"), 7},
+                                                 {m_dir.filePath(QStringLiteral("logo.plt")), 1}};
+        for (const auto& [file, flavour] : cases) {
+            CImportDlg named;
+            named.m_strFileName = file;
+            named.show();
+            QCOMPARE(named.m_nFlavour, flavour);
+            QVERIFY(Flavour(&named, flavour)->isChecked());
+        }
+    }
+
+    // The file dialog starts where the operator worked last; cancelled, it empties the file name.
+    void scanOffersPlotterFilesStartingWhereTheOperatorWorkedLast() {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("jobs")));
+        const QString upper = Touch("jobs/LOGO.PLT"), lower = Touch("jobs/star.plt");
+        Touch("jobs/notes.txt");
+        CImportDlg dlg;
+        dlg.show();
+        QString startDir;
+        PickNext(lower, &startDir);
+        dlg.OnScan();
+        QCOMPARE(startDir, QDir::homePath());
+        QCOMPARE(FileName(&dlg)->text(), lower);
+
+        // The next dialog starts in that directory, and the upper-case name matches too.
+        PickNext(upper, &startDir);
+        Click(&dlg, "scan");
+        QCOMPARE(startDir, QDir(m_dir.filePath(QStringLiteral("jobs"))).absolutePath());
+        QCOMPARE(FileName(&dlg)->text(), upper);
+        PickNext(QString());
+        Click(&dlg, "scan");
+        QCOMPARE(FileName(&dlg)->text(), QString());
+        Click(&dlg, "ok");
+        QCOMPARE(dlg.m_strFileName, QString());
     }
 };
 

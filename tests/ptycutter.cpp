@@ -1,7 +1,6 @@
 #include "ptycutter.h"
 
 #include <cerrno>
-#include <utility>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -27,21 +26,6 @@ PtyCutter::PtyCutter() {
 PtyCutter::~PtyCutter() {
     if (m_slave >= 0) ::close(m_slave);
     CloseCutterEnd();
-}
-
-QByteArray PtyCutter::Received() {
-    Drain();
-    return m_received;
-}
-
-QByteArray PtyCutter::Take() {
-    Drain();
-    return std::exchange(m_received, {});
-}
-
-void PtyCutter::SetTaking(bool taking) {
-    m_bTaking = taking;
-    if (m_notifier) m_notifier->setEnabled(taking);
 }
 
 void PtyCutter::Drain() {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 namespace velkar::test {
 
@@ -22,12 +23,15 @@ public:
 
     // Everything the cutter received so far. Bytes are collected whenever the
     // event loop runs (a send pumps it), so the line never fills up.
-    QByteArray Received();
+    QByteArray Received() { return Drain(), m_received; }
     // Hands the bytes received so far to the caller and forgets them.
-    QByteArray Take();
+    QByteArray Take() { return Drain(), std::exchange(m_received, {}); }
     // false: the cutter takes nothing more (the line fills and stays still)
     // until it is set true again.
-    void SetTaking(bool taking);
+    void SetTaking(bool taking) {
+        m_bTaking = taking;
+        if (m_notifier) m_notifier->setEnabled(taking);
+    }
     // Hangs up the cutter's end: further writes by the program fail.
     void CloseCutterEnd();
 
