@@ -30,22 +30,14 @@ private slots:
         QVERIFY(desktop.open(QIODevice::ReadOnly | QIODevice::Text));
         const QStringList lines = QString::fromUtf8(desktop.readAll()).split(QLatin1Char('\n'));
         QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
-        QMap<QString, QString> entry;
-        for (const QString& line : lines)
-            if (const qsizetype eq = line.indexOf(QLatin1Char('=')); eq > 0)
-                entry.insert(line.left(eq), line.mid(eq + 1));
-        QStringList values;
-        for (const char* key : {"Type", "Name", "Exec", "Icon", "Terminal", "MimeType"})
-            values << entry.value(QLatin1String(key));
-        QCOMPARE(values, QStringList({QStringLiteral("Application"), QStringLiteral("Velkar"),
-                                      QStringLiteral("velkar %f"), QStringLiteral("velkar"), QStringLiteral("false"),
-                                      QStringLiteral("application/x-velkar-plt;application/x-velkar-pt1;image/svg+xml;"
-                                                     "image/svg+xml-compressed;application/postscript;image/x-eps;"
-                                                     "application/pdf;application/illustrator;")}));
-        QVERIFY(entry.value(QStringLiteral("Categories")).endsWith(QLatin1Char(';')));
+        for (const char* line : {"Type=Application", "Name=Velkar", "Exec=velkar %f", "Icon=velkar", "Terminal=false",
+                                 "MimeType=application/x-velkar-plt;application/x-velkar-pt1;image/svg+xml;"
+                                 "image/svg+xml-compressed;application/postscript;image/x-eps;application/pdf;"
+                                 "application/illustrator;"})
+            QVERIFY2(lines.contains(QLatin1String(line)), line);
     }
 
-    void iconAndTypesAreWellFormed() {
+    void iconIsWellFormedAndTheMimeDatabaseKnowsPlotterAndJobFiles() {
         QFile icon(Installed("share/icons/hicolor/scalable/apps/velkar.svg"));
         QVERIFY(icon.open(QIODevice::ReadOnly));
         QXmlStreamReader svg(&icon);
@@ -54,25 +46,6 @@ private slots:
         while (!svg.atEnd()) svg.readNext();
         QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
 
-        QFile types(Installed("share/mime/packages/velkar.xml"));
-        QVERIFY(types.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&types);
-        QStringList declared, globs;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-            if (xml.name() == QLatin1String("mime-type"))
-                declared << xml.attributes().value(QLatin1String("type")).toString();
-            if (xml.name() == QLatin1String("glob"))
-                globs << xml.attributes().value(QLatin1String("pattern")).toString();
-        }
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QCOMPARE(declared,
-                 QStringList({QStringLiteral("application/x-velkar-plt"), QStringLiteral("application/x-velkar-pt1")}));
-        QCOMPARE(globs, QStringList({QStringLiteral("*.plt"), QStringLiteral("*.PLT"), QStringLiteral("*.pt1"),
-                                     QStringLiteral("*.PT1")}));
-    }
-
-    void mimeDatabaseRecognisesPlotterAndJobFiles() {
         const QString updater = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
         if (updater.isEmpty()) QSKIP("update-mime-database is not installed");
         // Only the installed tree is looked at, so the types must come from our package.
@@ -81,11 +54,11 @@ private slots:
         QVERIFY(QProcess::execute(updater, {Installed("share/mime")}) == 0);
         QMimeDatabase db;
         QStringList types;
-        for (const char* file : {"/jobs/logo.plt", "/jobs/LOGO.PLT", "/jobs/logo.PT1"})
+        for (const char* file : {"/jobs/logo.plt", "/jobs/LOGO.PLT", "/jobs/logo.pt1", "/jobs/logo.PT1"})
             types << db.mimeTypeForFile(QLatin1String(file), QMimeDatabase::MatchExtension).name();
         QCOMPARE(types,
                  QStringList({QStringLiteral("application/x-velkar-plt"), QStringLiteral("application/x-velkar-plt"),
-                              QStringLiteral("application/x-velkar-pt1")}));
+                              QStringLiteral("application/x-velkar-pt1"), QStringLiteral("application/x-velkar-pt1")}));
         // A job file renamed without its extension is still known by its first record.
         const QByteArray header("\x8c\xf9\x40\x00\xc8\x00\x00\x00\x03\x00\x00\x00\x04\x00\x00\x00\x00\x00\x00\x00", 20);
         QCOMPARE(db.mimeTypeForData(header).name(), QStringLiteral("application/x-velkar-pt1"));
