@@ -10,7 +10,6 @@
 #include "cutter/cuttersend.h"
 #include "cutter/velkardialect.h"
 #include "drawingcompare.h"
-#include "import/standardplotreader.h"
 #include "testsupport.h"
 
 using namespace velkar;
@@ -18,30 +17,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ShellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 bool HaveReference() { return std::system("hp2xx -V >/dev/null 2>&1 </dev/null || command -v hp2xx >/dev/null") == 0; }
 
 // hp2xx in true-size mode, fills left out (a knife cuts no hatching), writing the
 // vectors it draws as plain HP-GL. False when hp2xx does not read the file.
 bool DrawWithReference(const std::string& input, const std::string& output, std::string& text) {
-    std::string cmd = "hp2xx -q -t -n -m hpgl -f " + ShellQuote(output) + " " + ShellQuote(input) +
+    std::string cmd = "hp2xx -q -t -n -m hpgl -f " + test::ShellQuote(output) + " " + test::ShellQuote(input) +
                       " >/dev/null 2>&1 </dev/null";
     if (std::system(cmd.c_str()) != 0) return false;
     text = test::ReadBytes(output);
-    return true;
-}
-
-bool DrawWithUs(const std::string& input, const std::string& job, std::vector<test::Stroke>& strokes) {
-    std::int32_t count = 0;
-    StandardPlotStats stats;
-    std::string error;
-    if (ConvertStandardPlotFile(input, job, count, stats, error) != ConversionDone) return false;
-    strokes = test::JobStrokes(test::ReadRecords(job));
     return true;
 }
 
@@ -109,7 +93,7 @@ TEST(StandardPlotConformance, RealFilesDrawTheReferenceFigure) {
         std::vector<test::Stroke> reference = test::ReferenceStrokes(text), ours;
         if (reference.empty()) continue;  // the reference draws nothing to compare with
         ++read;
-        bool converted = DrawWithUs(file.string(), scratch.File("job.PT1"), ours);
+        bool converted = test::StandardPlotStrokes(file.string(), scratch.File("job.PT1"), ours);
         test::DrawingMatch match = test::CompareDrawings(ours, reference);
         bool ok = converted && match.Meets();
         meet += ok;
@@ -131,7 +115,7 @@ TEST(StandardPlotConformance, RealFilesDrawTheReferenceFigure) {
         const std::string blanked = scratch.File("blanked.plt");
         test::WriteText(blanked, WithBlankLabels(test::ReadBytes(file.string())));
         ASSERT_TRUE(DrawWithReference(blanked, scratch.File("reference.hpgl"), text)) << name;
-        ASSERT_TRUE(DrawWithUs(blanked, scratch.File("job.PT1"), ours)) << name;
+        ASSERT_TRUE(test::StandardPlotStrokes(blanked, scratch.File("job.PT1"), ours)) << name;
         match = test::CompareDrawings(ours, test::ReferenceStrokes(text));
         std::printf("     %-55s with blank labels: %s\n", name.c_str(), match.Describe().c_str());
         EXPECT_TRUE(match.Meets()) << name << " with blank labels: " << match.Describe();
@@ -223,10 +207,10 @@ TEST(HpglOutput, ReadBackGivesTheKnifeTrackAndHp2xxDrawsIt) {
         const std::string name = figure.filename().string();
         const std::string job = scratch.File("job.PT1"), sent = scratch.File("sent.plt"), back = scratch.File("back.PT1");
         std::vector<test::Stroke> unused;
-        ASSERT_TRUE(DrawWithUs(figure.string(), job, unused)) << name;
+        ASSERT_TRUE(test::StandardPlotStrokes(figure.string(), job, unused)) << name;
         test::WriteText(sent, Stream(job, options, CutterDialectId::Hpgl));
         std::vector<test::Stroke> readBack;
-        ASSERT_TRUE(DrawWithUs(sent, back, readBack)) << name;
+        ASSERT_TRUE(test::StandardPlotStrokes(sent, back, readBack)) << name;
         const std::vector<JobRecord> expected = TrackOfStream(Stream(job, options, CutterDialectId::Velkar));
         EXPECT_EQ(TrackOfJob(test::ReadRecords(back)), expected) << name;
         EXPECT_GT(readBack.size(), 3u) << name;

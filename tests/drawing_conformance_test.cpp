@@ -8,7 +8,6 @@
 #include "drawingcompare.h"
 #include "drawingimport/postscriptdrawing.h"
 #include "drawingimport/svgdrawingreader.h"
-#include "import/standardplotreader.h"
 #include "testsupport.h"
 
 using namespace velkar;
@@ -26,12 +25,6 @@ int ReferenceSeconds() {
     const char* set = std::getenv("VELKAR_CONFORMANCE_SECONDS");
     const int seconds = set ? std::atoi(set) : 0;
     return seconds > 0 ? seconds : 30;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
 }
 
 std::vector<std::string> ExampleDrawings() {
@@ -125,7 +118,7 @@ TEST_P(InkscapeExample, JobDrawsWhatInkscapesPlotterExportDraws) {
     const std::string env = "XDG_CONFIG_HOME=" + dir.Path() + " XDG_CACHE_HOME=" + dir.Path() + " ";
     const std::string svg = dir.File("drawing.svg");
     const std::string outline = env + "timeout " + std::to_string(std::max(120, ReferenceSeconds())) + " inkscape " +
-                                Quote(input) +
+                                test::ShellQuote(input) +
                                 " --actions='select-all:all;clone-unlink-recursively;object-to-path'"
                                 " --export-text-to-path --export-plain-svg --export-filename=" +
                                 svg + " >/dev/null 2>&1 </dev/null";
@@ -137,14 +130,11 @@ TEST_P(InkscapeExample, JobDrawsWhatInkscapesPlotterExportDraws) {
         GTEST_SKIP() << "Inkscape's export failed or took longer than " << ReferenceSeconds() << " s";
     // The export writes several points to each PD; the Standard PLT reader,
     // itself checked against hp2xx, reads them.
-    std::int32_t count = 0;
-    StandardPlotStats skipped;
+    std::vector<test::Stroke> reference;
     std::string error;
-    ASSERT_EQ(ConvertStandardPlotFile(dir.File("reference.hpgl"), dir.File("reference.PT1"), count, skipped, error),
-              ConversionDone)
-        << error;
-    const std::vector<test::Stroke> reference = test::JobStrokes(test::ReadRecords(dir.File("reference.PT1")));
+    ASSERT_TRUE(test::StandardPlotStrokes(dir.File("reference.hpgl"), dir.File("reference.PT1"), reference, &error)) << error;
 
+    std::int32_t count = 0;
     DrawingStats stats;
     ASSERT_EQ(ConvertSvgDrawing(svg, dir.File("svg.PT1"), count, stats, error), ConversionDone) << error;
     const test::DrawingMatch svgMatch =

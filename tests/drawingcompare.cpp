@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "import/standardplotreader.h"
+#include "testsupport.h"
+
 namespace velkar::test {
 
 std::vector<Stroke> JobStrokes(const std::vector<JobRecord>& records) {
@@ -16,6 +19,16 @@ std::vector<Stroke> JobStrokes(const std::vector<JobRecord>& records) {
         if (r.code == RecLine || r.code == RecMove) x = r.x, y = r.y;
     }
     return strokes;
+}
+
+bool StandardPlotStrokes(const std::string& input, const std::string& job, std::vector<Stroke>& strokes,
+                         std::string* error) {
+    std::int32_t count = 0;
+    StandardPlotStats stats;
+    std::string why;
+    if (ConvertStandardPlotFile(input, job, count, stats, error ? *error : why) != ConversionDone) return false;
+    strokes = JobStrokes(ReadRecords(job));
+    return true;
 }
 
 std::vector<Stroke> ReferenceStrokes(const std::string& text) {
@@ -101,6 +114,12 @@ std::string DrawingMatch::Describe() const {
     std::snprintf(buf, sizeof buf, "ours covered %.2f%%, reference covered %.2f%%, width off %.2f%%, height off %.2f%%",
                   coveredOfOurs * 100, coveredOfReference * 100, widthError * 100, heightError * 100);
     return buf;
+}
+
+std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
 }
 
 DrawingMatch CompareDrawings(const std::vector<Stroke>& ours, const std::vector<Stroke>& reference) {

@@ -15,6 +15,11 @@ struct Stroke {
 // The strokes of a job: every RecLine from the point before it.
 std::vector<Stroke> JobStrokes(const std::vector<JobRecord>& records);
 
+// The strokes of the job that the Standard PLT reader writes to `job` from
+// `input`; false, with the reason in `error` when given, when it refuses the file.
+bool StandardPlotStrokes(const std::string& input, const std::string& job, std::vector<Stroke>& strokes,
+                         std::string* error = nullptr);
+
 // The strokes of the plain HP-GL (SP, PA, PU x,y, PD x,y) that hp2xx writes in its hpgl mode.
 std::vector<Stroke> ReferenceStrokes(const std::string& text);
 
@@ -32,5 +37,8 @@ struct DrawingMatch {
 };
 
 DrawingMatch CompareDrawings(const std::vector<Stroke>& ours, const std::vector<Stroke>& reference);
+
+// `s` in single quotes for the shell.
+std::string ShellQuote(const std::string& s);
 
 }  // namespace velkar::test

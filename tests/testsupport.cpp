@@ -139,13 +139,6 @@ std::string WriteZigzagJob(const ScratchDir& dir, int lines) {
     return path;
 }
 
-JobRecord Rec(std::uint8_t code, std::int32_t x, std::int32_t y, std::int32_t z) {
-    JobRecord r;
-    r.code = code;
-    r.x = x;
-    r.y = y;
-    r.z = z;
-    return r;
-}
+JobRecord Rec(std::uint8_t code, std::int32_t x, std::int32_t y, std::int32_t z) { return JobRecord{code, x, y, z}; }
 
 }  // namespace velkar::test
