@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -148,31 +147,6 @@ TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
                          "\nrecords: 8 (the file holds 5)\norientation: 4 (y as stored)\nbox: 0, 0 to 0, 0\n"
                          "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n"
                          "send: refused (file type error: the header counts 8 records, the file holds 5)\n");
-}
-
-TEST(RealPlotterFiles, EveryFileWithEveryFlavourGivesAJobOrAClearRefusal) {
-    namespace fs = std::filesystem;
-    if (!fs::is_directory(VELKAR_REALPLT_DIR)) GTEST_SKIP() << "no " << VELKAR_REALPLT_DIR;
-    test::ScratchDir dir;
-    for (const fs::directory_entry& e : fs::directory_iterator(VELKAR_REALPLT_DIR)) {
-        if (!e.is_regular_file()) continue;
-        const std::string src = e.path().string();
-        for (const char* flavour : {"1", "2", "3", "4"}) {
-            fs::remove(dir.File("out.PT1"));
-            CliRun r = Cli({"import", src, "--flavour", flavour, "-o", dir.File("out.PT1")});
-            SCOPED_TRACE(src + " flavour " + flavour);
-            if (r.code == cli::ExitOk) {
-                CliRun info = Cli({"info", dir.File("out.PT1")});
-                EXPECT_EQ(info.code, cli::ExitOk);
-                EXPECT_EQ(info.out.find("(the file holds"), std::string::npos);
-            } else {
-                EXPECT_TRUE(r.code == cli::ExitUsage || r.code == cli::ExitNothingToDo) << r.code;
-                EXPECT_EQ(r.err.find("velkar: " + src + ": "), 0u) << r.err;
-                EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
-                EXPECT_FALSE(fs::exists(dir.File("out.PT1")));
-            }
-        }
-    }
 }
 
 TEST(VelkarProgram, RunsTheCommandLineWithItsExitCodes) {
