@@ -284,9 +284,8 @@ TEST(CutterSend, KnifeWordsAndPromptsFollowDefineColorAndPenTip) {
         "prompt select third knife;prompt select fourth knife;prompt select first knife;prompt select second knife;"
         "prompt select fifth knife;prompt select sixth knife;prompt select seventh knife;"
         "prompt select eighth knife;prompt select first knife;prompt select first knife;prompt select first knife;";
-    // Pen Tip without Define Color prompts for nothing.
-    for (const auto& [defineColor, penTip, sent, log] : {std::tuple{false, false, std::string(), begun},
-                                                         std::tuple{false, true, std::string(), begun},
+    // Without Define Color no knife word goes out, and Pen Tip prompts for nothing.
+    for (const auto& [defineColor, penTip, sent, log] : {std::tuple{false, true, std::string(), begun},
                                                          std::tuple{true, false, words, begun},
                                                          std::tuple{true, true, words, begun + prompts}}) {
         CutterSendOptions options;
@@ -369,6 +368,7 @@ TEST(CutterSend, RefusesWhatIsNotACompleteJob) {
         {{h0, Rec(RecHeaderCount, 3, 4), h1}, "", "the first three records are not the headers 200, 201, 202"},
         {{}, "\x89PNG\r\n\x1a\n random bytes of another kind of file, long enough", "the first three records are not the headers 200, 201, 202"},
         {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecMove, 1, 1)}, "0123456789", "the header counts 5 records, the file holds 4"},
+        {{Rec(RecHeaderCount, 2, 4), h0, h1}, "", "the header counts 2 records, the file holds 3"},
         {{Rec(RecHeaderCount, -7, 4), h0, h1}, "", "the header counts -7 records, the file holds 3"},
         {{Rec(RecHeaderCount, 5, 4), h0, h1, Rec(RecPlaceholder), Rec(RecPathEnd)}, "", "record 4 has the unknown code 0"},
         {{Rec(RecHeaderCount, 4, 4), h0, h1, Rec(RecHeaderCount, 4, 4)}, "", "record 4 has the unknown code 200"},
