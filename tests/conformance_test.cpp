@@ -4,11 +4,6 @@
 #include <filesystem>
 #include <map>
 
-#include <cstring>
-#include <sstream>
-
-#include "cutter/cuttersend.h"
-#include "cutter/velkardialect.h"
 #include "drawingcompare.h"
 #include "testsupport.h"
 
@@ -127,98 +122,4 @@ TEST(StandardPlotConformance, RealFilesDrawTheReferenceFigure) {
                 meet, read, read ? 100.0 * meet / read : 0.0, meetWithBlankLabels, meet + meetWithBlankLabels, read,
                 read ? 100.0 * (meet + meetWithBlankLabels) / read : 0.0, textOnly, meet + meetWithBlankLabels,
                 read - textOnly, read > textOnly ? 100.0 * (meet + meetWithBlankLabels) / (read - textOnly) : 0.0);
-    RecordProperty("files_read", read);
-    RecordProperty("files_meeting", meet);
-    RecordProperty("files_meeting_with_blank_labels", meet + meetWithBlankLabels);
-    RecordProperty("files_with_nothing_but_text", textOnly);
-}
-
-namespace {
-
-class StringOutput : public CutterOutput {
-public:
-    Status Write(const char* data, std::size_t n, OutputWait&) override { return bytes.append(data, n), Status::Written; }
-    std::string ErrorText() const override { return {}; }
-    std::string bytes;
-};
-
-std::string Stream(const std::string& job, CutterSendOptions options, CutterDialectId dialect) {
-    options.dialect = dialect;
-    CCutterSend send(options);
-    EXPECT_TRUE(send.OpenJob(job)) << send.ErrorText();
-    CutterSendHooks hooks;
-    StringOutput output;
-    EXPECT_EQ(send.Send(hooks, output), CCutterSend::Result::Completed);
-    return output.bytes;
-}
-
-// The knife's travels and cuts in the plain stream ("U y,x", "D y,x"; the feed
-// move included), as the move and line records they stand for, leaving out
-// those to the point the knife is at.
-std::vector<JobRecord> TrackOfStream(std::string text) {
-    for (const char* fixed : {CVelkarDialect::Terminator, CVelkarDialect::InitString}) {
-        for (std::size_t at; (at = text.find(fixed)) != std::string::npos;) text.replace(at, std::strlen(fixed), " ");
-    }
-    std::vector<JobRecord> track;
-    std::istringstream words(text);
-    std::string word;
-    while (words >> word) {
-        if (word[0] != 'U' && word[0] != 'D') continue;
-        const std::size_t comma = word.find(',');
-        const JobRecord r = test::Rec(word[0] == 'U' ? RecMove : RecLine, std::stoi(word.substr(comma + 1)),
-                                      std::stoi(word.substr(1, comma - 1)));
-        if (!track.empty() && track.back().x == r.x && track.back().y == r.y) continue;
-        track.push_back(r);
-    }
-    return track;
-}
-
-// The moves and lines of a job, without a move to the point already reached
-// (the reader anchors the pen again after a knife change).
-std::vector<JobRecord> TrackOfJob(const std::vector<JobRecord>& records) {
-    std::vector<JobRecord> track;
-    for (std::size_t i = 3; i < records.size(); ++i) {
-        const JobRecord& r = records[i];
-        if (r.code != RecMove && r.code != RecLine) continue;
-        if (r.code == RecMove && !track.empty() && track.back().x == r.x && track.back().y == r.y) continue;
-        track.push_back(test::Rec(r.code, r.x, r.y));  // the stream carries no z
-    }
-    return track;
-}
-
-}  // namespace
-
-// HP-GL sent to a cutter is the knife's own track: read back by the standard
-// reader it gives the moves and lines of the plain stream, and hp2xx draws it
-// as that reader does.
-TEST(HpglOutput, ReadBackGivesTheKnifeTrackAndHp2xxDrawsIt) {
-    const fs::path dir = VELKAR_REALPLT_DIR;
-    std::vector<fs::path> figures = {fs::path(VELKAR_SOURCE_DIR) / "examples/three-knives.plt"};
-    for (const char* name : {"inkcut__inkcut_old_plot.hpgl", "monoplots__einhorn.hpgl", "gcodeplot__star.plt",
-                             "HpglViewer__GL-C-O.plt"})
-        if (fs::is_regular_file(dir / name)) figures.push_back(dir / name);
-    test::ScratchDir scratch;
-    CutterSendOptions options;
-    options.sharpMm = 0.5f;
-    options.closeMm = 1.0f;
-    options.moveXMm = 3.0f;
-    options.defineColor = true;
-    for (const fs::path& figure : figures) {
-        const std::string name = figure.filename().string();
-        const std::string job = scratch.File("job.PT1"), sent = scratch.File("sent.plt"), back = scratch.File("back.PT1");
-        std::vector<test::Stroke> unused;
-        ASSERT_TRUE(test::StandardPlotStrokes(figure.string(), job, unused)) << name;
-        test::WriteText(sent, Stream(job, options, CutterDialectId::Hpgl));
-        std::vector<test::Stroke> readBack;
-        ASSERT_TRUE(test::StandardPlotStrokes(sent, back, readBack)) << name;
-        const std::vector<JobRecord> expected = TrackOfStream(Stream(job, options, CutterDialectId::Velkar));
-        EXPECT_EQ(TrackOfJob(test::ReadRecords(back)), expected) << name;
-        EXPECT_GT(readBack.size(), 3u) << name;
-        if (!HaveReference()) continue;
-        std::string drawn;
-        ASSERT_TRUE(DrawWithReference(sent, scratch.File("reference.hpgl"), drawn)) << name;
-        const test::DrawingMatch match = test::CompareDrawings(readBack, test::ReferenceStrokes(drawn));
-        EXPECT_TRUE(match.Meets()) << name << ": " << match.Describe();
-    }
-    if (!HaveReference()) GTEST_SKIP() << "hp2xx is not installed: only the read-back was compared";
 }

@@ -175,6 +175,9 @@ TEST(JobWriter, RefusesTargetsItCannotReplaceWholeAndLeavesThemAsTheyWere) {
         JobWriter w;
         EXPECT_FALSE(w.Open(c.path));
         EXPECT_EQ(w.OpenErrorText(), c.reason);
+        if (kind == S_IFDIR) {
+            EXPECT_EQ(w.OpenError(), EISDIR);  // for callers that show the system's text
+        }
         EXPECT_EQ(KindAt(c.path), kind);
         EXPECT_EQ(Names(folder), before);
         if (kind == S_IFREG) {
