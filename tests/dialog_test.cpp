@@ -47,9 +47,6 @@ int RunSerial(const std::function<void(CSerialDlg*)>& action) {
 QRadioButton* Flavour(QWidget* dlg, int n) {
     return dlg->findChild<QRadioButton*>(QStringLiteral("flavour%1").arg(n));
 }
-QLineEdit* FileName(QWidget* dlg) {
-    return dlg->findChild<QLineEdit*>(QStringLiteral("fileName"));
-}
 
 // Answers the next file dialog with file, noting the directory it started in;
 // an empty file cancels it.
@@ -303,8 +300,8 @@ private slots:
         dlg.m_nFlavour = 4;
         dlg.show();
         QCOMPARE(dlg.m_nFlavour, 1);
-        QCOMPARE(FileName(&dlg)->text(), QStringLiteral("/jobs/logo.plt"));
-        FileName(&dlg)->setText(QStringLiteral("/jobs/other.plt"));
+        QCOMPARE(Edit(&dlg, "fileName")->text(), QStringLiteral("/jobs/logo.plt"));
+        Edit(&dlg, "fileName")->setText(QStringLiteral("/jobs/other.plt"));
         Click(&dlg, "cancel");
         QCOMPARE(dlg.m_strFileName, QStringLiteral("/jobs/logo.plt"));
 
@@ -314,9 +311,9 @@ private slots:
         QTest::mouseClick(Flavour(&dlg, 3), Qt::LeftButton);
         // Checking a button by program is not a click: the flavour stays the last clicked.
         Flavour(&dlg, 2)->setChecked(true);
-        FileName(&dlg)->clear();
-        QTest::keyClicks(FileName(&dlg), QStringLiteral("/jobs/typed.PLT"));
-        QTest::keyClick(FileName(&dlg), Qt::Key_Return);  // OK is the default button
+        Edit(&dlg, "fileName")->clear();
+        QTest::keyClicks(Edit(&dlg, "fileName"), QStringLiteral("/jobs/typed.PLT"));
+        QTest::keyClick(Edit(&dlg, "fileName"), Qt::Key_Return);  // OK is the default button
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.m_nFlavour, 3);
         QCOMPARE(dlg.m_strFileName, QStringLiteral("/jobs/typed.PLT"));
@@ -363,16 +360,16 @@ private slots:
         PickNext(lower, &startDir);
         dlg.OnScan();
         QCOMPARE(startDir, QDir::homePath());
-        QCOMPARE(FileName(&dlg)->text(), lower);
+        QCOMPARE(Edit(&dlg, "fileName")->text(), lower);
 
         // The next dialog starts in that directory, and the upper-case name matches too.
         PickNext(upper, &startDir);
         Click(&dlg, "scan");
         QCOMPARE(startDir, QDir(m_dir.filePath(QStringLiteral("jobs"))).absolutePath());
-        QCOMPARE(FileName(&dlg)->text(), upper);
+        QCOMPARE(Edit(&dlg, "fileName")->text(), upper);
         PickNext(QString());
         Click(&dlg, "scan");
-        QCOMPARE(FileName(&dlg)->text(), QString());
+        QCOMPARE(Edit(&dlg, "fileName")->text(), QString());
     }
 };
 
