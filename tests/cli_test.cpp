@@ -46,6 +46,12 @@ TEST(Commands, PrintTheResultOrNameTheFileAndTheReasonAndLeaveTheJobAlone) {
     test::WriteText(f("page.svg"), "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
     test::WriteText(f("text.PT1"), "IN;PU1,2;PD3,4;SP0;IN;PU1,2;PD3,4;SP0;IN;PU1,2;PD3,4;SP0;");
     test::WriteRecords(f("two.PT1"), {Rec(RecHeaderCount, 2, 4), Rec(RecHeaderMin)});
+    test::WriteRecords(f("j.PT1"), {Rec(RecHeaderCount, 9, 1), Rec(RecHeaderMin, -5, 2), Rec(RecHeaderMax, 30, 40),
+                                    Rec(RecJobStart), Rec(RecKnife, 3), Rec(RecMove, -5, 2), Rec(RecKnife, 1),
+                                    Rec(RecLine, 30, 40, 7), Rec(10, 1, 1)});
+    // A count beyond the end of the file: readers stop at the end.
+    test::WriteRecords(f("short.PT1"), {Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin), Rec(RecHeaderMax),
+                                        Rec(RecJobStart), Rec(RecPathEnd)});
     std::filesystem::create_directory(f("my.jobs"));
     test::WriteText(f("my.jobs/logo"), "IN;\nPU1,2;\n");
     const std::string a = f("logo.plt");
@@ -85,6 +91,15 @@ TEST(Commands, PrintTheResultOrNameTheFileAndTheReasonAndLeaveTheJobAlone) {
         {{"import", f("page.svg"), "--flavour", "standard"}, cli::ExitUsage,
          "velkar: not a plotter file: " + f("page.svg") + ": it starts with \"<svg xmlns=\"http\", neither HP-GL nor DM/PL\n"},
         {{"import", f("gone.hpgl")}, cli::ExitFileError, "velkar: cannot read " + f("gone.hpgl") + ": No such file or directory\n"},
+        {{"info", f("j.PT1"), "--records"}, cli::ExitOk,
+         "job: " + f("j.PT1") + "\nrecords: 9\norientation: 1 (mirror y)\nbox: -5, 2 to 30, 40\n"
+         "job start: 1\nknife: 2\nmove: 1\nline: 1\npath end: 0\nother: 1\nknives: 1 3\n"
+         "send: refused (file type error: record 9 has the unknown code 10)\n"
+         "1 200 9 1 0\n2 201 -5 2 0\n3 202 30 40 0\n4 9 0 0 0\n5 11 3 0 0\n6 6 -5 2 0\n7 11 1 0 0\n8 7 30 40 7\n9 10 1 1 0\n"},
+        {{"info", f("short.PT1")}, cli::ExitOk,
+         "job: " + f("short.PT1") + "\nrecords: 8 (the file holds 5)\norientation: 4 (y as stored)\nbox: 0, 0 to 0, 0\n"
+         "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n"
+         "send: refused (file type error: the header counts 8 records, the file holds 5)\n"},
         {{"info", f("text.PT1")}, cli::ExitFileError, "velkar: " + f("text.PT1") + ": file type error\n"},
         {{"info", f("two.PT1")}, cli::ExitFileError, "velkar: " + f("two.PT1") + ": file type error\n"},
         {{"info", f("none.PT1")}, cli::ExitFileError, "velkar: " + f("none.PT1") + ": No such file or directory\n"},
@@ -122,31 +137,6 @@ TEST(Commands, PrintTheResultOrNameTheFileAndTheReasonAndLeaveTheJobAlone) {
     EXPECT_EQ(r.code, cli::ExitOk);
     EXPECT_NE(r.out.find("  import    convert a plotter file or a drawing into a PT1 job\n"), std::string::npos);
     EXPECT_NE(r.out.find("  info      summarise a PT1 job\n"), std::string::npos);
-}
-
-TEST(InfoCommand, SummarisesTheHeadersKindsAndKnives) {
-    test::ScratchDir dir;
-    test::WriteRecords(dir.File("j.PT1"), {Rec(RecHeaderCount, 9, 1), Rec(RecHeaderMin, -5, 2), Rec(RecHeaderMax, 30, 40),
-                                           Rec(RecJobStart), Rec(RecKnife, 3), Rec(RecMove, -5, 2), Rec(RecKnife, 1),
-                                           Rec(RecLine, 30, 40, 7), Rec(10, 1, 1)});
-    CliRun r = Cli({"info", dir.File("j.PT1"), "--records"});
-    EXPECT_EQ(r.code, cli::ExitOk);
-    EXPECT_EQ(r.out, "job: " + dir.File("j.PT1") +
-                         "\nrecords: 9\norientation: 1 (mirror y)\nbox: -5, 2 to 30, 40\n"
-                         "job start: 1\nknife: 2\nmove: 1\nline: 1\npath end: 0\nother: 1\nknives: 1 3\n"
-                         "send: refused (file type error: record 9 has the unknown code 10)\n"
-                         "1 200 9 1 0\n2 201 -5 2 0\n3 202 30 40 0\n4 9 0 0 0\n5 11 3 0 0\n6 6 -5 2 0\n"
-                         "7 11 1 0 0\n8 7 30 40 7\n9 10 1 1 0\n");
-
-    // A count beyond the end of the file: readers stop at the end.
-    test::WriteRecords(dir.File("short.PT1"), {Rec(RecHeaderCount, 8, 4), Rec(RecHeaderMin), Rec(RecHeaderMax),
-                                               Rec(RecJobStart), Rec(RecPathEnd)});
-    r = Cli({"info", dir.File("short.PT1")});
-    EXPECT_EQ(r.code, cli::ExitOk);
-    EXPECT_EQ(r.out, "job: " + dir.File("short.PT1") +
-                         "\nrecords: 8 (the file holds 5)\norientation: 4 (y as stored)\nbox: 0, 0 to 0, 0\n"
-                         "job start: 1\nknife: 0\nmove: 0\nline: 0\npath end: 1\nother: 0\nknives: none\n"
-                         "send: refused (file type error: the header counts 8 records, the file holds 5)\n");
 }
 
 TEST(VelkarProgram, RunsTheCommandLineWithItsExitCodes) {

@@ -334,9 +334,6 @@ TEST(PlotterType, ReadsTheRecognitionTextInTextModeUpToAZeroByte) {
     test::WriteText(dir.File("b.plt"), std::string("PU\0IN;", 6));
     ASSERT_TRUE(ReadRecognitionText(dir.File("b.plt"), text, error));
     EXPECT_EQ(text, "PU");
-    test::WriteText(dir.File("c.plt"), "H;;");
-    ASSERT_TRUE(ReadRecognitionText(dir.File("c.plt"), text, error));
-    EXPECT_EQ(text, "H;;");
     EXPECT_FALSE(ReadRecognitionText(dir.File("missing.plt"), text, error));
     EXPECT_EQ(error, ENOENT);
 }

@@ -31,13 +31,17 @@ Converted Convert(const test::ScratchDir& dir, const std::string& text) {
     return c;
 }
 
-// The body as short words: S job start, K knife, M move, L line, E path end.
+// The body as short words: S job start, K knife, M move, L line, E path end; from the start,
+// the headers N count,orientation, A box minimum and B box maximum.
 std::string Body(const std::vector<JobRecord>& records, std::size_t from = 3) {
     std::string out;
     for (std::size_t i = from; i < records.size(); ++i) {
         const JobRecord& r = records[i];
         if (!out.empty()) out += ' ';
         switch (r.code) {
+        case RecHeaderCount: out += "N" + std::to_string(r.x) + "," + std::to_string(r.y); break;
+        case RecHeaderMin: out += "A" + std::to_string(r.x) + "," + std::to_string(r.y); break;
+        case RecHeaderMax: out += "B" + std::to_string(r.x) + "," + std::to_string(r.y); break;
         case RecJobStart: out += "S"; break;
         case RecKnife: out += "K" + std::to_string(r.x); break;
         case RecMove: out += "M" + std::to_string(r.x) + "," + std::to_string(r.y); break;
@@ -148,17 +152,10 @@ TEST(StandardPlotReader, WritesTheBodyInDrawingOrderWithHeaders) {
     test::ScratchDir dir;
     Converted c = Convert(dir, "IN;SP2;PU10,20;PD30,20,30,40;SP0;PU0,0;SP3;PD5,5;SP9;PD6,6;");
     ASSERT_EQ(c.result, ConversionDone) << c.error;
-    EXPECT_EQ(Body(c.records), "S K2 M10,20 L30,20 L30,40 K1 M0,0 K3 M0,0 L5,5 K1 M5,5 L6,6 E");
+    EXPECT_EQ(Body(c.records, 0), "N17,1 A0,0 B30,40 S K2 M10,20 L30,20 L30,40 K1 M0,0 K3 M0,0 L5,5 K1 M5,5 L6,6 E");
     EXPECT_EQ(c.count, static_cast<std::int32_t>(c.records.size()));
-    EXPECT_EQ(c.records[0], test::Rec(RecHeaderCount, 17, OrientationMirrorY));
-    EXPECT_EQ(c.records[1], test::Rec(RecHeaderMin, 0, 0, 0));
-    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, 30, 40, 0));
-
     // A file without drawing: job start and path end, the box left at its start values.
-    c = Convert(dir, "IN;SP1;");
-    EXPECT_EQ(Body(c.records), "S E");
-    EXPECT_EQ(c.records[1], test::Rec(RecHeaderMin, BoxStartMin, BoxStartMin));
-    EXPECT_EQ(c.records[2], test::Rec(RecHeaderMax, BoxStartMax, BoxStartMax));
+    EXPECT_EQ(Body(Convert(dir, "IN;SP1;").records, 0), "N5,1 A200000000,200000000 B-200000000,-200000000 S E");
 }
 
 TEST(StandardPlotReader, RefusesFilesThatAreNotPlotterFilesOrOutOfRangeAndKeepsTheJob) {
