@@ -3,7 +3,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <climits>
 
@@ -103,7 +102,6 @@ private slots:
 
     void positionsAreRememberedAndTheBarClamped() {
         CProgressWnd wnd(nullptr, QStringLiteral("send..."), true);
-        QSignalSpy titles(&wnd, &QWidget::windowTitleChanged);
         auto* bar = wnd.findChild<QProgressBar*>(QStringLiteral("bar"));
         wnd.SetBarRange(0, 10, 5);
         QCOMPARE(wnd.SetBarPosition(3), 0);
@@ -114,17 +112,11 @@ private slots:
         QCOMPARE(wnd.SetBarPosition(-4), 10);
         QCOMPARE(bar->value(), 0);
 
-        // A new range keeps the position and the shown percentage, which
-        // changes the caption only when it changes.
+        // A new range keeps the position and the shown percentage.
         wnd.SetBarPosition(5);
         wnd.SetBarRange(0, 1000, 1);
         QCOMPARE(wnd.windowTitle(), QStringLiteral("send... [50%]"));
         QCOMPARE((QList<int>{wnd.LastPosition(), bar->value(), bar->maximum()}), (QList<int>{5, 5, 1000}));
-        wnd.SetBarPosition(0);
-        titles.clear();
-        for (int i = 0; i < 1000; ++i) wnd.Advance();
-        QCOMPARE(wnd.windowTitle(), QStringLiteral("send... [100%]"));
-        QCOMPARE(titles.count(), 100);
     }
 
     void escapeCancelsOnlyWhilePumpingWithEscapeOn() {

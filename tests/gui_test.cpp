@@ -2,7 +2,6 @@
 // session's zoom, modes and settings, document commands, start-up and
 // printing, driven through the real main window.
 #include <QAction>
-#include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,12 +15,7 @@
 #include <QtTest/QtTest>
 
 #include "app/commandids.h"
-#include "app/commandtable.h"
-#include "app/dialogs/aboutdlg.h"
-#include "app/dialogs/cutterparamdlg.h"
 #include "app/dialogs/materialdlg.h"
-#include "app/dialogs/movedlg.h"
-#include "app/dialogs/serialdlg.h"
 #include "app/jobsession.h"
 #include "app/mainframe.h"
 #include "app/velkarapp.h"
@@ -104,42 +98,32 @@ private slots:
     void cleanup() { m_app.reset(); }
 
     void MenusToolBarAndPrompts() {
-        QCOMPARE(Texts(Frame()->menuBar()->actions()),
-                 QStringList({QStringLiteral("File(&F)"), QStringLiteral("View(&V)"), QStringLiteral("Figure(&I)"),
-                              QStringLiteral("Cut(&P)"), QStringLiteral("Help&H)")}));
-        QCOMPARE(Texts(Menu(QStringLiteral("File(&F)"))->actions()),
-                 QStringList({QStringLiteral("New(&N)\tCtrl+N"), QStringLiteral("Open(&O)...\tCtrl+O"),
-                              QStringLiteral("Save(&S)\tCtrl+S"), QStringLiteral("Save as(&A)..."), QStringLiteral("-"),
-                              QStringLiteral("Import..."), QStringLiteral("-"), QStringLiteral("Recent"),
-                              QStringLiteral("-"), QStringLiteral("Exit(&X)")}));
+        const QLatin1Char bar('|');
+        QCOMPARE(Texts(Frame()->menuBar()->actions()).join(bar),
+                 QStringLiteral("File(&F)|View(&V)|Figure(&I)|Cut(&P)|Help&H)"));
+        QCOMPARE(Texts(Menu(QStringLiteral("File(&F)"))->actions()).join(bar),
+                 QStringLiteral("New(&N)\tCtrl+N|Open(&O)...\tCtrl+O|Save(&S)\tCtrl+S|Save as(&A)...|-|Import...|-|"
+                                "Recent|-|Exit(&X)"));
         QVERIFY(!Frame()->Action(cmd::FileMru1)->isEnabled());
-        QCOMPARE(Texts(Menu(QStringLiteral("Cut(&P)"))->actions()),
-                 QStringList({QStringLiteral("Cut(&P)..."), QStringLiteral("Serial Port.."),
-                              QStringLiteral("Cuter Parameter..."), QStringLiteral("Material..."),
-                              QStringLiteral("Define Color "), QStringLiteral("Pen Tip")}));
+        QCOMPARE(Texts(Menu(QStringLiteral("Cut(&P)"))->actions()).join(bar),
+                 QStringLiteral("Cut(&P)...|Serial Port..|Cuter Parameter...|Material...|Define Color |Pen Tip"));
 
-        QList<QAction*> buttons;
-        int separators = 0;
-        for (QAction* a : Frame()->ToolBar()->actions()) {
-            if (a->isSeparator())
-                ++separators;
-            else
-                buttons << a;
-        }
+        // Ten buttons with a separator between each two.
         QList<QAction*> expected;
         for (int id : {cmd::Import, cmd::FileOpen, cmd::FileSave, cmd::ZoomOut, cmd::ZoomIn, cmd::Material,
                        cmd::SerialPort, cmd::CutterParameter, cmd::Cut, cmd::AppAbout})
             expected << Frame()->Action(id);
-        QCOMPARE(buttons, expected);
-        QCOMPARE(separators, 9);
+        const QList<QAction*> buttons = Frame()->ToolBar()->actions();
+        QCOMPARE(buttons.size(), 19);
+        for (int i = 0; i < buttons.size(); ++i)
+            QVERIFY(i % 2 ? buttons[i]->isSeparator() : buttons[i] == expected[i / 2]);
 
         QCOMPARE((QStringList{Frame()->Action(cmd::FileNew)->statusTip(), Frame()->Action(cmd::FileNew)->toolTip(),
                               Frame()->Action(cmd::Cut)->statusTip(), Frame()->Action(cmd::Cut)->toolTip(),
                               Frame()->Action(cmd::ZoomIn)->statusTip(), Frame()->Action(cmd::Material)->toolTip(),
-                              Frame()->Action(cmd::FileMru1)->statusTip()}),
-                 (QStringList{QStringLiteral("Creat  new file"), QStringLiteral("New"), QStringLiteral("Sent Cuter"),
-                              QStringLiteral(" Cuter"), QStringLiteral("Zoom "), QStringLiteral(" Set Material "),
-                              QString::fromUtf8("打开该文档")}));
+                              Frame()->Action(cmd::FileMru1)->statusTip()})
+                     .join(bar),
+                 QString::fromUtf8("Creat  new file|New|Sent Cuter| Cuter|Zoom | Set Material |打开该文档"));
 
         QCOMPARE(Frame()->StatusText(), QString::fromUtf8("就绪"));
         QStringList panes;
@@ -180,15 +164,17 @@ private slots:
         QTest::mouseClick(View()->viewport(), Qt::RightButton);  // nothing armed: nothing changes
         QCOMPARE(Session()->m_dScale, 1.0);
         Frame()->Action(cmd::ZoomOut)->trigger();
-        const QImage minus = View()->cursor().pixmap().toImage();
+        const QImage zoomOut = View()->cursor().pixmap().toImage();
+        QCOMPARE(zoomOut.size(), QSize(32, 32));
+        QCOMPARE(View()->cursor().hotSpot(), QPoint(0, 0));
         QCOMPARE(ClickDivisors(5), QList<int>({20, 10, 5, 2, 1}));
         QCOMPARE(Session()->m_dScale, 0.03125);
         ClickDivisors(10);
         QCOMPARE(Session()->m_dScale, 0.0025);
 
         Frame()->Action(cmd::ZoomIn)->trigger();
-        QVERIFY(!minus.isNull());
-        QVERIFY(minus != View()->cursor().pixmap().toImage());  // each mode shows its own magnifier
+        Frame()->Action(cmd::ZoomIn)->trigger();                  // choosing it again keeps it armed
+        QVERIFY(zoomOut != View()->cursor().pixmap().toImage());  // each mode shows its own magnifier
         QCOMPARE(View()->horizontalScrollBar()->cursor().shape(), Qt::BitmapCursor);
         UpdateMenu(QStringLiteral("View(&V)"));
         QCOMPARE((QList<bool>{Session()->m_bZoomOut, Session()->m_bZoomIn, Frame()->Action(cmd::ZoomOut)->isChecked(),
@@ -221,7 +207,6 @@ private slots:
         Frame()->Action(cmd::DefineColor)->trigger();
         QVERIFY(Session()->m_bPenTip);
         QCOMPARE(shown(0), QList<bool>({false, false, false, false, false}));
-        QCOMPARE(shown(cmd::DefineColor), QList<bool>({true, true, true, false, false}));
     }
 
     // Moves add up; the cutter parameters are shown as the session holds them and kept on OK.
@@ -249,16 +234,22 @@ private slots:
         QCOMPARE(shown, QStringLiteral("1.5"));
     }
 
-    void MaterialCommandRepaintsEvenAfterCancel() {
+    // The view paints the job and moves it with the scroll bars; the Material
+    // command repaints even after Cancel.
+    void ViewPaintsTheJobAndMaterialRepaints() {
         UseSmallJob();
         Session()->OnRedraw();
         QTRY_VERIFY(View()->ScrollSize() == QSize(600, 700));
+        QCOMPARE(Session()->m_nJobRecords, 6);
+        QImage shot = View()->viewport()->grab().toImage();
+        QCOMPARE(shot.pixel(350, 110), qRgb(0, 0, 0));
+        QCOMPARE(shot.pixel(300, 100), qRgb(200, 200, 200));
+
         QCoreApplication::processEvents();
         QSignalSpy painted(View(), &CVelkarView::painted);
         OnNextModal([](QWidget* w) { Click(w, "cancel"); });
         Frame()->Action(cmd::Material)->trigger();
         QTRY_VERIFY(painted.count() > 0);
-        QCOMPARE(ProfileValue(QStringLiteral("material/length")), QStringLiteral("<absent>"));
         OnNextModal([](QWidget* w) {
             SetEdit(w, "edit1000", QStringLiteral("400"));
             Click(w, "ok");
@@ -266,17 +257,7 @@ private slots:
         Frame()->Action(cmd::Material)->trigger();
         QTRY_COMPARE(Session()->m_nMaterialWidth, 400);
         QCOMPARE(View()->ScrollSize(), QSize(800, 700));
-        QCOMPARE(ProfileValue(QStringLiteral("material/width")), QStringLiteral("400"));
-    }
 
-    void ViewPaintsTheJobScrolled() {
-        UseSmallJob();
-        Session()->OnRedraw();
-        QTRY_COMPARE(Session()->m_nJobRecords, 6);
-        QImage shot = View()->viewport()->grab().toImage();
-        QCOMPARE(shot.pixel(350, 110), qRgb(0, 0, 0));
-        QCOMPARE(shot.pixel(300, 100), qRgb(200, 200, 200));
-        // Scrolled, the same job point moves with the picture.
         View()->resize(300, 200);
         Session()->OnRedraw();
         QTRY_VERIFY(View()->horizontalScrollBar()->maximum() > 0);
