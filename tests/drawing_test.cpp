@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -227,6 +228,16 @@ INSTANTIATE_TEST_SUITE_P(
                     Svg("width='96' height='96' viewBox='0 0 1e-9 1e-9'", "<path d='M0 0 L1 0' stroke='black'/>"),
                     ConversionOutOfRange, "a coordinate lies beyond 1000000000 units (25 km)"}),
     [](const testing::TestParamInfo<RefusalCase>& c) { return std::string(c.param.name); });
+
+// A job that cannot be written is refused with the reason, never with a stale system error.
+TEST(SvgDrawing, JobThatCannotBeWrittenSaysWhy) {
+    test::ScratchDir dir;
+    test::WriteText(dir.File("in.svg"), Svg("width='96' height='96'", "<path d='M0 0 L96 0' stroke='red'/>"));
+    ASSERT_EQ(::mkfifo(dir.File("in.PT1").c_str(), 0600), 0);
+    const Converted c = ConvertFile(dir.File("in.svg"));
+    EXPECT_EQ(c.result, ConversionFileFailed);
+    EXPECT_EQ(c.error, "cannot write " + dir.File("in.PT1") + ": is a FIFO; only regular files are replaced");
+}
 
 TEST(DrawingImportCommand, PicksTheDrawingFlavourByNameOrContentAndTellsTheKnives) {
     test::ScratchDir dir;

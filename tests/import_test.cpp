@@ -402,7 +402,5 @@ TEST(ExampleFiles, ConvertToTheExpectedJobsWithLfAndCrLf) {
         Converted lf = Convert(c.convert, text, c.flavour);
         EXPECT_EQ(RecordLines(lf.records), expected);
         EXPECT_EQ(Convert(c.convert, WithCrLf(text), c.flavour).bytes, lf.bytes);
-        EXPECT_EQ(RecognizePlotterType(text.substr(0, RecognitionLength)),
-                  c.convert == ConvertHpglFile ? PlotterTypeHpgl : c.convert == ConvertHFile ? PlotterTypeH : PlotterTypeMultiKnife);
     }
 }

@@ -137,7 +137,7 @@ ConversionResult ConvertSvgDrawing(const std::string& input, const std::string& 
 
     JobWriter writer;
     if (!writer.Open(output)) {
-        error = "cannot write " + output + ": " + SystemErrorText(writer.OpenError());
+        error = "cannot write " + output + ": " + writer.OpenErrorText();
         return ConversionFileFailed;
     }
     try {
