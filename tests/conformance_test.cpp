@@ -12,14 +12,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool HaveReference() { return std::system("hp2xx -V >/dev/null 2>&1 </dev/null || command -v hp2xx >/dev/null") == 0; }
+bool HaveReference() { return test::OnPath("hp2xx"); }
 
 // hp2xx in true-size mode, fills left out (a knife cuts no hatching), writing the
 // vectors it draws as plain HP-GL. False when hp2xx does not read the file.
 bool DrawWithReference(const std::string& input, const std::string& output, std::string& text) {
-    std::string cmd = "hp2xx -q -t -n -m hpgl -f " + test::ShellQuote(output) + " " + test::ShellQuote(input) +
-                      " >/dev/null 2>&1 </dev/null";
-    if (std::system(cmd.c_str()) != 0) return false;
+    const std::string cmd = "hp2xx -q -t -n -m hpgl -f " + test::ShellQuote(output) + " " + test::ShellQuote(input);
+    if (!test::RunTool(cmd, output + ".log")) return false;
     text = test::ReadBytes(output);
     return true;
 }

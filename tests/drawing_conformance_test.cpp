@@ -105,11 +105,10 @@ class InkscapeExample : public testing::TestWithParam<std::string> {};
 // VELKAR_CONFORMANCE_EPS set, the same for the EPS that Inkscape writes of the
 // drawing, imported through pstoedit.
 TEST_P(InkscapeExample, JobDrawsWhatInkscapesPlotterExportDraws) {
-    if (!fs::exists(Extensions + "/hpgl_output.py") || GetParam() == "none" ||
-        std::system("command -v inkscape >/dev/null") != 0 ||
-        std::system("/usr/bin/python3 -c 'import lxml, cssselect' 2>/dev/null") != 0)
-        GTEST_SKIP() << "Inkscape (Debian package inkscape) with python3-lxml and python3-cssselect is not installed";
     test::ScratchDir dir;
+    if (!fs::exists(Extensions + "/hpgl_output.py") || GetParam() == "none" || !test::OnPath("inkscape") ||
+        !test::RunTool("/usr/bin/python3 -c 'import lxml, cssselect'", dir.File("python.log")))
+        GTEST_SKIP() << "Inkscape (Debian package inkscape) with python3-lxml and python3-cssselect is not installed";
     const std::string input = Examples + "/" + GetParam();
     // Inkscape's export cuts paths only and places clones wrongly: as its users
     // do before plotting, the clones are unlinked and every object, text too,
@@ -121,12 +120,12 @@ TEST_P(InkscapeExample, JobDrawsWhatInkscapesPlotterExportDraws) {
                                 test::ShellQuote(input) +
                                 " --actions='select-all:all;clone-unlink-recursively;object-to-path'"
                                 " --export-text-to-path --export-plain-svg --export-filename=" +
-                                svg + " >/dev/null 2>&1 </dev/null";
-    if (std::system(outline.c_str()) != 0) GTEST_SKIP() << "Inkscape could not turn the drawing into paths";
+                                svg;
+    if (!test::RunTool(outline, dir.File("outline.log"))) GTEST_SKIP() << "Inkscape could not turn the drawing into paths";
     const std::string plot = "cd " + Extensions + " && " + env + "timeout " + std::to_string(ReferenceSeconds()) +
                              " /usr/bin/python3 hpgl_output.py --precut=false --overcut=0 --toolOffset=0 --output=" +
-                             dir.File("reference.hpgl") + " " + svg + " >/dev/null 2>&1 </dev/null";
-    if (std::system(plot.c_str()) != 0)
+                             dir.File("reference.hpgl") + " " + svg;
+    if (!test::RunTool(plot, dir.File("plot.log")))
         GTEST_SKIP() << "Inkscape's export failed or took longer than " << ReferenceSeconds() << " s";
     // The export writes several points to each PD; the Standard PLT reader,
     // itself checked against hp2xx, reads them.
@@ -153,14 +152,12 @@ TEST_P(InkscapeExample, JobDrawsWhatInkscapesPlotterExportDraws) {
     judge("SVG", svgMatch.Meets(), svgMatch.Describe(), KnownDifferences());
 
     // Inkscape writing the EPS doubles the time; it runs when asked for.
-    if (!std::getenv("VELKAR_CONFORMANCE_EPS") || std::system("command -v pstoedit >/dev/null") != 0) return;
+    if (!std::getenv("VELKAR_CONFORMANCE_EPS") || !test::OnPath("pstoedit")) return;
     // The drawing's area, not the page's (Inkscape clips the EPS to the area written), and filtered
     // objects as lines rather than pictures.
-    const std::string eps =
-        env + "inkscape " + svg +
-        " --export-area-drawing --export-ignore-filters --export-filename=" + dir.File("drawing.eps") +
-        " >/dev/null 2>&1 </dev/null";
-    ASSERT_EQ(std::system(eps.c_str()), 0) << "Inkscape did not write the EPS";
+    const std::string eps = env + "inkscape " + svg +
+                            " --export-area-drawing --export-ignore-filters --export-filename=" + dir.File("drawing.eps");
+    ASSERT_TRUE(test::RunTool(eps, dir.File("eps.log"))) << "Inkscape did not write the EPS";
     std::string epsResult;
     bool epsMeets = false;
     if (ConvertPostScriptDrawing(dir.File("drawing.eps"), dir.File("eps.PT1"), count, stats, error) == ConversionDone) {

@@ -257,7 +257,7 @@ TEST(DrawingImportCommand, PicksTheDrawingFlavourByNameOrContentAndTellsTheKnive
 }
 
 TEST(PostScriptDrawing, ConvertsThroughPstoeditAtTrueSizeWithAPenPerColour) {
-    if (std::system("command -v pstoedit >/dev/null && command -v gs >/dev/null") != 0)
+    if (!test::OnPath("pstoedit") || !test::OnPath("gs"))
         GTEST_SKIP() << "pstoedit or Ghostscript is not installed";
     test::ScratchDir dir;
     const std::string input = dir.File("in.eps");
@@ -294,12 +294,14 @@ TEST(PostScriptDrawing, ConvertsThroughPstoeditAtTrueSizeWithAPenPerColour) {
 // on the path, the document as the last argument, the result on stdout.
 TEST(InkscapeExtension, InstallsAndSendsTheDrawingAsSvgWithTextAsOutlines) {
     const std::string modules = "/usr/share/inkscape/extensions";
-    if (!fs::exists(modules + "/inkex") || std::system("/usr/bin/python3 -c 'import lxml, cssselect' 2>/dev/null") != 0)
-        GTEST_SKIP() << "Inkscape's Python modules (Debian package inkscape) are not installed";
     test::ScratchDir dir;
+    if (!fs::exists(modules + "/inkex") ||
+        !test::RunTool("/usr/bin/python3 -c 'import lxml, cssselect'", dir.File("python.log")))
+        GTEST_SKIP() << "Inkscape's Python modules (Debian package inkscape) are not installed";
     const std::string installed = dir.File("prefix/share/inkscape/extensions/");
-    ASSERT_EQ(std::system((std::string(VELKAR_CMAKE_COMMAND) + " --install " VELKAR_BINARY_DIR
-                           " --component inkscape --prefix " + dir.File("prefix") + " >/dev/null").c_str()), 0);
+    ASSERT_TRUE(test::RunTool(std::string(VELKAR_CMAKE_COMMAND) + " --install " VELKAR_BINARY_DIR
+                              " --component inkscape --prefix " + dir.File("prefix"),
+                              dir.File("install.log")));
     ASSERT_TRUE(fs::exists(installed + "velkar_send.inx"));
 
     test::WriteText(dir.File("logo.svg"), Svg("width='96' height='96'",
@@ -319,7 +321,7 @@ TEST(InkscapeExtension, InstallsAndSendsTheDrawingAsSvgWithTextAsOutlines) {
     EXPECT_EQ(test::ReadBytes(dir.File("err.txt")), "");
     for (int i = 0; i < 600 && !fs::exists(sent); ++i) ::usleep(50000);  // velkar runs detached
     ASSERT_TRUE(fs::exists(sent));
-    const bool outlined = std::system("command -v inkscape >/dev/null") == 0;  // Inkscape turns the text into paths
+    const bool outlined = test::OnPath("inkscape");  // Inkscape turns the text into paths
     EXPECT_TRUE(!outlined || test::ReadBytes(sent).find("<text") == std::string::npos);
     const Converted c = ConvertFile(sent);
     ASSERT_EQ(c.result, ConversionDone) << c.error;

@@ -483,7 +483,7 @@ TEST(CutCommand, CtrlCCancelsAStalledSendAndAStillLineEndsAnUnattendedOne) {
     EXPECT_EQ(RunVelkar({"cut", big, "--stop", "3"}).err, "velkar: --stop takes 1, 1.5 or 2\n");
     EXPECT_EQ(RunVelkar({"cut", big, "--stall-timeout", "0.5"}).err,
               "velkar: --stall-timeout takes a number of seconds from 1 to 86400\n");
-    EXPECT_EQ(RunVelkar({"cut", big, "--port", "1", "--device", "/dev/null"}).err,
+    EXPECT_EQ(RunVelkar({"cut", big, "--port", "1", "--device", still.path}).err,
               "velkar: --port and --device exclude each other\n");
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 #include <sys/mount.h>
@@ -97,6 +98,19 @@ void WriteText(const std::string& path, const std::string& text) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f << text;
     if (!f) throw std::runtime_error("cannot write " + path);
+}
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+    return false;
+}
+
+bool RunTool(const std::string& command, const std::string& log) {
+    WriteText(log + ".in", "");
+    return std::system((command + " >" + log + " 2>&1 <" + log + ".in").c_str()) == 0;
 }
 
 std::string ReadBytes(const std::string& path) {

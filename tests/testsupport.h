@@ -94,6 +94,12 @@ private:
     bool m_hadOld = false;
 };
 
+// True when `program` is an executable file in one of PATH's folders.
+bool OnPath(const std::string& program);
+// Runs an outside tool through the shell with an empty input and its output kept
+// in `log` (never the machine's device files); true when it exits with 0.
+bool RunTool(const std::string& command, const std::string& log);
+
 // Runs body in a forked child (which then ends) and returns the text it returned.
 std::string InChild(const std::function<std::string()>& body);
 
