@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -244,7 +245,12 @@ TEST(DrawingImportCommand, PicksTheDrawingFlavourByNameOrContentAndTellsTheKnive
     const std::string drawing = Svg("width='96' height='96'", "<path d='M0 0 L96 0' stroke='red'/>");
     test::WriteText(dir.File("logo.svg"), drawing);
     test::WriteText(dir.File("logo.txt"), drawing);
-    for (const char* name : {"logo.svg", "logo.txt"}) {
+    // Packed, it is a drawing too, named .svgz or not.
+    const gzFile packed = gzopen(dir.File("logo.svgz").c_str(), "wb");
+    ASSERT_EQ(gzwrite(packed, drawing.data(), static_cast<unsigned>(drawing.size())), static_cast<int>(drawing.size()));
+    ASSERT_EQ(gzclose(packed), Z_OK);
+    fs::copy_file(dir.File("logo.svgz"), dir.File("logo.dat"));
+    for (const char* name : {"logo.svg", "logo.txt", "logo.svgz", "logo.dat"}) {
         test::CliRun r = test::RunVelkar({"import", dir.File(name), "-o", dir.File("logo.PT1")});
         EXPECT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.err, dir.File(name) + ": knife 1: #ff0000, 1 paths, 0.025 m\n");
