@@ -74,6 +74,12 @@ void BinaryFile::FlushWrite() {
     WriteOut(m_buffer.data(), pending);
 }
 
+void BinaryFile::FlushFull() {
+    ConversionWatch::Step(m_strPath);
+    FlushWrite();
+    m_bWriting = true;
+}
+
 void BinaryFile::WriteOut(const unsigned char* data, std::size_t n) {
     std::size_t done = 0;
     while (done < n) {
@@ -104,34 +110,35 @@ void BinaryFile::ReportRead() const {
     ConversionWatch::Read(m_strPath, static_cast<std::uint64_t>(at), static_cast<std::uint64_t>(st.st_size));
 }
 
+std::size_t BinaryFile::ReadIn(unsigned char* to, std::size_t n) {
+    for (;;) {
+        const ssize_t r = ::read(m_fd, to, n);
+        if (r >= 0) {
+            if (r > 0 && ConversionWatch::Active()) ReportRead();
+            return static_cast<std::size_t>(r);
+        }
+        if (errno != EINTR) Fail("cannot read", errno);
+    }
+}
+
 std::size_t BinaryFile::ReadThroughBuffer(void* buffer, std::size_t n) {
     if (m_fd < 0) throw FileError(m_strPath, "file is not open");
     FlushWrite();
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t got = 0;
     while (got < n) {
-        if (m_nBufPos == m_nBufLen && n - got >= m_buffer.size()) {
-            // A large read goes straight to the caller: no second copy.
-            ssize_t r = ::read(m_fd, out + got, n - got);
-            if (r < 0) {
-                if (errno == EINTR) continue;
-                Fail("cannot read", errno);
-            }
-            if (r == 0) break;
-            got += static_cast<std::size_t>(r);
-            if (ConversionWatch::Active()) ReportRead();
-            continue;
-        }
         if (m_nBufPos == m_nBufLen) {
-            ssize_t r = ::read(m_fd, m_buffer.data(), m_buffer.size());
-            if (r < 0) {
-                if (errno == EINTR) continue;
-                Fail("cannot read", errno);
+            // A large read goes straight to the caller: no second copy.
+            if (n - got >= m_buffer.size()) {
+                const std::size_t r = ReadIn(out + got, n - got);
+                if (r == 0) break;
+                got += r;
+                continue;
             }
+            const std::size_t r = ReadIn(m_buffer.data(), m_buffer.size());
             if (r == 0) break;
             m_nBufPos = 0;
-            m_nBufLen = static_cast<std::size_t>(r);
-            if (ConversionWatch::Active()) ReportRead();
+            m_nBufLen = r;
         }
         std::size_t take = std::min(n - got, m_nBufLen - m_nBufPos);
         std::memcpy(out + got, m_buffer.data() + m_nBufPos, take);
@@ -151,9 +158,7 @@ void BinaryFile::WriteThroughBuffer(const void* buffer, std::size_t n) {
     const auto* in = static_cast<const unsigned char*>(buffer);
     if (n >= m_buffer.size()) {
         // A large block goes straight to the file after what is pending.
-        ConversionWatch::Step(m_strPath);
-        FlushWrite();
-        m_bWriting = true;
+        FlushFull();
         WriteOut(in, n);
         return;
     }
@@ -163,11 +168,7 @@ void BinaryFile::WriteThroughBuffer(const void* buffer, std::size_t n) {
         m_nBufLen += take;
         in += take;
         n -= take;
-        if (m_nBufLen == m_buffer.size()) {
-            ConversionWatch::Step(m_strPath);
-            FlushWrite();
-            m_bWriting = true;
-        }
+        if (m_nBufLen == m_buffer.size()) FlushFull();
     }
 }
 

@@ -70,7 +70,11 @@ private:
     std::size_t ReadThroughBuffer(void* buffer, std::size_t n);
     void WriteThroughBuffer(const void* buffer, std::size_t n);
     void FlushWrite();
+    // Mid-write: asks the watch, writes out what is pending and goes on writing.
+    void FlushFull();
     void WriteOut(const unsigned char* data, std::size_t n);
+    // One read(2) into `to`, retried when interrupted; 0 at the end of the file.
+    std::size_t ReadIn(unsigned char* to, std::size_t n);
     void DropReadAhead();
     // Tells a conversion watch of this thread how far the file has been read.
     void ReportRead() const;
