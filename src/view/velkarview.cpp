@@ -62,7 +62,7 @@ void CVelkarView::paintEvent(QPaintEvent* event) {
     emit aboutToPaint();
     if (m_pPicture) {
         QPainter painter(viewport());
-        const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        const QPoint offset = ScrollPosition();
         painter.translate(-offset);
         const RenderOutcome outcome = m_pPicture->Draw(painter, event->rect().translated(offset));
         // The owner of the picture sets the scroll area it wants.
