@@ -55,8 +55,7 @@ int CCutterParamDlg::exec() {
     m_pCheckCompact->setChecked(m_bCompact);
     // Smooth is shown for information only.
     m_pEditSmooth->setEnabled(false);
-    m_pEditSharp->setFocus();
-    m_pEditSharp->selectAll();
+    m_pEditSharp->TakeFocus();
     return QDialog::exec();
 }
 

@@ -43,8 +43,7 @@ CMaterialDlg::CMaterialDlg(QWidget* parent) : QDialog(parent) {
 int CMaterialDlg::exec() {
     m_pEditLength->Show(m_nLength);
     m_pEditWidth->Show(m_nWidth);
-    m_pEditWidth->setFocus();
-    m_pEditWidth->selectAll();
+    m_pEditWidth->TakeFocus();
     return QDialog::exec();
 }
 

@@ -40,8 +40,7 @@ CMoveDlg::CMoveDlg(QWidget* parent) : QDialog(parent) {
 int CMoveDlg::exec() {
     m_pEditX->Show(m_fMoveX);
     m_pEditY->Show(m_fMoveY);
-    m_pEditX->setFocus();
-    m_pEditX->selectAll();
+    m_pEditX->TakeFocus();
     return QDialog::exec();
 }
 

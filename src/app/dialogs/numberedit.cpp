@@ -38,10 +38,14 @@ void CNumberEdit::Show(float value) { setText(QString::number(value, 'g', 6)); }
 
 void CNumberEdit::Show(std::int32_t value) { setText(QString::number(value)); }
 
-bool CNumberEdit::Refuse(const QString& message) {
-    ShowMessage(window(), message);
+void CNumberEdit::TakeFocus() {
     setFocus(Qt::OtherFocusReason);
     selectAll();
+}
+
+bool CNumberEdit::Refuse(const QString& message) {
+    ShowMessage(window(), message);
+    TakeFocus();
     return false;
 }
 

@@ -30,6 +30,9 @@ public:
     bool Take(float& value);
     bool Take(std::int32_t& value);
 
+    // Takes the focus with the text selected, so what is typed replaces it.
+    void TakeFocus();
+
 private:
     bool Refuse(const QString& message);
     bool Bounded() const { return m_dMin <= m_dMax; }  // else any number

@@ -87,15 +87,14 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
     auto* port = new QGridLayout(boxes[PortGroup]);
     for (int i = 0; i < 4; ++i) {
         port->addWidget(Button(1000 + i), i, 0);
-        m_deviceLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
-        m_deviceLabels[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("device%1").arg(i + 1));
+        QLabel* device = m_deviceLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
+        device->setObjectName(QStringLiteral("device%1").arg(i + 1));
         // A fixed width, so the dialog keeps its size while a path is typed.
-        m_deviceLabels[static_cast<std::size_t>(i)]->setFixedWidth(
-            m_deviceLabels[static_cast<std::size_t>(i)]->fontMetrics().averageCharWidth() * DeviceChars);
-        port->addWidget(m_deviceLabels[static_cast<std::size_t>(i)], i, 1);
-        m_dialectLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
-        m_dialectLabels[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("dialect%1").arg(i + 1));
-        port->addWidget(m_dialectLabels[static_cast<std::size_t>(i)], i, 2);
+        device->setFixedWidth(device->fontMetrics().averageCharWidth() * DeviceChars);
+        port->addWidget(device, i, 1);
+        QLabel* dialect = m_dialectLabels[static_cast<std::size_t>(i)] = new QLabel(boxes[PortGroup]);
+        dialect->setObjectName(QStringLiteral("dialect%1").arg(i + 1));
+        port->addWidget(dialect, i, 2);
     }
     m_pDevice = new QComboBox(boxes[PortGroup]);
     m_pDevice->setObjectName(QStringLiteral("device"));
