@@ -143,6 +143,8 @@ PathOrder ChainedPaths(PathStore& store, PathOrder& paths, bool chainedBefore) {
 std::uint64_t SortKey(std::int32_t value, std::size_t index) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(value) ^ 0x80000000u) << 32) | static_cast<std::uint64_t>(index);
 }
+// The value a key made by SortKey holds.
+std::int32_t SortValue(std::uint64_t key) { return static_cast<std::int32_t>((key >> 32) ^ 0x80000000u); }
 
 // Sorts keys made by SortKey with indexes in ascending order. Equal values keep
 // that order, so sorting by the value alone in a stable way gives the full
@@ -201,8 +203,8 @@ PathOrder BandOrder(const PathStore& store, const PathOrder& paths) {
     std::vector<std::uint32_t> band(n);
     std::uint32_t bands = 0;
     for (std::size_t j = 0; j < n;) {
-        const std::int64_t limit = std::int64_t{static_cast<std::int32_t>((keys[j] >> 32) ^ 0x80000000u)} + BandHeight;
-        for (; j < n && static_cast<std::int32_t>((keys[j] >> 32) ^ 0x80000000u) <= limit; ++j) band[j] = bands;
+        const std::int64_t limit = std::int64_t{SortValue(keys[j])} + BandHeight;
+        for (; j < n && SortValue(keys[j]) <= limit; ++j) band[j] = bands;
         ++bands;
     }
     std::vector<std::uint32_t> byY(n);
